@@ -1,0 +1,241 @@
+#include "conversation/AnswerWindow.h"
+
+#include <QTest>
+
+#include <limits>
+
+namespace {
+
+AnswerWindow window(const QString &mode, double anchorMs, double lookbackSeconds, const QString &category = "all")
+{
+    return AnswerWindow{mode, anchorMs, lookbackSeconds, category};
+}
+
+PreparedAnswer answerAt(QList<std::pair<double, double>> spans, std::optional<QString> category = std::nullopt,
+                        bool provisional = false)
+{
+    PreparedAnswer answer;
+    answer.id = QStringLiteral("a");
+    answer.status = QStringLiteral("ready");
+    answer.category = std::move(category);
+    answer.provisional = provisional;
+    QList<SpeechOccurrence> occurrences;
+    for (const auto &[start, end] : spans)
+        occurrences.append(SpeechOccurrence{QStringLiteral("o"), start, end});
+    answer.occurrences = occurrences;
+    return answer;
+}
+
+using Spans = QList<std::pair<double, double>>;
+
+} // namespace
+
+class AnswerWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void bounds_data();
+    void bounds();
+    void overlap_data();
+    void overlap();
+    void category_data();
+    void category();
+    void provisionalIsOutside();
+    void hiddenIsNotExcluded();
+    void withoutOccurrences();
+    void timestamp_data();
+    void timestamp();
+    void labels_data();
+    void labels();
+};
+
+void AnswerWindowTest::bounds_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<double>("anchor");
+    QTest::addColumn<double>("lookback");
+    QTest::addColumn<double>("elapsed");
+    QTest::addColumn<double>("start");
+    QTest::addColumn<double>("end");
+
+    QTest::newRow("continue clamps at 0, early") << "continue" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
+    QTest::newRow("continue clamps at 0, capped") << "continue" << 30'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
+    QTest::newRow("continue cap from start") << "continue" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
+    QTest::newRow("continue cap exactly reached") << "continue" << 300'000.0 << 60.0 << 840'000.0 << 240'000.0 << 840'000.0;
+    QTest::newRow("continue fractional lookback") << "continue" << 10'000.0 << 2.5 << 20'000.0 << 7'500.0 << 20'000.0;
+    QTest::newRow("now capped") << "now" << 120'000.0 << 60.0 << 900'000.0 << 120'000.0 << 720'000.0;
+    QTest::newRow("now growing") << "now" << 120'000.0 << 60.0 << 200'000.0 << 120'000.0 << 200'000.0;
+    QTest::newRow("now ignores lookback") << "now" << 120'000.0 << 600.0 << 130'000.0 << 120'000.0 << 130'000.0;
+    QTest::newRow("now negative anchor") << "now" << -5'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
+    QTest::newRow("past") << "past" << 300'000.0 << 60.0 << 0.0 << 240'000.0 << 300'000.0;
+    QTest::newRow("past any elapsed") << "past" << 300'000.0 << 60.0 << 5'000'000.0 << 240'000.0 << 300'000.0;
+    QTest::newRow("past clamps at 0") << "past" << 20'000.0 << 60.0 << 100'000.0 << 0.0 << 20'000.0;
+    QTest::newRow("unknown mode is continue") << "later" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
+    QTest::newRow("empty mode is continue") << "" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
+    QTest::newRow("mode is case-sensitive") << "Past" << 300'000.0 << 60.0 << 250'000.0 << 240'000.0 << 250'000.0;
+}
+
+void AnswerWindowTest::bounds()
+{
+    QFETCH(QString, mode);
+    QFETCH(double, anchor);
+    QFETCH(double, lookback);
+    QFETCH(double, elapsed);
+    QFETCH(double, start);
+    QFETCH(double, end);
+
+    const AnswerWindow w = window(mode, anchor, lookback);
+    QCOMPARE(w.startMs(), start);
+    QCOMPARE(w.endMs(elapsed), end);
+}
+
+void AnswerWindowTest::overlap_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<double>("elapsed");
+    QTest::addColumn<Spans>("spans");
+    QTest::addColumn<bool>("inside");
+
+    // "past" 240,000 – 300,000.
+    QTest::newRow("ends exactly at start") << "past" << 0.0 << Spans{{230'000, 240'000}} << true;
+    QTest::newRow("ends just before start") << "past" << 0.0 << Spans{{230'000, 239'999.5}} << false;
+    QTest::newRow("starts exactly at end") << "past" << 0.0 << Spans{{300'000, 310'000}} << true;
+    QTest::newRow("starts just after end") << "past" << 0.0 << Spans{{300'000.5, 310'000}} << false;
+    QTest::newRow("covers the window") << "past" << 0.0 << Spans{{100'000, 400'000}} << true;
+    QTest::newRow("inside") << "past" << 0.0 << Spans{{250'000, 260'000}} << true;
+    QTest::newRow("one of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}} << true;
+    QTest::newRow("none of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}} << false;
+    // "continue" 240,000 – min(840,000, elapsed).
+    QTest::newRow("after elapsed") << "continue" << 500'000.0 << Spans{{500'001, 501'000}} << false;
+    QTest::newRow("at elapsed") << "continue" << 500'000.0 << Spans{{500'000, 501'000}} << true;
+    QTest::newRow("beyond the ten-minute cap") << "continue" << 2'000'000.0 << Spans{{840'001, 850'000}} << false;
+    QTest::newRow("at the ten-minute cap") << "continue" << 2'000'000.0 << Spans{{840'000, 850'000}} << true;
+    // "now" 300,000 – min(900,000, elapsed).
+    QTest::newRow("now excludes before the anchor") << "now" << 400'000.0 << Spans{{250'000, 299'999}} << false;
+    QTest::newRow("now includes at the anchor") << "now" << 400'000.0 << Spans{{250'000, 300'000}} << true;
+}
+
+void AnswerWindowTest::overlap()
+{
+    QFETCH(QString, mode);
+    QFETCH(double, elapsed);
+    QFETCH(Spans, spans);
+    QFETCH(bool, inside);
+
+    const AnswerWindow w = window(mode, 300'000, 60);
+    QCOMPARE(w.contains(answerAt(spans), elapsed), inside);
+}
+
+void AnswerWindowTest::category_data()
+{
+    QTest::addColumn<QString>("windowCategory");
+    QTest::addColumn<std::optional<QString>>("answerCategory");
+    QTest::addColumn<bool>("inside");
+
+    using Category = std::optional<QString>;
+    QTest::newRow("all keeps term") << "all" << Category("term") << true;
+    QTest::newRow("all keeps none") << "all" << Category() << true;
+    QTest::newRow("all keeps other") << "all" << Category("person") << true;
+    QTest::newRow("term keeps term") << "term" << Category("term") << true;
+    QTest::newRow("term drops date") << "term" << Category("date") << false;
+    QTest::newRow("term drops none") << "term" << Category() << false;
+    QTest::newRow("term drops empty") << "term" << Category("") << false;
+    QTest::newRow("term is case-sensitive") << "term" << Category("Term") << false;
+    QTest::newRow("date keeps date") << "date" << Category("date") << true;
+    QTest::newRow("date drops none") << "date" << Category() << false;
+    QTest::newRow("other keeps exact") << "person" << Category("person") << true;
+    QTest::newRow("other drops term") << "person" << Category("term") << false;
+    QTest::newRow("empty window category keeps empty") << "" << Category("") << true;
+    QTest::newRow("empty window category drops none") << "" << Category() << false;
+    QTest::newRow("All is not all") << "All" << Category("term") << false;
+}
+
+void AnswerWindowTest::category()
+{
+    QFETCH(QString, windowCategory);
+    QFETCH(std::optional<QString>, answerCategory);
+    QFETCH(bool, inside);
+
+    const AnswerWindow w = window("past", 300'000, 60, windowCategory);
+    QCOMPARE(w.contains(answerAt({{250'000, 260'000}}, answerCategory), 0), inside);
+    // Outside the time range nothing is kept, whatever the category.
+    QVERIFY(!w.contains(answerAt({{0, 1'000}}, answerCategory), 0));
+}
+
+void AnswerWindowTest::provisionalIsOutside()
+{
+    const AnswerWindow w = window("continue", 300'000, 60);
+    QVERIFY(w.contains(answerAt({{250'000, 260'000}}, "term"), 400'000));
+    QVERIFY(!w.contains(answerAt({{250'000, 260'000}}, "term", true), 400'000));
+}
+
+void AnswerWindowTest::hiddenIsNotExcluded()
+{
+    PreparedAnswer answer = answerAt({{250'000, 260'000}});
+    answer.hidden = true;
+    answer.status = QStringLiteral("preparing");
+    QVERIFY(window("past", 300'000, 60).contains(answer, 0));
+}
+
+void AnswerWindowTest::withoutOccurrences()
+{
+    PreparedAnswer answer = answerAt({});
+    QVERIFY(!window("continue", 0, 600).contains(answer, 600'000));
+    answer.occurrences.reset();
+    QVERIFY(!window("continue", 0, 600).contains(answer, 600'000));
+}
+
+void AnswerWindowTest::timestamp_data()
+{
+    QTest::addColumn<double>("ms");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("negative") << -5'000.0 << "0:00";
+    QTest::newRow("negative fraction") << -0.5 << "0:00";
+    QTest::newRow("zero") << 0.0 << "0:00";
+    QTest::newRow("999") << 999.0 << "0:00";
+    QTest::newRow("999.9 truncates") << 999.9 << "0:00";
+    QTest::newRow("1000") << 1'000.0 << "0:01";
+    QTest::newRow("59,999") << 59'999.0 << "0:59";
+    QTest::newRow("60,000") << 60'000.0 << "1:00";
+    QTest::newRow("61,500") << 61'500.0 << "1:01";
+    QTest::newRow("ten minutes") << 600'000.0 << "10:00";
+    QTest::newRow("59:59") << 3'599'999.0 << "59:59";
+    QTest::newRow("minutes do not wrap") << 4'500'000.0 << "75:00";
+    QTest::newRow("many hours") << 360'061'000.0 << "6001:01";
+    QTest::newRow("beyond 32-bit minutes") << 3e17 << "5000000000000:00";
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0:00";
+    QTest::newRow("negative infinity") << -std::numeric_limits<double>::infinity() << "0:00";
+}
+
+void AnswerWindowTest::timestamp()
+{
+    QFETCH(double, ms);
+    QFETCH(QString, text);
+    QCOMPARE(AnswerWindow::timestamp(ms), text);
+}
+
+void AnswerWindowTest::labels_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("modeLabel");
+    QTest::addColumn<QString>("categoryLabel");
+
+    QTest::newRow("continue") << "continue" << "Past + present" << "continue";
+    QTest::newRow("past") << "past" << "Past only" << "past";
+    QTest::newRow("now") << "now" << "Starting now" << "now";
+    QTest::newRow("all") << "all" << "Past + present" << "All";
+    QTest::newRow("term") << "term" << "Past + present" << "Terms";
+    QTest::newRow("date") << "date" << "Past + present" << "Dates";
+}
+
+void AnswerWindowTest::labels()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, modeLabel);
+    QFETCH(QString, categoryLabel);
+    QCOMPARE(AnswerWindow::modeLabel(value), modeLabel);
+    QCOMPARE(AnswerWindow::categoryLabel(value), categoryLabel);
+}
+
+QTEST_GUILESS_MAIN(AnswerWindowTest)
+#include "tst_AnswerWindow.moc"
