@@ -1,7 +1,56 @@
+#include "model/SessionModel.h"
+#include "platform/linux/LinuxPlatform.h"
+
+#include <QCommandLineParser>
 #include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    return 0;
+    QGuiApplication::setOrganizationName(QStringLiteral("Tessaro"));
+    QGuiApplication::setApplicationName(QStringLiteral("Corvana"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvana"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Corvana, a conversation companion"));
+    parser.addHelpOption();
+    const QCommandLineOption quitAfter(QStringLiteral("quit-after"),
+                                       QStringLiteral("Quit after <milliseconds>, printing the status."),
+                                       QStringLiteral("milliseconds"));
+    parser.addOption(quitAfter);
+    parser.process(app);
+
+    SessionModel model(LinuxPlatform::make());
+
+    QQmlApplicationEngine engine;
+    engine.rootContext()->setContextProperty(QStringLiteral("session"), &model);
+    QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
+                     [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+    engine.load(QUrl(QStringLiteral("qrc:/qml/AppShell.qml")));
+    if (engine.rootObjects().isEmpty())
+        return 1;
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &model, &SessionModel::terminate);
+
+    if (parser.isSet(quitAfter)) {
+        bool ok = false;
+        const int milliseconds = parser.value(quitAfter).toInt(&ok);
+        if (!ok || milliseconds < 0) {
+            std::fprintf(stderr, "--quit-after needs a number of milliseconds\n");
+            return 2;
+        }
+        QTimer::singleShot(milliseconds, &app, [&model] {
+            std::printf("status: %s\n", qPrintable(model.status()));
+            if (model.error())
+                std::printf("error: %s\n", qPrintable(*model.error()));
+            std::fflush(stdout);
+            QCoreApplication::quit();
+        });
+    }
+    return app.exec();
 }

@@ -1,0 +1,382 @@
+#pragma once
+
+#include "model/SessionModelSeams.h"
+
+#include "access/AppConfiguration.h"
+#include "access/SignInChallenge.h"
+#include "audio/AudioSource.h"
+#include "conversation/ConversationMemory.h"
+#include "knowledge/PrivateKnowledge.h"
+#include "platform/Platform.h"
+#include "protocol/Account.h"
+#include "protocol/AccountDevice.h"
+#include "protocol/Connection.h"
+#include "protocol/PreparedAnswer.h"
+#include "protocol/RangeState.h"
+#include "protocol/SessionSnapshot.h"
+#include "protocol/Transcript.h"
+
+#include <QCoro/QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <optional>
+
+// The one observable object of the application. It lives on the main thread from launch
+// to exit; the screens bind to its properties and call its operations. Every assignment
+// of a published property notifies, even when the value is unchanged.
+class SessionModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool onboarding READ onboarding NOTIFY onboardingChanged)
+    Q_PROPERTY(bool updating READ updating WRITE setUpdating NOTIFY updatingChanged)
+    Q_PROPERTY(int onboardingStep READ onboardingStep WRITE setOnboardingStep NOTIFY onboardingStepChanged)
+    Q_PROPERTY(QString signInEmail READ signInEmail WRITE setSignInEmail NOTIFY signInEmailChanged)
+    Q_PROPERTY(QString signInCode READ signInCode WRITE setSignInCode NOTIFY signInCodeChanged)
+    Q_PROPERTY(bool signingIn READ signingIn NOTIFY signingInChanged)
+    Q_PROPERTY(QVariant signInMessage READ signInMessageValue NOTIFY signInMessageChanged)
+    Q_PROPERTY(bool recoveringAccount READ recoveringAccount WRITE setRecoveringAccount NOTIFY recoveringAccountChanged)
+    Q_PROPERTY(QVariant accountMessage READ accountMessageValue NOTIFY accountMessageChanged)
+    Q_PROPERTY(QVariant signInURL READ signInURLValue NOTIFY signInURLChanged)
+    Q_PROPERTY(QVariant selectedID READ selectedIDValue NOTIFY selectedIDChanged)
+    Q_PROPERTY(QString detail READ detail WRITE setDetail NOTIFY detailChanged)
+    Q_PROPERTY(QString status READ status NOTIFY statusChanged)
+    Q_PROPERTY(QVariant error READ errorValue NOTIFY errorChanged)
+    Q_PROPERTY(bool active READ active NOTIFY activeChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(bool preparing READ preparing NOTIFY preparingChanged)
+    Q_PROPERTY(QVariant recordingName READ recordingNameValue NOTIFY recordingNameChanged)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(QString serviceURL READ serviceURL WRITE setServiceURL NOTIFY serviceURLChanged)
+    Q_PROPERTY(QString domainName READ domainName WRITE setDomainName NOTIFY domainNameChanged)
+    Q_PROPERTY(QString domain READ domain WRITE setDomain NOTIFY domainChanged)
+    Q_PROPERTY(QString familiarity READ familiarity WRITE setFamiliarity NOTIFY familiarityChanged)
+    Q_PROPERTY(QString budget READ budget WRITE setBudget NOTIFY budgetChanged)
+    Q_PROPERTY(int durationMinutes READ durationMinutes WRITE setDurationMinutes NOTIFY durationMinutesChanged)
+    Q_PROPERTY(QVariant recoveryMessage READ recoveryMessageValue NOTIFY recoveryMessageChanged)
+    Q_PROPERTY(bool needsReconnect READ needsReconnect NOTIFY needsReconnectChanged)
+    Q_PROPERTY(bool reviewOnly READ reviewOnly NOTIFY reviewOnlyChanged)
+    Q_PROPERTY(QStringList gapSummary READ gapSummary NOTIFY gapSummaryChanged)
+    Q_PROPERTY(QString source READ source NOTIFY sourceChanged)
+    Q_PROPERTY(QString sourceApp READ sourceApp NOTIFY sourceAppChanged)
+    Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
+    Q_PROPERTY(bool simple READ simple WRITE setSimple NOTIFY simpleChanged)
+    Q_PROPERTY(QString windowMode READ windowMode WRITE setWindowMode NOTIFY windowModeChanged)
+    Q_PROPERTY(QString category READ category WRITE setCategory NOTIFY categoryChanged)
+    Q_PROPERTY(double lookback READ lookback WRITE setLookback NOTIFY lookbackChanged)
+    Q_PROPERTY(double anchor READ anchor WRITE setAnchor NOTIFY anchorChanged)
+    Q_PROPERTY(double clock READ clock NOTIFY clockChanged)
+    Q_PROPERTY(bool showHidden READ showHidden WRITE setShowHidden NOTIFY showHiddenChanged)
+    Q_PROPERTY(QString manualQuestion READ manualQuestion WRITE setManualQuestion NOTIFY manualQuestionChanged)
+    Q_PROPERTY(bool importingDocument READ importingDocument NOTIFY importingDocumentChanged)
+    Q_PROPERTY(QVariant knowledgeMessage READ knowledgeMessageValue NOTIFY knowledgeMessageChanged)
+    Q_PROPERTY(bool simulated READ simulated NOTIFY accountChanged)
+    Q_PROPERTY(int maximumMinutes READ maximumMinutes NOTIFY accountChanged)
+    Q_PROPERTY(double elapsed READ elapsed NOTIFY elapsedChanged)
+    Q_PROPERTY(QVariantList durationChoices READ durationChoicesValue NOTIFY accountChanged)
+
+public:
+    // Never fails and never waits: it only sets every property to its initial value,
+    // reads the build configuration and prepares the owned parts.
+    explicit SessionModel(Platform platform, SessionModelSeams seams = {}, QObject *parent = nullptr);
+    ~SessionModel() override;
+
+    // Start-up, once per process; a second call returns at once. Never throws.
+    QCoro::Task<void> load();
+    // The main window's one call: starts load() and lets it run on.
+    Q_INVOKABLE void beginLoad();
+    // Called when the application is about to quit.
+    Q_INVOKABLE void terminate();
+
+    // Writes the five setup values to the preferences (not during a live evaluation).
+    Q_INVOKABLE void savePreferences();
+    // The setup screen's save: validates, stores the trimmed name and domain and the
+    // other values as typed, and saves. Returns the message to show and whether it failed.
+    struct SetupResult {
+        QString message;
+        bool failed = false;
+    };
+    SetupResult saveSetup(const QString &name, const QString &domain, const QString &familiarity,
+                          const QString &budget);
+    Q_INVOKABLE QVariantMap saveSetupValue(const QString &name, const QString &domain,
+                                           const QString &familiarity, const QString &budget);
+    // The message a session start refuses with, or none when the setup values are usable.
+    std::optional<QString> startProblem() const;
+
+    // Runs when the system is about to sleep.
+    void handleSleep();
+
+    // Derived values.
+    bool simulated() const;
+    int maximumMinutes() const;
+    double elapsed() const;
+    QList<int> durationChoices() const;
+    QVariantList durationChoicesValue() const;
+
+    const AppConfiguration &configuration() const { return m_configuration; }
+    const Platform &platform() const { return m_platform; }
+    bool loaded() const { return m_loaded; }
+    const std::optional<double> &conversationStartedAt() const { return m_conversationStartedAt; }
+    void setConversationStartedAt(std::optional<double> value)
+    {
+        m_conversationStartedAt = value;
+        emit elapsedChanged();
+    }
+    const std::optional<Connection> &lastConnection() const { return m_lastConnection; }
+    bool hasSleepObserver() const { return m_sleepObserver.has_value(); }
+    bool liveEvaluationRequested() const;
+    // The library was opened at start-up; without it the knowledge operations refuse.
+    bool knowledgeOpen() const { return m_knowledgeOpen; }
+
+    bool onboarding() const { return m_onboarding; }
+    void setOnboarding(bool value) { m_onboarding = value; emit onboardingChanged(); }
+    bool updating() const { return m_updating; }
+    void setUpdating(bool value) { m_updating = value; emit updatingChanged(); }
+    int onboardingStep() const { return m_onboardingStep; }
+    void setOnboardingStep(int value) { m_onboardingStep = value; emit onboardingStepChanged(); }
+    const QString &signInEmail() const { return m_signInEmail; }
+    void setSignInEmail(const QString &value) { m_signInEmail = value; emit signInEmailChanged(); }
+    const QString &signInCode() const { return m_signInCode; }
+    void setSignInCode(const QString &value) { m_signInCode = value; emit signInCodeChanged(); }
+    const std::optional<SignInChallenge> &signInChallenge() const { return m_signInChallenge; }
+    void setSignInChallenge(const std::optional<SignInChallenge> &value) { m_signInChallenge = value; emit signInChallengeChanged(); }
+    bool signingIn() const { return m_signingIn; }
+    void setSigningIn(bool value) { m_signingIn = value; emit signingInChanged(); }
+    const std::optional<QString> &signInMessage() const { return m_signInMessage; }
+    void setSignInMessage(const std::optional<QString> &value) { m_signInMessage = value; emit signInMessageChanged(); }
+    bool recoveringAccount() const { return m_recoveringAccount; }
+    void setRecoveringAccount(bool value) { m_recoveringAccount = value; emit recoveringAccountChanged(); }
+    const QList<AccountDevice> &devices() const { return m_devices; }
+    void setDevices(const QList<AccountDevice> &value) { m_devices = value; emit devicesChanged(); }
+    const std::optional<QString> &accountMessage() const { return m_accountMessage; }
+    void setAccountMessage(const std::optional<QString> &value) { m_accountMessage = value; emit accountMessageChanged(); }
+    const std::optional<QString> &signInURL() const { return m_signInURL; }
+    void setSignInURL(const std::optional<QString> &value) { m_signInURL = value; emit signInURLChanged(); }
+    const std::optional<Account> &account() const { return m_account; }
+    void setAccount(const std::optional<Account> &value) { m_account = value; emit accountChanged(); }
+    const std::optional<SessionSnapshot> &snapshot() const { return m_snapshot; }
+    void setSnapshot(const std::optional<SessionSnapshot> &value) { m_snapshot = value; emit snapshotChanged(); emit elapsedChanged(); }
+    const QList<PreparedAnswer> &answers() const { return m_answers; }
+    void setAnswers(const QList<PreparedAnswer> &value) { m_answers = value; emit answersChanged(); }
+    const QList<Transcript> &transcript() const { return m_transcript; }
+    void setTranscript(const QList<Transcript> &value) { m_transcript = value; emit transcriptChanged(); }
+    const std::optional<QString> &selectedID() const { return m_selectedID; }
+    void setSelectedID(const std::optional<QString> &value) { m_selectedID = value; emit selectedIDChanged(); }
+    const QString &detail() const { return m_detail; }
+    void setDetail(const QString &value) { m_detail = value; emit detailChanged(); }
+    const QString &status() const { return m_status; }
+    void setStatus(const QString &value) { m_status = value; emit statusChanged(); }
+    const std::optional<QString> &error() const { return m_error; }
+    void setError(const std::optional<QString> &value) { m_error = value; emit errorChanged(); }
+    bool active() const { return m_active; }
+    void setActive(bool value) { m_active = value; emit activeChanged(); }
+    bool busy() const { return m_busy; }
+    void setBusy(bool value) { m_busy = value; emit busyChanged(); }
+    bool preparing() const { return m_preparing; }
+    void setPreparing(bool value) { m_preparing = value; emit preparingChanged(); }
+    const std::optional<QString> &recordingName() const { return m_recordingName; }
+    void setRecordingName(const std::optional<QString> &value) { m_recordingName = value; emit recordingNameChanged(); }
+    double progress() const { return m_progress; }
+    void setProgress(double value) { m_progress = value; emit progressChanged(); }
+    const QString &serviceURL() const { return m_serviceURL; }
+    void setServiceURL(const QString &value) { m_serviceURL = value; emit serviceURLChanged(); }
+    const QString &domainName() const { return m_domainName; }
+    void setDomainName(const QString &value) { m_domainName = value; emit domainNameChanged(); }
+    const QString &domain() const { return m_domain; }
+    void setDomain(const QString &value) { m_domain = value; emit domainChanged(); }
+    const QString &familiarity() const { return m_familiarity; }
+    void setFamiliarity(const QString &value) { m_familiarity = value; emit familiarityChanged(); }
+    const QString &budget() const { return m_budget; }
+    void setBudget(const QString &value) { m_budget = value; emit budgetChanged(); }
+    int durationMinutes() const { return m_durationMinutes; }
+    void setDurationMinutes(int value) { m_durationMinutes = value; emit durationMinutesChanged(); }
+    const ConversationMemory &memory() const { return m_memory; }
+    void setMemory(const ConversationMemory &value) { m_memory = value; emit memoryChanged(); }
+    const std::optional<RangeState> &rangeState() const { return m_rangeState; }
+    void setRangeState(const std::optional<RangeState> &value) { m_rangeState = value; emit rangeStateChanged(); }
+    const std::optional<QString> &recoveryMessage() const { return m_recoveryMessage; }
+    void setRecoveryMessage(const std::optional<QString> &value) { m_recoveryMessage = value; emit recoveryMessageChanged(); }
+    bool needsReconnect() const { return m_needsReconnect; }
+    void setNeedsReconnect(bool value) { m_needsReconnect = value; emit needsReconnectChanged(); }
+    bool reviewOnly() const { return m_reviewOnly; }
+    void setReviewOnly(bool value) { m_reviewOnly = value; emit reviewOnlyChanged(); }
+    const QStringList &gapSummary() const { return m_gapSummary; }
+    void setGapSummary(const QStringList &value) { m_gapSummary = value; emit gapSummaryChanged(); }
+    const QString &source() const { return m_source; }
+    void setSource(const QString &value) { m_source = value; emit sourceChanged(); }
+    const QString &sourceApp() const { return m_sourceApp; }
+    void setSourceApp(const QString &value) { m_sourceApp = value; emit sourceAppChanged(); }
+    const QList<AudioSource> &audioSources() const { return m_audioSources; }
+    void setAudioSources(const QList<AudioSource> &value) { m_audioSources = value; emit audioSourcesChanged(); }
+    float audioLevel() const { return m_audioLevel; }
+    void setAudioLevel(float value) { m_audioLevel = value; emit audioLevelChanged(); }
+    bool simple() const { return m_simple; }
+    void setSimple(bool value) { m_simple = value; emit simpleChanged(); }
+    const QString &windowMode() const { return m_windowMode; }
+    void setWindowMode(const QString &value) { m_windowMode = value; emit windowModeChanged(); }
+    const QString &category() const { return m_category; }
+    void setCategory(const QString &value) { m_category = value; emit categoryChanged(); }
+    double lookback() const { return m_lookback; }
+    void setLookback(double value) { m_lookback = value; emit lookbackChanged(); }
+    double anchor() const { return m_anchor; }
+    void setAnchor(double value) { m_anchor = value; emit anchorChanged(); }
+    double clock() const { return m_clock; }
+    void setClock(double value) { m_clock = value; emit clockChanged(); emit elapsedChanged(); }
+    bool showHidden() const { return m_showHidden; }
+    void setShowHidden(bool value) { m_showHidden = value; emit showHiddenChanged(); }
+    const QString &manualQuestion() const { return m_manualQuestion; }
+    void setManualQuestion(const QString &value) { m_manualQuestion = value; emit manualQuestionChanged(); }
+    const PrivateKnowledge &privateKnowledge() const { return m_privateKnowledge; }
+    void setPrivateKnowledge(const PrivateKnowledge &value) { m_privateKnowledge = value; emit privateKnowledgeChanged(); }
+    bool importingDocument() const { return m_importingDocument; }
+    void setImportingDocument(bool value) { m_importingDocument = value; emit importingDocumentChanged(); }
+    const std::optional<QString> &knowledgeMessage() const { return m_knowledgeMessage; }
+    void setKnowledgeMessage(const std::optional<QString> &value) { m_knowledgeMessage = value; emit knowledgeMessageChanged(); }
+
+    QVariant signInMessageValue() const { return m_signInMessage ? QVariant(*m_signInMessage) : QVariant(); }
+    QVariant accountMessageValue() const { return m_accountMessage ? QVariant(*m_accountMessage) : QVariant(); }
+    QVariant signInURLValue() const { return m_signInURL ? QVariant(*m_signInURL) : QVariant(); }
+    QVariant selectedIDValue() const { return m_selectedID ? QVariant(*m_selectedID) : QVariant(); }
+    QVariant errorValue() const { return m_error ? QVariant(*m_error) : QVariant(); }
+    QVariant recordingNameValue() const { return m_recordingName ? QVariant(*m_recordingName) : QVariant(); }
+    QVariant recoveryMessageValue() const { return m_recoveryMessage ? QVariant(*m_recoveryMessage) : QVariant(); }
+    QVariant knowledgeMessageValue() const { return m_knowledgeMessage ? QVariant(*m_knowledgeMessage) : QVariant(); }
+
+signals:
+    void onboardingChanged();
+    void updatingChanged();
+    void onboardingStepChanged();
+    void signInEmailChanged();
+    void signInCodeChanged();
+    void signInChallengeChanged();
+    void signingInChanged();
+    void signInMessageChanged();
+    void recoveringAccountChanged();
+    void devicesChanged();
+    void accountMessageChanged();
+    void signInURLChanged();
+    void accountChanged();
+    void snapshotChanged();
+    void answersChanged();
+    void transcriptChanged();
+    void selectedIDChanged();
+    void detailChanged();
+    void statusChanged();
+    void errorChanged();
+    void activeChanged();
+    void busyChanged();
+    void preparingChanged();
+    void recordingNameChanged();
+    void progressChanged();
+    void serviceURLChanged();
+    void domainNameChanged();
+    void domainChanged();
+    void familiarityChanged();
+    void budgetChanged();
+    void durationMinutesChanged();
+    void memoryChanged();
+    void rangeStateChanged();
+    void recoveryMessageChanged();
+    void needsReconnectChanged();
+    void reviewOnlyChanged();
+    void gapSummaryChanged();
+    void sourceChanged();
+    void sourceAppChanged();
+    void audioSourcesChanged();
+    void audioLevelChanged();
+    void simpleChanged();
+    void windowModeChanged();
+    void categoryChanged();
+    void lookbackChanged();
+    void anchorChanged();
+    void clockChanged();
+    void showHiddenChanged();
+    void manualQuestionChanged();
+    void privateKnowledgeChanged();
+    void importingDocumentChanged();
+    void knowledgeMessageChanged();
+    void elapsedChanged();
+
+private:
+    // Finds and connects the stored or bootstrap connection; false when start-up must
+    // end here because reading or connecting failed.
+    QCoro::Task<bool> findConnection();
+    bool connectionAcceptable(const Connection &connection) const;
+    void openKnowledge();
+    void applySessionLimitOverride();
+    void readPreferences();
+
+    Platform m_platform;
+    SessionModelSeams m_seams;
+    AppConfiguration m_configuration;
+
+    bool m_onboarding = false;
+    bool m_updating = false;
+    int m_onboardingStep = 0;
+    QString m_signInEmail = QString();
+    QString m_signInCode = QString();
+    std::optional<SignInChallenge> m_signInChallenge = std::nullopt;
+    bool m_signingIn = false;
+    std::optional<QString> m_signInMessage = std::nullopt;
+    bool m_recoveringAccount = false;
+    QList<AccountDevice> m_devices{};
+    std::optional<QString> m_accountMessage = std::nullopt;
+    std::optional<QString> m_signInURL = std::nullopt;
+    std::optional<Account> m_account = std::nullopt;
+    std::optional<SessionSnapshot> m_snapshot = std::nullopt;
+    QList<PreparedAnswer> m_answers{};
+    QList<Transcript> m_transcript{};
+    std::optional<QString> m_selectedID = std::nullopt;
+    QString m_detail = QStringLiteral("Cue");
+    QString m_status = QStringLiteral("Connect to your Corvana service");
+    std::optional<QString> m_error = std::nullopt;
+    bool m_active = false;
+    bool m_busy = false;
+    bool m_preparing = false;
+    std::optional<QString> m_recordingName = std::nullopt;
+    double m_progress = 0;
+    QString m_serviceURL = QStringLiteral("http://127.0.0.1:4318");
+    QString m_domainName = QStringLiteral("ML & AI");
+    QString m_domain = QStringLiteral("Machine learning and artificial intelligence. Support accurate discussion of model evaluation, uncertainty, deployment, and retrieval systems.");
+    QString m_familiarity = QString();
+    QString m_budget = QStringLiteral("1.00");
+    int m_durationMinutes = 60;
+    ConversationMemory m_memory = ConversationMemory(0);
+    std::optional<RangeState> m_rangeState = std::nullopt;
+    std::optional<QString> m_recoveryMessage = std::nullopt;
+    bool m_needsReconnect = false;
+    bool m_reviewOnly = false;
+    QStringList m_gapSummary{};
+    QString m_source = QStringLiteral("system");
+    QString m_sourceApp = QStringLiteral("all");
+    QList<AudioSource> m_audioSources{};
+    float m_audioLevel = 0;
+    bool m_simple = false;
+    QString m_windowMode = QStringLiteral("continue");
+    QString m_category = QStringLiteral("all");
+    double m_lookback = 60;
+    double m_anchor = 0;
+    double m_clock = 0;
+    bool m_showHidden = false;
+    QString m_manualQuestion = QString();
+    PrivateKnowledge m_privateKnowledge{};
+    bool m_importingDocument = false;
+    std::optional<QString> m_knowledgeMessage = std::nullopt;
+
+    std::optional<Connection> m_pendingSignInConnection;
+    std::optional<Connection> m_lastConnection;
+    std::optional<double> m_conversationStartedAt;
+    std::optional<double> m_pauseStartedMs;
+    std::optional<Workspace::ObserverToken> m_sleepObserver;
+    QSet<QString> m_locallyHidden;
+    std::optional<QString> m_startingID;
+    bool m_loaded = false;
+    bool m_knowledgeOpen = false;
+    bool m_starting = false;
+    std::optional<QString> m_sessionDomain;
+    QHash<QString, qint64> m_capturedFrames;
+    std::optional<double> m_firstFrameAt;
+};

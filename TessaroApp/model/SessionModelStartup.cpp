@@ -1,0 +1,201 @@
+#include "SessionModel.h"
+
+#include "model/SessionSetup.h"
+#include "protocol/TessaroError.h"
+#include "protocol/WireCoding.h"
+
+#include <QFile>
+#include <QPointer>
+
+namespace {
+
+// A connection file is a small JSON object; anything larger is not one.
+constexpr qint64 maximumBootstrapBytes = 64 * 1024;
+
+const QString captureCheckStatus = QStringLiteral("Local capture check · no provider calls");
+const QString knowledgeOpenPrefix = QStringLiteral("Local knowledge could not be opened: ");
+
+Connection readBootstrapFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TessaroError::message(QStringLiteral("The connection file %1 could not be read: %2.")
+                                        .arg(path, file.errorString()));
+    if (file.size() > maximumBootstrapBytes)
+        throw TessaroError::message(
+            QStringLiteral("The connection file %1 is too large to be a connection.").arg(path));
+    const QByteArray bytes = file.read(maximumBootstrapBytes + 1);
+    if (bytes.size() > maximumBootstrapBytes)
+        throw TessaroError::message(
+            QStringLiteral("The connection file %1 is too large to be a connection.").arg(path));
+    return wire::decode<Connection>(bytes);
+}
+
+} // namespace
+
+QCoro::Task<void> SessionModel::load()
+{
+    if (m_loaded)
+        co_return;
+    m_loaded = true;
+
+    QPointer<SessionModel> self(this);
+    if (m_platform.workspace && !m_sleepObserver) {
+        m_sleepObserver = m_platform.workspace->addSleepObserver([self] {
+            if (self)
+                self->handleSleep();
+        });
+    }
+
+    const auto environment = [this](const char *name) -> std::optional<QString> {
+        if (!m_platform.environment)
+            return std::nullopt;
+        return m_platform.environment(QString::fromLatin1(name));
+    };
+
+    if (const std::optional<QString> check = environment("TESSARO_CAPTURE_CHECK")) {
+        setStatus(captureCheckStatus);
+        if (m_seams.captureCheck)
+            co_await m_seams.captureCheck(*this, *check);
+        co_return;
+    }
+
+    readPreferences();
+    if (!environment("TESSARO_LIVE_EVALUATION"))
+        openKnowledge();
+    applySessionLimitOverride();
+    if (m_seams.refreshAudioSources)
+        m_seams.refreshAudioSources(*this);
+    setSignInURL(m_configuration.serviceURL());
+
+    const bool connectionSettled = co_await findConnection();
+    if (!self || !connectionSettled)
+        co_return;
+
+    if (const std::optional<QString> evaluation = environment("TESSARO_LIVE_EVALUATION")) {
+        if (m_seams.liveEvaluation)
+            co_await m_seams.liveEvaluation(*this, *evaluation);
+    }
+}
+
+void SessionModel::beginLoad()
+{
+    // A dropped task keeps running and frees itself when it finishes.
+    [[maybe_unused]] QCoro::Task<void> running = load();
+}
+
+void SessionModel::readPreferences()
+{
+    Preferences *preferences = m_platform.preferences.get();
+    if (!preferences)
+        return;
+    if (const auto value = preferences->string(QStringLiteral("domainName")))
+        setDomainName(*value);
+    if (const auto value = preferences->string(QStringLiteral("domain")))
+        setDomain(*value);
+    if (const auto value = preferences->string(QStringLiteral("familiarity")))
+        setFamiliarity(*value);
+    if (const auto value = preferences->string(QStringLiteral("budget")))
+        setBudget(*value);
+    const qint64 minutes = preferences->integer(QStringLiteral("durationMinutes")).value_or(0);
+    if (SessionSetup::storedDurationAcceptable(minutes))
+        setDurationMinutes(int(minutes));
+}
+
+void SessionModel::openKnowledge()
+{
+    if (!m_seams.openKnowledge)
+        return;
+    std::optional<QString> directory;
+    if (m_platform.environment)
+        directory = m_platform.environment(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"));
+    try {
+        setPrivateKnowledge(m_seams.openKnowledge(directory));
+        m_knowledgeOpen = true;
+    } catch (const std::exception &failure) {
+        setKnowledgeMessage(knowledgeOpenPrefix + describeFailure(failure));
+    }
+}
+
+void SessionModel::applySessionLimitOverride()
+{
+    if (!m_platform.environment)
+        return;
+    const std::optional<QString> limit =
+        m_platform.environment(QStringLiteral("TESSARO_NATIVE_SESSION_LIMIT_MICROS"));
+    if (!limit)
+        return;
+    if (const std::optional<QString> budgetText = SessionSetup::overrideBudget(*limit))
+        setBudget(*budgetText);
+}
+
+bool SessionModel::connectionAcceptable(const Connection &connection) const
+{
+    if (!m_configuration.release())
+        return true;
+    const std::optional<QString> configured = m_configuration.serviceURL();
+    return configured && *configured == connection.serviceUrl();
+}
+
+QCoro::Task<bool> SessionModel::findConnection()
+{
+    QPointer<SessionModel> self(this);
+    const auto failStartup = [this](const QString &description) {
+        setError(description);
+        setSignInMessage(description);
+        setOnboarding(true);
+    };
+
+    std::optional<Connection> connection;
+    try {
+        const std::optional<QString> bootstrap =
+            m_platform.environment ? m_platform.environment(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"))
+                                   : std::nullopt;
+        if (bootstrap)
+            connection = readBootstrapFile(*bootstrap);
+        else if (m_seams.loadCredential)
+            connection = m_seams.loadCredential();
+    } catch (const std::exception &failure) {
+        failStartup(describeFailure(failure));
+        co_return false;
+    }
+
+    if (!connection || !connectionAcceptable(*connection) || !m_seams.connect) {
+        setOnboarding(true);
+        co_return true;
+    }
+
+    std::optional<QString> connectFailure;
+    try {
+        co_await m_seams.connect(*this, *connection, false);
+    } catch (const std::exception &failure) {
+        connectFailure = describeFailure(failure);
+    }
+    if (!self)
+        co_return false;
+    if (connectFailure) {
+        failStartup(*connectFailure);
+        co_return false;
+    }
+    const bool onboardingComplete = m_platform.preferences
+        && m_platform.preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false);
+    if (m_account && m_account->profile && !onboardingComplete) {
+        setOnboardingStep(1);
+        setOnboarding(true);
+    }
+    co_return true;
+}
+
+void SessionModel::terminate()
+{
+    if (m_sleepObserver && m_platform.workspace)
+        m_platform.workspace->removeSleepObserver(*m_sleepObserver);
+    m_sleepObserver.reset();
+    m_startingID.reset();
+}
+
+void SessionModel::handleSleep()
+{
+    if (!m_active)
+        return;
+}

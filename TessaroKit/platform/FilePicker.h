@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// The open panel. The screens own the real dialog; the model asks through this interface
+// and is answered with the chosen local file, or nothing when the user cancelled.
+class FilePicker {
+public:
+    virtual ~FilePicker() = default;
+
+    // nameFilters as in "Recordings (*.wav)".
+    virtual void chooseFile(const QString &title, const QStringList &nameFilters,
+                            std::function<void(std::optional<QString> path)> done) = 0;
+};

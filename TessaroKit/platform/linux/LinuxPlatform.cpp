@@ -1,0 +1,23 @@
+#include "LinuxPlatform.h"
+
+#include "LogindWorkspace.h"
+#include "SettingsPreferences.h"
+#include "access/BundleInfo.h"
+
+#include <QDateTime>
+
+Platform LinuxPlatform::make()
+{
+    Platform platform;
+    platform.informationDictionary = BundleInfo::informationDictionary();
+    platform.preferences = std::make_shared<SettingsPreferences>();
+    platform.workspace = std::make_shared<LogindWorkspace>();
+    platform.epochMilliseconds = [] { return double(QDateTime::currentMSecsSinceEpoch()); };
+    platform.environment = [](const QString &name) -> std::optional<QString> {
+        const QByteArray key = name.toLocal8Bit();
+        if (!qEnvironmentVariableIsSet(key.constData()))
+            return std::nullopt;
+        return qEnvironmentVariable(key.constData());
+    };
+    return platform;
+}

@@ -1,0 +1,227 @@
+#include "model/SessionSetup.h"
+
+#include <QTest>
+
+using Message = std::optional<QString>;
+Q_DECLARE_METATYPE(Message)
+Q_DECLARE_METATYPE(std::optional<qint64>)
+
+namespace {
+
+QString repeated(const QString &piece, int count)
+{
+    QString text;
+    for (int i = 0; i < count; ++i)
+        text += piece;
+    return text;
+}
+
+Account accountWithMaximum(std::optional<qint64> minutes)
+{
+    Account account;
+    account.health.mode = QStringLiteral("live");
+    account.health.maxSessionMinutes = minutes;
+    return account;
+}
+
+} // namespace
+
+class SessionSetupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void budgetLimits_data();
+    void budgetLimits();
+    void budgetMicros_data();
+    void budgetMicros();
+    void overrideBudget_data();
+    void overrideBudget();
+    void setupProblem_data();
+    void setupProblem();
+    void startProblem_data();
+    void startProblem();
+    void durationChoices_data();
+    void durationChoices();
+};
+
+void SessionSetupTest::budgetLimits_data()
+{
+    QTest::addColumn<QString>("budget");
+    QTest::addColumn<bool>("acceptable");
+    QTest::newRow("one") << "1" << true;
+    QTest::newRow("default") << "1.00" << true;
+    QTest::newRow("lowest") << "0.01" << true;
+    QTest::newRow("highest") << "20" << true;
+    QTest::newRow("highest with zeros") << "20.000000000" << true;
+    QTest::newRow("just above highest") << "20.0000000001" << false;
+    QTest::newRow("just below lowest") << "0.0099999999" << false;
+    QTest::newRow("zero") << "0" << false;
+    QTest::newRow("negative") << "-1" << false;
+    QTest::newRow("leading point") << ".5" << true;
+    QTest::newRow("trailing point") << "5." << true;
+    QTest::newRow("exponent") << "2e1" << true;
+    QTest::newRow("exponent above") << "2.1e1" << false;
+    QTest::newRow("negative exponent") << "100e-2" << true;
+    QTest::newRow("huge exponent") << "1e999999999999999" << false;
+    QTest::newRow("tiny exponent") << "1e-999999999999999" << false;
+    QTest::newRow("many digits") << "000000000000000000000000001.5" << true;
+    QTest::newRow("huge") << "99999999999999999999999" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("point only") << "." << false;
+    QTest::newRow("letters") << "abc" << false;
+    QTest::newRow("trailing text") << "1.5abc" << false;
+    QTest::newRow("dollar sign") << "$5" << false;
+    QTest::newRow("leading space") << " 1" << false;
+    QTest::newRow("comma") << "1,5" << false;
+    QTest::newRow("infinity") << "inf" << false;
+    QTest::newRow("not a number") << "nan" << false;
+    QTest::newRow("hexadecimal") << "0x10" << false;
+    QTest::newRow("bare exponent") << "1e" << false;
+    QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0665") << false;
+}
+
+void SessionSetupTest::budgetLimits()
+{
+    QFETCH(QString, budget);
+    QFETCH(bool, acceptable);
+    QCOMPARE(SessionSetup::budgetAcceptable(budget), acceptable);
+}
+
+void SessionSetupTest::budgetMicros_data()
+{
+    QTest::addColumn<QString>("budget");
+    QTest::addColumn<std::optional<qint64>>("micros");
+    QTest::newRow("one") << "1" << std::optional<qint64>(1'000'000);
+    QTest::newRow("default") << "1.00" << std::optional<qint64>(1'000'000);
+    // The double nearest 2.0000025 lies below the half; the typed digits do not.
+    QTest::newRow("half rounds up") << "2.0000025" << std::optional<qint64>(2'000'003);
+    QTest::newRow("below half") << "2.00000249" << std::optional<qint64>(2'000'002);
+    QTest::newRow("smallest half") << "0.0000005" << std::optional<qint64>(1);
+    QTest::newRow("below smallest half") << "0.0000004999" << std::optional<qint64>(0);
+    QTest::newRow("negative half away from zero") << "-0.0000005" << std::optional<qint64>(-1);
+    QTest::newRow("exponent") << "1.5e1" << std::optional<qint64>(15'000'000);
+    QTest::newRow("far below") << "1e-40" << std::optional<qint64>(0);
+    QTest::newRow("too large") << "1e20" << std::optional<qint64>();
+    QTest::newRow("not a number") << "1.0.0" << std::optional<qint64>();
+}
+
+void SessionSetupTest::budgetMicros()
+{
+    QFETCH(QString, budget);
+    QFETCH(std::optional<qint64>, micros);
+    QCOMPARE(SessionSetup::budgetMicros(budget), micros);
+}
+
+void SessionSetupTest::overrideBudget_data()
+{
+    QTest::addColumn<QString>("limit");
+    QTest::addColumn<Message>("budget");
+    QTest::newRow("lowest") << "10000" << Message("0.01");
+    QTest::newRow("one and a half") << "1500000" << Message("1.5");
+    QTest::newRow("whole dollars keep a fraction") << "2000000" << Message("2.0");
+    QTest::newRow("highest") << "20000000" << Message("20.0");
+    QTest::newRow("micro precision") << "1234567" << Message("1.234567");
+    QTest::newRow("plus sign") << "+10000" << Message("0.01");
+    QTest::newRow("below") << "9999" << Message();
+    QTest::newRow("above") << "20000001" << Message();
+    QTest::newRow("negative") << "-10000" << Message();
+    QTest::newRow("words") << "lots" << Message();
+    QTest::newRow("decimal") << "10000.0" << Message();
+    QTest::newRow("space") << " 10000" << Message();
+    QTest::newRow("empty") << "" << Message();
+    QTest::newRow("sign only") << "-" << Message();
+    QTest::newRow("beyond 64 bits") << "99999999999999999999" << Message();
+    QTest::newRow("64-bit minimum") << "-9223372036854775808" << Message();
+}
+
+void SessionSetupTest::overrideBudget()
+{
+    QFETCH(QString, limit);
+    QFETCH(Message, budget);
+    QCOMPARE(SessionSetup::overrideBudget(limit), budget);
+}
+
+void SessionSetupTest::setupProblem_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("familiarity");
+    QTest::addColumn<QString>("budget");
+    QTest::addColumn<Message>("message");
+    const QString domain = QStringLiteral("Radiology");
+    QTest::newRow("all good") << "ML" << domain << "" << "1" << Message();
+    QTest::newRow("bad budget comes first")
+        << repeated("n", 81) << "" << repeated("f", 1501) << "0" << Message(SessionSetup::setupBudgetMessage);
+    QTest::newRow("short domain") << "ML" << "ab" << "" << "1" << Message(SessionSetup::setupDomainMessage);
+    QTest::newRow("short once trimmed") << "ML" << "  ab \n" << "" << "1" << Message(SessionSetup::setupDomainMessage);
+    QTest::newRow("three graphemes of many code points")
+        << "ML" << QString::fromUtf8("e\u0301e\u0301e\u0301") << "" << "1" << Message();
+    QTest::newRow("2,000 plus a line break") << "ML" << repeated("d", 2000) + "\n" << "" << "1" << Message();
+    QTest::newRow("2,001") << "ML" << repeated("d", 2001) << "" << "1" << Message(SessionSetup::setupDomainMessage);
+    QTest::newRow("familiarity 1,500") << "ML" << domain << repeated("f", 1500) << "1" << Message();
+    QTest::newRow("familiarity 1,501")
+        << "ML" << domain << repeated("f", 1501) << "1" << Message(SessionSetup::setupFamiliarityMessage);
+    QTest::newRow("familiarity counts untrimmed")
+        << "ML" << domain << repeated("f", 1500) + " " << "1" << Message(SessionSetup::setupFamiliarityMessage);
+    QTest::newRow("name 80 emoji") << repeated(QString::fromUtf8("👍🏽"), 80) << domain << "" << "1" << Message();
+    QTest::newRow("name 81") << repeated("n", 81) << domain << "" << "1" << Message(SessionSetup::setupNameMessage);
+}
+
+void SessionSetupTest::setupProblem()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, domain);
+    QFETCH(QString, familiarity);
+    QFETCH(QString, budget);
+    QFETCH(Message, message);
+    QCOMPARE(SessionSetup::setupProblem(name, domain, familiarity, budget), message);
+}
+
+void SessionSetupTest::startProblem_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("familiarity");
+    QTest::addColumn<QString>("budget");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("good") << "Radiology" << "" << "20" << false;
+    QTest::newRow("bad budget") << "Radiology" << "" << "20.01" << true;
+    QTest::newRow("short domain") << " ab " << "" << "1" << true;
+    // A start measures the domain as held, so a trailing line break counts.
+    QTest::newRow("2,000 plus a line break") << repeated("d", 2000) + "\n" << "" << "1" << true;
+    QTest::newRow("2,000") << repeated("d", 2000) << "" << "1" << false;
+    QTest::newRow("long familiarity") << "Radiology" << repeated("f", 1501) << "1" << true;
+}
+
+void SessionSetupTest::startProblem()
+{
+    QFETCH(QString, domain);
+    QFETCH(QString, familiarity);
+    QFETCH(QString, budget);
+    QFETCH(bool, refused);
+    const Message expected = refused ? Message(SessionSetup::startMessage) : Message();
+    QCOMPARE(SessionSetup::startProblem(domain, familiarity, budget), expected);
+}
+
+void SessionSetupTest::durationChoices_data()
+{
+    QTest::addColumn<std::optional<qint64>>("accountMaximum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<QList<int>>("choices");
+    QTest::newRow("no value") << std::optional<qint64>() << 60 << QList<int>{15, 30, 60};
+    QTest::newRow("45") << std::optional<qint64>(45) << 45 << QList<int>{15, 30, 45};
+    QTest::newRow("90") << std::optional<qint64>(90) << 90 << QList<int>{15, 30, 60, 90};
+    QTest::newRow("capped at 120") << std::optional<qint64>(500) << 120 << QList<int>{15, 30, 60, 90, 120};
+    QTest::newRow("below every choice") << std::optional<qint64>(10) << 10 << QList<int>{10};
+}
+
+void SessionSetupTest::durationChoices()
+{
+    QFETCH(std::optional<qint64>, accountMaximum);
+    QFETCH(int, maximum);
+    QFETCH(QList<int>, choices);
+    QCOMPARE(SessionSetup::maximumMinutes(accountWithMaximum(accountMaximum)), maximum);
+    QCOMPARE(SessionSetup::durationChoices(maximum), choices);
+    QCOMPARE(SessionSetup::maximumMinutes(std::nullopt), 60);
+}
+
+QTEST_GUILESS_MAIN(SessionSetupTest)
+#include "tst_SessionSetup.moc"

@@ -1,0 +1,20 @@
+#include "FakeWorkspace.h"
+
+Workspace::ObserverToken FakeWorkspace::addSleepObserver(std::function<void()> handler)
+{
+    const ObserverToken token = m_next++;
+    m_observers.insert(token, std::move(handler));
+    return token;
+}
+
+void FakeWorkspace::removeSleepObserver(ObserverToken token)
+{
+    m_observers.remove(token);
+}
+
+void FakeWorkspace::sleep()
+{
+    const auto observers = m_observers;
+    for (const auto &handler : observers)
+        handler();
+}

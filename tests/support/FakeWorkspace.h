@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/Workspace.h"
+
+#include <QMap>
+
+// A workspace whose sleep notice the test sends.
+class FakeWorkspace : public Workspace {
+public:
+    ObserverToken addSleepObserver(std::function<void()> handler) override;
+    void removeSleepObserver(ObserverToken token) override;
+
+    void sleep();
+    int observerCount() const { return int(m_observers.size()); }
+
+private:
+    QMap<ObserverToken, std::function<void()>> m_observers;
+    ObserverToken m_next = 1;
+};
