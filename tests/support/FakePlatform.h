@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FakePreferences.h"
+#include "FakeSecretStore.h"
 #include "FakeWorkspace.h"
 #include "platform/Platform.h"
 
@@ -12,6 +13,7 @@
 // Environment variables are a map here, so tests never touch the process environment.
 struct FakePlatform {
     std::shared_ptr<FakePreferences> preferences = std::make_shared<FakePreferences>();
+    std::shared_ptr<FakeSecretStore> secrets = std::make_shared<FakeSecretStore>();
     std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
     std::shared_ptr<QHash<QString, QString>> environment = std::make_shared<QHash<QString, QString>>();
     std::shared_ptr<double> now = std::make_shared<double>(1'700'000'000'000.0);

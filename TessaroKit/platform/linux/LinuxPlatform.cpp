@@ -1,5 +1,6 @@
 #include "LinuxPlatform.h"
 
+#include "LibsecretStore.h"
 #include "LogindWorkspace.h"
 #include "SettingsPreferences.h"
 #include "access/BundleInfo.h"
@@ -11,6 +12,7 @@ Platform LinuxPlatform::make()
     Platform platform;
     platform.informationDictionary = BundleInfo::informationDictionary();
     platform.preferences = std::make_shared<SettingsPreferences>();
+    platform.secrets = std::make_shared<LibsecretStore>();
     platform.workspace = std::make_shared<LogindWorkspace>();
     platform.epochMilliseconds = [] { return double(QDateTime::currentMSecsSinceEpoch()); };
     platform.environment = [](const QString &name) -> std::optional<QString> {

@@ -1,0 +1,106 @@
+#include "PrivateSecretService.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace {
+
+QByteArray swapEnvironment(const char *name, const QByteArray &value)
+{
+    const QByteArray previous = qgetenv(name);
+    qputenv(name, value);
+    return previous;
+}
+
+} // namespace
+
+PrivateSecretService::PrivateSecretService()
+{
+    const QString dbus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    const QString keyring = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
+    if (dbus.isEmpty() || keyring.isEmpty()) {
+        m_error = QStringLiteral("dbus-daemon or gnome-keyring-daemon is not installed");
+        return;
+    }
+    if (!m_home.isValid()) {
+        m_error = QStringLiteral("no temporary home directory");
+        return;
+    }
+    const QString runtime = m_home.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    m_bus = std::make_unique<QProcess>();
+    m_bus->start(dbus, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    if (!m_bus->waitForStarted(5000) || !m_bus->waitForReadyRead(5000)) {
+        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
+        return;
+    }
+    const QByteArray address = m_bus->readLine().trimmed();
+    if (address.isEmpty()) {
+        m_error = QStringLiteral("dbus-daemon printed no address");
+        return;
+    }
+    m_previousBus = swapEnvironment("DBUS_SESSION_BUS_ADDRESS", address);
+    m_previousHome = swapEnvironment("HOME", m_home.path().toUtf8());
+    m_previousRuntime = swapEnvironment("XDG_RUNTIME_DIR", runtime.toUtf8());
+
+    m_keyring = std::make_unique<QProcess>();
+    m_keyring->setProcessChannelMode(QProcess::MergedChannels);
+    m_keyring->start(keyring, {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
+                               QStringLiteral("--components=secrets")});
+    if (!m_keyring->waitForStarted(5000)) {
+        m_error = QStringLiteral("gnome-keyring-daemon did not start: ") + m_keyring->errorString();
+        return;
+    }
+    // The password goes in on standard input; nothing runs an event loop here, so
+    // flush it by hand before closing the channel.
+    m_keyring->write("corvana-test-password");
+    m_keyring->waitForBytesWritten(5000);
+    m_keyring->closeWriteChannel();
+    if (!waitForSecrets())
+        m_error = QStringLiteral("gnome-keyring-daemon did not offer org.freedesktop.secrets: ")
+            + QString::fromLocal8Bit(m_keyring->readAll());
+}
+
+bool PrivateSecretService::waitForSecrets()
+{
+    QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(qgetenv("DBUS_SESSION_BUS_ADDRESS")),
+                                                        QStringLiteral("corvana-private-secret-service"));
+    const QDeadlineTimer deadline(10000);
+    bool registered = false;
+    while (!deadline.hasExpired()) {
+        if (bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"))) {
+            registered = true;
+            break;
+        }
+        if (m_keyring->state() == QProcess::NotRunning)
+            break;
+        QThread::msleep(50);
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("corvana-private-secret-service"));
+    return registered;
+}
+
+PrivateSecretService::~PrivateSecretService()
+{
+    for (QProcess *process : {m_keyring.get(), m_bus.get()}) {
+        if (process && process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(3000)) {
+                process->kill();
+                process->waitForFinished(3000);
+            }
+        }
+    }
+    if (m_bus) {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_previousBus);
+        qputenv("HOME", m_previousHome);
+        qputenv("XDG_RUNTIME_DIR", m_previousRuntime);
+    }
+}
