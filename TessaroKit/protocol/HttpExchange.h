@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <QCoro/QCoroTask>
+
+#include <memory>
+#include <optional>
+
+// An ephemeral HTTP stack: redirects are never followed (the 3xx reply is the result),
+// no cookie is sent or kept, nothing is cached, and a request idle for 15 seconds fails.
+// Reply bodies are read up to a cap; a longer body is abandoned as soon as it passes it.
+class HttpExchange : public QObject {
+    Q_OBJECT
+
+public:
+    struct Reply {
+        // Absent when the reply was not HTTP.
+        std::optional<int> status;
+        QByteArray body;
+        bool oversize = false;
+    };
+
+    explicit HttpExchange(QObject *parent = nullptr);
+    ~HttpExchange() override;
+
+    // Sends one request. Transport failures throw TransportError; after invalidate() every
+    // outstanding and later request fails as cancelled.
+    QCoro::Task<Reply> send(QUrl url, QByteArray method, std::optional<QByteArray> body,
+                            QList<std::pair<QByteArray, QByteArray>> headers, qint64 bodyCap);
+
+    void invalidate();
+    bool invalidated() const { return m_invalidated; }
+
+private:
+    QNetworkAccessManager *m_network;
+    bool m_invalidated = false;
+};
