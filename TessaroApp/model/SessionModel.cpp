@@ -9,6 +9,7 @@ SessionModel::SessionModel(Platform platform, SessionModelSeams seams, QObject *
     , m_platform(std::move(platform))
     , m_seams(std::move(seams))
     , m_configuration(m_platform.informationDictionary)
+    , m_bundleIdentifier(m_platform.bundleIdentifier)
 {
     if (m_platform.epochMilliseconds)
         m_clock = m_platform.epochMilliseconds();

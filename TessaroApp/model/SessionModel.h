@@ -3,6 +3,12 @@
 #include "model/SessionModelSeams.h"
 
 #include "access/AppConfiguration.h"
+#include "access/DeviceCredential.h"
+#include "audio/PCMRecording.h"
+#include "conversation/AnswerWindow.h"
+#include "protocol/ServerEvent.h"
+#include "protocol/ServiceClient.h"
+#include "protocol/ServiceTiming.h"
 #include "access/SignInChallenge.h"
 #include "audio/AudioSource.h"
 #include "conversation/ConversationMemory.h"
@@ -19,12 +25,18 @@
 #include <QCoro/QCoroTask>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class SignInClient;
+class TaskHandle;
 
 // The one observable object of the application. It lives on the main thread from launch
 // to exit; the screens bind to its properties and call its operations. Every assignment
@@ -106,8 +118,77 @@ public:
     // The message a session start refuses with, or none when the setup values are usable.
     std::optional<QString> startProblem() const;
 
-    // Runs when the system is about to sleep.
+    // Runs when the system is about to sleep: a running session pauses and its service
+    // session is stopped.
     void handleSleep();
+
+    // Account and sign-in.
+    using QObject::connect;
+    // Connects to a service with a connection, replacing the current client. Throws.
+    QCoro::Task<void> connect(Connection connection, bool persist);
+    QCoro::Task<void> requestSignIn();
+    QCoro::Task<void> completeSignIn();
+    QCoro::Task<void> refreshDevices();
+    QCoro::Task<void> removeDevice(AccountDevice device);
+    QCoro::Task<void> signOut();
+    void requireSignInIfExpired(const std::exception &failure);
+    Q_INVOKABLE void finishOnboarding();
+
+    // Sessions.
+    QCoro::Task<void> start(bool resuming, bool reviewing);
+    QCoro::Task<void> stop();
+    // Tells the service the audio of the current channels is complete. Throws.
+    QCoro::Task<void> finishAudio();
+    // Applies one event of the session channel.
+    void receive(const ServerEvent &event);
+    // Stops capture and every session task, keeping the conversation.
+    void pauseCapture(const QString &message);
+    QCoro::Task<void> reconnect();
+
+    // Presentation and feedback.
+    QList<PreparedAnswer> visibleAnswers() const;
+    std::optional<PreparedAnswer> selected() const;
+    bool isQuiet(const PreparedAnswer &answer) const;
+    Q_INVOKABLE void selectDetail(const QString &form);
+    QCoro::Task<void> hideSelected(QString action);
+    QCoro::Task<void> ask();
+
+    // Past ranges.
+    AnswerWindow window() const;
+    Q_INVOKABLE void selectWindow();
+    QCoro::Task<void> prepareRange();
+    Q_INVOKABLE void cancelRange();
+    bool rangeWorking() const;
+    bool rangeMatches() const;
+    bool rangeReviewed() const;
+    QString coverageMessage() const;
+
+    // Audio sources and recordings.
+    Q_INVOKABLE void chooseRecording();
+    void useRecordingFile(const QString &path);
+    const std::optional<PCMRecording> &recording() const { return m_recording; }
+    QString audioDescription() const;
+    QString listeningLabel() const;
+    const QHash<QString, qint64> &capturedFrames() const { return m_capturedFrames; }
+    const std::optional<double> &firstFrameAt() const { return m_firstFrameAt; }
+    void setEvaluationProcesses(std::optional<QList<quint32>> processes) { m_evaluationProcesses = std::move(processes); }
+    void setEvaluationObserver(std::function<void(const ServerEvent &)> observer)
+    {
+        m_evaluationObserver = std::move(observer);
+    }
+
+    // Applies a change to the library and keeps the result.
+    void updateKnowledge(const std::function<void(PrivateKnowledge &)> &change);
+    // Returns once every library write queued before has finished.
+    void waitForKnowledgeWrites();
+
+    ServiceClient *client() const { return m_client.data(); }
+    const std::optional<double> &pauseStartedMs() const { return m_pauseStartedMs; }
+    const std::optional<QString> &sessionDomain() const { return m_sessionDomain; }
+    const QSet<QString> &locallyHidden() const { return m_locallyHidden; }
+    bool starting() const { return m_starting; }
+    // Timing of the service clients this model makes; tests shorten it.
+    void setServiceTiming(const ServiceTiming &timing) { m_serviceTiming = timing; }
 
     // Derived values.
     bool simulated() const;
@@ -308,6 +389,26 @@ private:
     void openKnowledge();
     void applySessionLimitOverride();
     void readPreferences();
+    std::optional<DeviceCredential> deviceCredential() const;
+    void saveCredential(const Connection &connection);
+    void resetConversation();
+    void replaceClient(ServiceClient *client);
+    void dropSignInClient();
+    double nowMs() const;
+    QStringList liveChannels() const;
+    QCoro::Task<void> failStart(QString description, QPointer<ServiceClient> client);
+    void cancelTask(std::shared_ptr<TaskHandle> &task);
+    void startClockTask();
+    void startCaptureTask(std::shared_ptr<CapturedAudioStream> stream);
+    void startReplayTask();
+    void replaceBank(const QList<PreparedAnswer> &list);
+    QString learningDomain() const;
+    void learnFrom(const PreparedAnswer &answer, std::optional<QString> prominence, std::optional<QString> style);
+    bool finalSpeechAfter(double toMs, double windowEndMs) const;
+    void settleRange();
+    // The audio objects to capture: absent for all audio but this application's. Throws
+    // when the sources cannot be listed.
+    std::optional<QList<quint32>> resolveProcesses();
 
     Platform m_platform;
     SessionModelSeams m_seams;
@@ -379,4 +480,15 @@ private:
     std::optional<QString> m_sessionDomain;
     QHash<QString, qint64> m_capturedFrames;
     std::optional<double> m_firstFrameAt;
+    QString m_bundleIdentifier;
+    ServiceTiming m_serviceTiming;
+    QPointer<ServiceClient> m_client;
+    QPointer<SignInClient> m_signInClient;
+    std::shared_ptr<TaskHandle> m_captureTask;
+    std::shared_ptr<TaskHandle> m_clockTask;
+    std::shared_ptr<TaskHandle> m_replayTask;
+    std::shared_ptr<ServiceClient::ReplayControl> m_replayControl;
+    std::optional<PCMRecording> m_recording;
+    std::optional<QList<quint32>> m_evaluationProcesses;
+    std::function<void(const ServerEvent &)> m_evaluationObserver;
 };

@@ -1,6 +1,8 @@
 #include "SessionModel.h"
 
 #include "model/SessionSetup.h"
+#include "protocol/TaskHandle.h"
+#include "protocol/ServiceClient.h"
 #include "protocol/TessaroError.h"
 #include "protocol/WireCoding.h"
 
@@ -155,19 +157,24 @@ QCoro::Task<bool> SessionModel::findConnection()
             connection = readBootstrapFile(*bootstrap);
         else if (m_seams.loadCredential)
             connection = m_seams.loadCredential();
+        else if (std::optional<DeviceCredential> credential = deviceCredential())
+            connection = credential->load();
     } catch (const std::exception &failure) {
         failStartup(describeFailure(failure));
         co_return false;
     }
 
-    if (!connection || !connectionAcceptable(*connection) || !m_seams.connect) {
+    if (!connection || !connectionAcceptable(*connection)) {
         setOnboarding(true);
         co_return true;
     }
 
     std::optional<QString> connectFailure;
     try {
-        co_await m_seams.connect(*this, *connection, false);
+        if (m_seams.connect)
+            co_await m_seams.connect(*this, *connection, false);
+        else
+            co_await connect(*connection, false);
     } catch (const std::exception &failure) {
         connectFailure = describeFailure(failure);
     }
@@ -192,10 +199,13 @@ void SessionModel::terminate()
         m_platform.workspace->removeSleepObserver(*m_sleepObserver);
     m_sleepObserver.reset();
     m_startingID.reset();
+    if (m_platform.capture)
+        m_platform.capture->stop();
+    cancelTask(m_captureTask);
+    cancelTask(m_clockTask);
+    cancelTask(m_replayTask);
+    if (m_client)
+        m_client->disconnect();
+    waitForKnowledgeWrites();
 }
 
-void SessionModel::handleSleep()
-{
-    if (!m_active)
-        return;
-}

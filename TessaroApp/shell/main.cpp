@@ -1,3 +1,4 @@
+#include "Walkthrough.h"
 #include "model/SessionModel.h"
 #include "platform/linux/LinuxPlatform.h"
 
@@ -23,9 +24,21 @@ int main(int argc, char *argv[])
                                        QStringLiteral("Quit after <milliseconds>, printing the status."),
                                        QStringLiteral("milliseconds"));
     parser.addOption(quitAfter);
+    const QCommandLineOption walkthrough(
+        QStringLiteral("walkthrough"),
+        QStringLiteral("Run the simulated sample without a window, printing transcript and answers."));
+    parser.addOption(walkthrough);
     parser.process(app);
 
     SessionModel model(LinuxPlatform::make());
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &model, &SessionModel::terminate);
+
+    if (parser.isSet(walkthrough)) {
+        Walkthrough run(model);
+        run.begin();
+        model.beginLoad();
+        return app.exec();
+    }
 
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("session"), &model);
@@ -34,8 +47,6 @@ int main(int argc, char *argv[])
     engine.load(QUrl(QStringLiteral("qrc:/qml/AppShell.qml")));
     if (engine.rootObjects().isEmpty())
         return 1;
-
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &model, &SessionModel::terminate);
 
     if (parser.isSet(quitAfter)) {
         bool ok = false;

@@ -1,5 +1,6 @@
 #include "SignInClient.h"
 
+#include "protocol/Failure.h"
 #include "protocol/HttpExchange.h"
 #include "protocol/TessaroError.h"
 #include "protocol/WireCoding.h"
@@ -17,11 +18,6 @@ constexpr qsizetype maximumMessageLength = 999;
 
 const QString badReply = QStringLiteral("The sign-in service did not respond correctly.");
 const QString unavailable = QStringLiteral("Sign-in is unavailable. Please try again shortly.");
-
-struct Failure {
-    QString message;
-    static constexpr auto wireFields() { return std::tuple{wire::field("message", &Failure::message)}; }
-};
 
 struct StartBody {
     QString email;

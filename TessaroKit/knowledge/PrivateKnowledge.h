@@ -2,15 +2,38 @@
 
 #include "knowledge/KnowledgeDocument.h"
 #include "knowledge/LearnedPreference.h"
+#include "protocol/PreparedAnswer.h"
 
 #include <QList>
 
 // The user's private library: imported documents of every domain and the preferences
 // learned from feedback.
 struct PrivateKnowledge {
+    static constexpr qsizetype maximumPreferences = 200;
+    static constexpr qsizetype maximumTopicLength = 100;
+
     QList<KnowledgeDocument> documents;
     bool learningEnabled = false;
     QList<LearnedPreference> preferences;
 
+    // Case- and diacritic-folded words of the text joined by single spaces; empty when
+    // the text has no letter or digit.
+    static QString topicKey(const QString &text);
+    // The SHA-256 digest of the topic key, in lower-case hexadecimal.
+    static QString domainKey(const QString &text);
+    static QString digest(const QByteArray &bytes);
+
+    // The passages of the enabled documents of a domain, in document order.
+    QList<KnowledgePassage> passages(const QString &domain) const;
+
+    // Records what the user's feedback says about a topic; nothing while learning is off.
+    void learn(const QString &domain, const QString &topic, const std::optional<QString> &prominence,
+               const std::optional<QString> &style);
+    std::optional<LearnedPreference> preference(const QString &domain, const QString &topic) const;
+    bool shouldQuiet(const QString &domain, const PreparedAnswer &answer) const;
+
     bool operator==(const PrivateKnowledge &) const = default;
+
+private:
+    qsizetype preferenceIndex(const QString &domainKey, const QString &topicKey) const;
 };

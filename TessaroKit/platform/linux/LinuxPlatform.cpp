@@ -11,6 +11,7 @@ Platform LinuxPlatform::make()
 {
     Platform platform;
     platform.informationDictionary = BundleInfo::informationDictionary();
+    platform.bundleIdentifier = BundleInfo::bundleIdentifier();
     platform.preferences = std::make_shared<SettingsPreferences>();
     platform.secrets = std::make_shared<LibsecretStore>();
     platform.workspace = std::make_shared<LogindWorkspace>();

@@ -1,0 +1,343 @@
+#include "SessionModel.h"
+
+#include "access/DeviceCredential.h"
+#include "access/SignInClient.h"
+#include "model/SessionSetup.h"
+#include "protocol/ServiceClient.h"
+#include "protocol/TessaroError.h"
+#include "text/UnicodeText.h"
+
+#include <QPointer>
+
+namespace {
+
+const QString connectionLostMessage = QStringLiteral(
+    "Connection lost. Prepared answers are kept. Reconnect, then resume; speech during the gap was not captured.");
+const QString deviceName = QStringLiteral("Corvana on Mac");
+
+} // namespace
+
+std::optional<DeviceCredential> SessionModel::deviceCredential() const
+{
+    if (!m_platform.secrets)
+        return std::nullopt;
+    return DeviceCredential(*m_platform.secrets, m_bundleIdentifier);
+}
+
+void SessionModel::saveCredential(const Connection &connection)
+{
+    std::optional<DeviceCredential> credential = deviceCredential();
+    if (!credential)
+        throw TessaroError::message(QStringLiteral("Could not save the device token in Keychain."));
+    credential->save(connection);
+}
+
+void SessionModel::resetConversation()
+{
+    setMemory(ConversationMemory(0));
+    setTranscript({});
+    setAnswers({});
+    setSnapshot(std::nullopt);
+    setRangeState(std::nullopt);
+    setConversationStartedAt(std::nullopt);
+}
+
+QCoro::Task<void> SessionModel::connect(Connection connection, bool persist)
+{
+    if (m_active)
+        throw TessaroError::message(QStringLiteral("End your session before changing services."));
+    if (m_configuration.release()
+        && (!m_configuration.serviceURL() || *m_configuration.serviceURL() != connection.serviceUrl()))
+        throw TessaroError::message(QStringLiteral("This release only connects to the Corvana service."));
+
+    QPointer<SessionModel> self(this);
+    QPointer<ServiceClient> fresh = new ServiceClient(connection, m_serviceTiming);
+    std::optional<Account> fetched;
+    std::exception_ptr failure;
+    try {
+        fetched = co_await fresh->account();
+        if (self && persist)
+            saveCredential(connection);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure || !self) {
+        if (fresh) {
+            fresh->disconnect();
+            fresh->deleteLater();
+        }
+        if (failure)
+            std::rethrow_exception(failure);
+        co_return;
+    }
+
+    if (m_lastConnection && !(*m_lastConnection == connection))
+        resetConversation();
+    replaceClient(fresh);
+
+    setAccount(fetched);
+    setServiceURL(connection.serviceUrl());
+    m_lastConnection = connection;
+    setNeedsReconnect(false);
+    setDurationMinutes(std::min(m_durationMinutes, maximumMinutes()));
+
+    fresh->onEvent = [self](const ServerEvent &event) {
+        if (self)
+            self->receive(event);
+    };
+    fresh->onDisconnect = [self] {
+        if (!self)
+            return;
+        self->pauseCapture(connectionLostMessage);
+        self->setStatus(QStringLiteral("Connection interrupted"));
+        self->setNeedsReconnect(true);
+    };
+
+    setStatus(simulated() ? QStringLiteral("Ready for a simulated sample")
+                          : QStringLiteral("Ready to listen to meeting audio"));
+    setError(std::nullopt);
+    if (m_onboarding)
+        setOnboardingStep(1);
+}
+
+void SessionModel::replaceClient(ServiceClient *client)
+{
+    if (m_client && m_client != client) {
+        m_client->onEvent = nullptr;
+        m_client->onDisconnect = nullptr;
+        m_client->disconnect();
+        m_client->deleteLater();
+    }
+    m_client = client;
+}
+
+void SessionModel::requireSignInIfExpired(const std::exception &failure)
+{
+    const auto *error = dynamic_cast<const TessaroError *>(&failure);
+    if (!error || !error->requiresSignIn())
+        return;
+    pauseCapture(QStringLiteral("Sign in again to reconnect this Mac. Audio is off."));
+    if (m_client)
+        m_client->disconnect();
+    setAccount(std::nullopt);
+    setOnboardingStep(0);
+    setOnboarding(true);
+    setSignInMessage(QStringLiteral("Your device access expired or was removed. Sign in again."));
+}
+
+void SessionModel::dropSignInClient()
+{
+    if (m_signInClient) {
+        m_signInClient->cancel();
+        m_signInClient->deleteLater();
+    }
+    m_signInClient = nullptr;
+}
+
+QCoro::Task<void> SessionModel::requestSignIn()
+{
+    if (m_signingIn)
+        co_return;
+    if (!m_signInURL) {
+        setSignInMessage(QStringLiteral("This build is not connected to the beta service yet."));
+        co_return;
+    }
+    setSigningIn(true);
+    setSignInMessage(std::nullopt);
+    dropSignInClient();
+    m_pendingSignInConnection.reset();
+    try {
+        m_signInClient = new SignInClient(*m_signInURL);
+    } catch (const std::exception &failure) {
+        setSignInMessage(describeFailure(failure));
+        setSigningIn(false);
+        co_return;
+    }
+
+    QPointer<SessionModel> self(this);
+    QPointer<SignInClient> client = m_signInClient;
+    std::optional<SignInChallenge> challenge;
+    std::optional<QString> failureText;
+    try {
+        challenge = co_await client->begin(m_signInEmail, deviceName);
+    } catch (const std::exception &failure) {
+        failureText = describeFailure(failure);
+    }
+    if (!self)
+        co_return;
+    if (challenge) {
+        setSignInChallenge(challenge);
+        setSignInMessage(
+            QStringLiteral("If this address is invited, a code is on its way. Check your inbox and spam folder."));
+    } else {
+        setSignInMessage(failureText);
+    }
+    setSigningIn(false);
+}
+
+QCoro::Task<void> SessionModel::completeSignIn()
+{
+    if (m_signingIn || !m_signInClient || !m_signInChallenge)
+        co_return;
+    setSigningIn(true);
+    setSignInMessage(std::nullopt);
+
+    QPointer<SessionModel> self(this);
+    std::optional<QString> failureText;
+    try {
+        if (!m_pendingSignInConnection) {
+            QString digits;
+            for (const QChar c : m_signInCode) {
+                if (c.isDigit())
+                    digits.append(c);
+            }
+            QPointer<SignInClient> client = m_signInClient;
+            const Connection verified = co_await client->verify(*m_signInChallenge, digits, m_recoveringAccount);
+            if (!self)
+                co_return;
+            m_pendingSignInConnection = verified;
+        }
+        const Connection connection = *m_pendingSignInConnection;
+        saveCredential(connection);
+        co_await connect(connection, false);
+    } catch (const std::exception &failure) {
+        failureText = describeFailure(failure);
+    }
+    if (!self)
+        co_return;
+    if (failureText) {
+        setSignInMessage(failureText);
+        setSigningIn(false);
+        co_return;
+    }
+    dropSignInClient();
+    m_pendingSignInConnection.reset();
+    setSignInCode(QString());
+    setSignInChallenge(std::nullopt);
+    setRecoveringAccount(false);
+    setOnboardingStep(1);
+    setOnboarding(true);
+    setError(std::nullopt);
+    setSigningIn(false);
+}
+
+QCoro::Task<void> SessionModel::refreshDevices()
+{
+    if (!m_client) {
+        setDevices({});
+        setAccountMessage(std::nullopt);
+        co_return;
+    }
+    QPointer<SessionModel> self(this);
+    QPointer<ServiceClient> client = m_client;
+    std::optional<QList<AccountDevice>> list;
+    std::optional<QString> failureText;
+    try {
+        list = co_await client->devices();
+    } catch (const std::exception &failure) {
+        failureText = describeFailure(failure);
+    }
+    if (!self)
+        co_return;
+    if (list) {
+        setDevices(*list);
+        setAccountMessage(std::nullopt);
+    } else {
+        setAccountMessage(failureText);
+    }
+}
+
+QCoro::Task<void> SessionModel::removeDevice(AccountDevice device)
+{
+    if (device.current) {
+        co_await signOut();
+        co_return;
+    }
+    if (!m_client) {
+        co_await refreshDevices();
+        co_return;
+    }
+    QPointer<SessionModel> self(this);
+    QPointer<ServiceClient> client = m_client;
+    std::optional<QString> failureText;
+    try {
+        co_await client->revokeDevice(device.id);
+    } catch (const std::exception &failure) {
+        failureText = describeFailure(failure);
+    }
+    if (!self)
+        co_return;
+    if (failureText) {
+        setAccountMessage(failureText);
+        co_return;
+    }
+    co_await refreshDevices();
+}
+
+QCoro::Task<void> SessionModel::signOut()
+{
+    QPointer<SessionModel> self(this);
+    co_await stop();
+    if (!self)
+        co_return;
+    const auto composed = [](const QString &description) {
+        return QStringLiteral("Could not sign out: ") + description
+            + QStringLiteral(" Reconnect and try again, or use account recovery on another Mac to remove this device.");
+    };
+    if (m_account && m_account->profile && m_client) {
+        QPointer<ServiceClient> client = m_client;
+        std::optional<QString> failureText;
+        try {
+            co_await client->signOut();
+        } catch (const TessaroError &failure) {
+            if (!failure.requiresSignIn())
+                failureText = failure.description();
+        } catch (const std::exception &failure) {
+            failureText = describeFailure(failure);
+        }
+        if (!self)
+            co_return;
+        if (failureText) {
+            setAccountMessage(composed(*failureText));
+            co_return;
+        }
+    }
+    try {
+        if (std::optional<DeviceCredential> credential = deviceCredential())
+            credential->remove();
+    } catch (const std::exception &failure) {
+        setAccountMessage(composed(describeFailure(failure)));
+        co_return;
+    }
+
+    replaceClient(nullptr);
+    m_lastConnection.reset();
+    setAccount(std::nullopt);
+    setSnapshot(std::nullopt);
+    setMemory(ConversationMemory(0));
+    setTranscript({});
+    setAnswers({});
+    setRangeState(std::nullopt);
+    setConversationStartedAt(std::nullopt);
+    setDevices({});
+    setSignInCode(QString());
+    setSignInChallenge(std::nullopt);
+    setSignInMessage(std::nullopt);
+    setError(std::nullopt);
+    setRecoveryMessage(std::nullopt);
+    m_pendingSignInConnection.reset();
+    dropSignInClient();
+    setOnboardingStep(0);
+    setOnboarding(true);
+    setStatus(QStringLiteral("Sign in to Corvana"));
+}
+
+void SessionModel::finishOnboarding()
+{
+    if (!m_account || !SessionSetup::onboardingDomainAcceptable(m_domain))
+        return;
+    savePreferences();
+    if (m_platform.preferences)
+        m_platform.preferences->setBoolean(QStringLiteral("onboardingComplete"), true);
+    setOnboarding(false);
+}
