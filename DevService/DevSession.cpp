@@ -1,0 +1,301 @@
+#include "DevSession.h"
+
+#include "DevService.h"
+#include "protocol/WireCoding.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+bool isString(const QJsonObject &object, const char *key)
+{
+    return object.value(QLatin1String(key)).isString();
+}
+
+} // namespace
+
+DevSession::DevSession(DevService &service, QString sessionID, QWebSocket *socket, QObject *parent)
+    : QObject(parent)
+    , m_service(service)
+    , m_sessionID(std::move(sessionID))
+    , m_socket(socket)
+{
+    socket->setParent(this);
+    m_stepTimer.setSingleShot(true);
+    connect(&m_stepTimer, &QTimer::timeout, this, &DevSession::nextStep);
+    connect(socket, &QWebSocket::textMessageReceived, this, &DevSession::command);
+    connect(socket, &QWebSocket::binaryMessageReceived, this, &DevSession::audio);
+    connect(socket, &QWebSocket::disconnected, this, [this] {
+        m_stepTimer.stop();
+        deleteLater();
+    });
+
+    const DevScenario &scenario = m_service.scenario();
+    if (scenario.withholdReady)
+        return;
+    const bool undecodable = scenario.sendUndecodable;
+    const bool oversize = scenario.sendOversize;
+    QTimer::singleShot(std::max(0, scenario.readyDelayMs), this, [this, undecodable, oversize] {
+        ServerEvent ready;
+        ready.type = QStringLiteral("ready");
+        send(ready);
+        if (undecodable)
+            sendRaw(QByteArrayLiteral("{\"kind\":\"not an event\"}"));
+        if (oversize)
+            sendRaw("{\"type\":\"bank\",\"message\":\"" + QByteArray(9 * 1024 * 1024, 'x') + "\"}");
+    });
+}
+
+DevSession::~DevSession() = default;
+
+void DevSession::close(QWebSocketProtocol::CloseCode code)
+{
+    m_stepTimer.stop();
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->close(code);
+}
+
+void DevSession::send(const ServerEvent &event)
+{
+    sendRaw(wire::encode(event));
+}
+
+void DevSession::sendRaw(const QByteArray &json)
+{
+    if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
+        m_socket->sendTextMessage(QString::fromUtf8(json));
+}
+
+void DevSession::sendSnapshot(const QString &type)
+{
+    DevService::Session *held = m_service.session(m_sessionID);
+    if (!held)
+        return;
+    ServerEvent event;
+    event.type = type;
+    event.session = held->snapshot;
+    send(event);
+}
+
+void DevSession::acknowledge(const QString &commandId, const QString &type, const std::optional<QString> &error)
+{
+    const DevScenario &scenario = m_service.scenario();
+    if (scenario.withholdAcks)
+        return;
+    ServerEvent ack;
+    ack.type = QStringLiteral("command.ack");
+    ack.id = commandId;
+    ack.error = error;
+    if (!scenario.ackErrorType.isEmpty() && scenario.ackErrorType == type)
+        ack.error = scenario.ackErrorText;
+    send(ack);
+    if (scenario.duplicateAcks)
+        send(ack);
+}
+
+void DevSession::command(const QString &text)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8());
+    const QJsonObject object = document.object();
+    const QString type = object.value("type").toString();
+    const QString commandId = object.value("commandId").toString();
+    m_service.logCommand(m_sessionID, object);
+    if (!document.isObject() || !isString(object, "type") || !isString(object, "commandId")) {
+        ServerEvent error;
+        error.type = QStringLiteral("error");
+        error.message = QStringLiteral("Commands need a type and a commandId.");
+        send(error);
+        return;
+    }
+    if (m_service.scenario().closeAfterCommand == type) {
+        close();
+        return;
+    }
+
+    const auto channelValid = [&] {
+        const QString channel = object.value("channel").toString();
+        return channel == QLatin1String("system") || channel == QLatin1String("microphone");
+    };
+    std::optional<QString> error;
+    if (type == QLatin1String("ping") || type == QLatin1String("range.cancel")) {
+    } else if (type == QLatin1String("audio.start") || type == QLatin1String("audio.finish")) {
+        if (!channelValid())
+            error = QStringLiteral("Unknown audio channel.");
+    } else if (type == QLatin1String("sample.start")) {
+        if (!m_service.simulated())
+            error = QStringLiteral("The sample runs only on a simulated service.");
+    } else if (type == QLatin1String("feedback")) {
+        const QString action = object.value("action").toString();
+        if (!isString(object, "answerId") || (action != QLatin1String("known") && action != QLatin1String("dismiss")))
+            error = QStringLiteral("Feedback needs an answerId and the action known or dismiss.");
+    } else if (type == QLatin1String("assist.request")) {
+        if (!isString(object, "question") || object.value("question").toString().trimmed().isEmpty())
+            error = QStringLiteral("Ask a question first.");
+    } else if (type == QLatin1String("range.start")) {
+        if (!object.value("fromMs").isDouble() || !object.value("toMs").isDouble() || !object.value("follow").isBool())
+            error = QStringLiteral("A range needs fromMs, toMs and follow.");
+        else if (object.value("toMs").toDouble() - object.value("fromMs").toDouble() > 600'000)
+            error = QStringLiteral("A range covers at most ten minutes.");
+    } else if (type == QLatin1String("session.stop")) {
+    } else {
+        error = QStringLiteral("Unknown command.");
+    }
+    acknowledge(commandId, type, error);
+    if (error)
+        return;
+
+    if (type == QLatin1String("sample.start")) {
+        runScript();
+    } else if (type == QLatin1String("feedback")) {
+        feedback(object.value("answerId").toString());
+    } else if (type == QLatin1String("assist.request")) {
+        assist(object.value("question").toString());
+    } else if (type == QLatin1String("range.start")) {
+        prepareRange(object.value("fromMs").toDouble(), object.value("toMs").toDouble(), object.value("follow").toBool());
+    } else if (type == QLatin1String("session.stop")) {
+        if (DevService::Session *held = m_service.session(m_sessionID)) {
+            held->snapshot.state = QStringLiteral("stopped");
+            m_service.sessionStopped(m_sessionID);
+        }
+        m_stepTimer.stop();
+        QTimer::singleShot(50, this, [this] { close(); });
+    }
+}
+
+void DevSession::audio(const QByteArray &message)
+{
+    const int tag = message.isEmpty() ? -1 : int(quint8(message[0]));
+    const qsizetype pcm = message.size() - 1;
+    m_service.logAudio(m_sessionID, message.size(), tag);
+    if ((tag != 0 && tag != 1) || pcm < 2 || pcm > 32'000 || pcm % 2 != 0) {
+        ServerEvent error;
+        error.type = QStringLiteral("error");
+        error.message = QStringLiteral("Audio frames need a channel tag and 2 to 32,000 bytes of 16-bit PCM.");
+        send(error);
+        return;
+    }
+    if (m_service.simulated())
+        return;
+    const qint64 before = m_audioBytes / 320'000;
+    m_audioBytes += pcm;
+    const qint64 after = m_audioBytes / 320'000;
+    if (after > before) {
+        Transcript heard;
+        heard.id = QStringLiteral("audio-%1").arg(after);
+        heard.text = QStringLiteral("(audio received: %1 s)").arg(after * 10);
+        heard.final = true;
+        heard.startMs = double(before) * 10'000;
+        heard.endMs = double(after) * 10'000;
+        heard.lastWordEndMs = heard.endMs;
+        m_heard.append(heard);
+        ServerEvent event;
+        event.type = QStringLiteral("transcript");
+        event.transcript = heard;
+        send(event);
+    }
+}
+
+void DevSession::runScript()
+{
+    DevService::Session *held = m_service.session(m_sessionID);
+    m_script = DemoScript::conversation(held ? held->input.knowledge.value_or(QList<KnowledgePassage>())
+                                             : QList<KnowledgePassage>());
+    m_next = 0;
+    if (!m_script.isEmpty())
+        m_stepTimer.start(m_script.first().afterMs);
+}
+
+void DevSession::nextStep()
+{
+    DevService::Session *held = m_service.session(m_sessionID);
+    if (!held || m_next >= m_script.size() || m_limited)
+        return;
+    DemoScript::Step step = m_script[m_next++];
+    SessionSnapshot &snapshot = held->snapshot;
+    if (snapshot.spentMicros + step.costMicros > snapshot.budgetMicros) {
+        snapshot.spentMicros = snapshot.budgetMicros;
+        snapshot.reservedMicros = 0;
+        snapshot.state = QStringLiteral("limited");
+        snapshot.reason = QStringLiteral("The session limit was reached.");
+        m_limited = true;
+        sendSnapshot(QStringLiteral("session"));
+        return;
+    }
+    snapshot.spentMicros += step.costMicros;
+    m_service.spend(step.costMicros);
+    snapshot.reservedMicros = m_next < m_script.size() ? 10'000 : 0;
+    if (step.event.transcript)
+        m_heard.append(*step.event.transcript);
+    if (step.event.answers)
+        m_bank = *step.event.answers;
+    step.event.session = snapshot;
+    send(step.event);
+    if (m_next < m_script.size())
+        m_stepTimer.start(m_script[m_next].afterMs);
+}
+
+void DevSession::sendBank()
+{
+    ServerEvent bank;
+    bank.type = QStringLiteral("bank");
+    bank.answers = m_bank;
+    send(bank);
+}
+
+void DevSession::feedback(const QString &answerId)
+{
+    for (PreparedAnswer &answer : m_bank) {
+        if (answer.id == answerId)
+            answer.hidden = true;
+    }
+    sendBank();
+}
+
+void DevSession::assist(const QString &question)
+{
+    ServerEvent started;
+    started.type = QStringLiteral("answer.started");
+    send(started);
+    const PreparedAnswer answer = DemoScript::assistAnswer(question.trimmed(), ++m_assists);
+    QTimer::singleShot(150, this, [this, answer] {
+        m_bank.append(answer);
+        sendBank();
+        ServerEvent quiet;
+        quiet.type = QStringLiteral("quiet");
+        send(quiet);
+    });
+}
+
+void DevSession::prepareRange(double fromMs, double toMs, bool follow)
+{
+    RangeState range;
+    range.id = DevService::newID();
+    range.fromMs = fromMs;
+    range.toMs = toMs;
+    range.follow = follow;
+    range.state = QStringLiteral("working");
+    for (const Transcript &segment : std::as_const(m_heard)) {
+        if (segment.final && segment.endMs.value_or(0) >= fromMs && segment.startMs.value_or(0) <= toMs)
+            ++range.selectedSegments;
+    }
+    range.message = QStringLiteral("Reviewing the selected speech.");
+    ServerEvent working;
+    working.type = QStringLiteral("range");
+    working.range = range;
+    send(working);
+    QTimer::singleShot(200, this, [this, range]() mutable {
+        range.state = range.follow ? QStringLiteral("following") : QStringLiteral("complete");
+        range.reviewedSegments = range.selectedSegments;
+        range.reusedEntries = std::min<qint64>(qint64(m_bank.size()), range.selectedSegments);
+        PreparedAnswer filled = DemoScript::assistAnswer(QStringLiteral("Terms in the selected range"), 1000 + m_assists++);
+        filled.preparation = QStringLiteral("range");
+        filled.occurrences = QList<SpeechOccurrence>{SpeechOccurrence{filled.id + "-at", range.fromMs, range.toMs}};
+        range.answers = {filled};
+        range.message = QStringLiteral("Selected speech reviewed.");
+        ServerEvent done;
+        done.type = QStringLiteral("range");
+        done.range = range;
+        send(done);
+    });
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "DemoScript.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWebSocket>
+
+class DevService;
+
+// The event channel of one service session: "ready", acknowledged commands, audio
+// frames, the scripted conversation of the simulated mode and range preparation.
+class DevSession : public QObject {
+    Q_OBJECT
+
+public:
+    DevSession(DevService &service, QString sessionID, QWebSocket *socket, QObject *parent = nullptr);
+    ~DevSession() override;
+
+    // Ends the channel from the service's side.
+    void close(QWebSocketProtocol::CloseCode code = QWebSocketProtocol::CloseCodeNormal);
+    // Sends a snapshot of the session with the given state and reason.
+    void sendSnapshot(const QString &type);
+
+private:
+    void command(const QString &text);
+    void audio(const QByteArray &message);
+    void acknowledge(const QString &commandId, const QString &type, const std::optional<QString> &error);
+    void send(const ServerEvent &event);
+    void sendRaw(const QByteArray &json);
+    void runScript();
+    void nextStep();
+    void prepareRange(double fromMs, double toMs, bool follow);
+    void feedback(const QString &answerId);
+    void assist(const QString &question);
+    void sendBank();
+
+    DevService &m_service;
+    QString m_sessionID;
+    QPointer<QWebSocket> m_socket;
+    QList<DemoScript::Step> m_script;
+    qsizetype m_next = 0;
+    QTimer m_stepTimer;
+    QList<PreparedAnswer> m_bank;
+    QList<Transcript> m_heard;
+    qint64 m_audioBytes = 0;
+    int m_assists = 0;
+    bool m_limited = false;
+};

@@ -1,0 +1,82 @@
+#include "DevService.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("corvana-devservice"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("The local Corvana development service on loopback."));
+    parser.addHelpOption();
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port on 127.0.0.1 (0 picks a free one)."),
+                                  QStringLiteral("port"), QStringLiteral("4318"));
+    const QCommandLineOption simulated(QStringLiteral("simulated"),
+                                       QStringLiteral("Demo mode: a scripted sample, no provider calls."));
+    const QCommandLineOption token(QStringLiteral("token"), QStringLiteral("Development device token (24-256 characters)."),
+                                   QStringLiteral("token"));
+    const QCommandLineOption bootstrap(QStringLiteral("bootstrap-file"),
+                                       QStringLiteral("Write a connection file for the app to this path."),
+                                       QStringLiteral("path"));
+    const QCommandLineOption maxMinutes(QStringLiteral("max-session-minutes"),
+                                        QStringLiteral("Longest session the account allows."), QStringLiteral("minutes"));
+    const QCommandLineOption balance(QStringLiteral("balance-micros"), QStringLiteral("Wallet balance in micro-dollars."),
+                                     QStringLiteral("micros"), QStringLiteral("5000000"));
+    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance});
+    parser.process(app);
+
+    DevService::Options options;
+    bool ok = false;
+    const uint portValue = parser.value(port).toUInt(&ok);
+    if (!ok || portValue > 65535) {
+        std::fprintf(stderr, "corvana-devservice: --port needs a number from 0 to 65535\n");
+        return 2;
+    }
+    options.port = quint16(portValue);
+    options.simulated = parser.isSet(simulated);
+    options.token = parser.value(token);
+    if (parser.isSet(token) && (options.token.size() < 24 || options.token.size() > 256)) {
+        std::fprintf(stderr, "corvana-devservice: --token needs 24 to 256 characters\n");
+        return 2;
+    }
+    if (parser.isSet(maxMinutes)) {
+        const qint64 minutes = parser.value(maxMinutes).toLongLong(&ok);
+        if (!ok || minutes < 1) {
+            std::fprintf(stderr, "corvana-devservice: --max-session-minutes needs a positive number\n");
+            return 2;
+        }
+        options.maxSessionMinutes = minutes;
+    }
+    options.balanceMicros = parser.value(balance).toLongLong(&ok);
+    if (!ok || options.balanceMicros < 0) {
+        std::fprintf(stderr, "corvana-devservice: --balance-micros needs a number of micro-dollars\n");
+        return 2;
+    }
+
+    DevService service(options);
+    QString error;
+    if (!service.listen(&error)) {
+        std::fprintf(stderr, "corvana-devservice: cannot listen on 127.0.0.1:%u: %s\n", portValue, qPrintable(error));
+        return 1;
+    }
+    if (parser.isSet(bootstrap)) {
+        QSaveFile file(parser.value(bootstrap));
+        const QJsonObject connection{{"serviceUrl", service.baseUrl()}, {"token", service.token()}};
+        if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(connection).toJson(QJsonDocument::Compact)) < 0
+            || !file.commit()) {
+            std::fprintf(stderr, "corvana-devservice: cannot write %s: %s\n", qPrintable(parser.value(bootstrap)),
+                         qPrintable(file.errorString()));
+            return 1;
+        }
+    }
+    std::printf("listening on %s token %s\n", qPrintable(service.baseUrl()), qPrintable(service.token()));
+    std::fflush(stdout);
+    return app.exec();
+}
