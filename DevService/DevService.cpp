@@ -222,15 +222,15 @@ DevService::Device *DevService::deviceFor(const HttpMessage &request)
 
 QByteArray DevService::respond(const HttpMessage &request)
 {
+    if (request.path.startsWith(QLatin1String("/dev/")))
+        return control(request);
+
     m_requestLog.append(QJsonObject{
         {"method", QString::fromUtf8(request.method)},
         {"path", request.path},
         {"contentType", request.headers.contains("content-type") ? QJsonValue(QString::fromUtf8(request.header("content-type")))
                                                                   : QJsonValue()},
         {"authorization", QString::fromUtf8(request.header("authorization"))}});
-
-    if (request.path.startsWith(QLatin1String("/dev/")))
-        return control(request);
 
     if (m_scenario.http && m_scenario.http->method == request.method && m_scenario.http->path == request.path) {
         const DevScenario::HttpOverride reply = *m_scenario.http;
@@ -407,6 +407,10 @@ QByteArray DevService::control(const HttpMessage &request)
     }
     if (request.path == QLatin1String("/dev/reset") && request.method == "POST") {
         m_scenario = DevScenario();
+        for (Device &device : m_devices) {
+            if (device.token == m_options.token)
+                device.revoked = false;
+        }
         m_commandLog = {};
         m_audioLog = {};
         m_requestLog = {};

@@ -34,5 +34,21 @@ T runTask(QCoro::Task<T> task)
 
 inline void runTask(QCoro::Task<void> task)
 {
-    QCoro::waitFor(std::move(task));
+    QEventLoop loop;
+    std::exception_ptr failure;
+    bool done = false;
+    auto runner = [&]() -> QCoro::Task<void> {
+        try {
+            co_await task;
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        done = true;
+        loop.quit();
+    };
+    auto running = runner();
+    if (!done)
+        loop.exec();
+    if (failure)
+        std::rethrow_exception(failure);
 }
