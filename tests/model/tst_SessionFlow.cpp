@@ -1,0 +1,395 @@
+#include "model/SessionModel.h"
+
+#include "DevServiceProcess.h"
+#include "FakePlatform.h"
+#include "RunTask.h"
+#include "protocol/TessaroError.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+ServiceTiming quick()
+{
+    ServiceTiming timing;
+    timing.readyWait = std::chrono::milliseconds(3000);
+    timing.commandTimeout = std::chrono::milliseconds(3000);
+    timing.heartbeat = std::chrono::milliseconds(60'000);
+    timing.replayFrame = std::chrono::milliseconds(5);
+    return timing;
+}
+
+QByteArray wavOf(int frames)
+{
+    const QByteArray pcm(frames * 3200, '\x01');
+    auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
+    auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
+    return "RIFF" + le32(36 + pcm.size()) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(16000) + le32(32000)
+        + le16(2) + le16(16) + "data" + le32(pcm.size()) + pcm;
+}
+
+QStringList commandTypes(const QJsonObject &log)
+{
+    QStringList types;
+    for (const QJsonValue &entry : log.value("commands").toArray())
+        types.append(entry.toObject().value("type").toString());
+    return types;
+}
+
+// A model on fake platform services, connected to a development service of its own.
+struct Harness {
+    explicit Harness(QStringList arguments = {QStringLiteral("--simulated")})
+        : service(arguments)
+    {
+        model = std::make_unique<SessionModel>(platform.bundle());
+        model->setServiceTiming(quick());
+    }
+
+    bool connect()
+    {
+        if (!service.started())
+            return false;
+        try {
+            runTask(model->connect(service.connection(), false));
+        } catch (const std::exception &) {
+            return false;
+        }
+        return model->client() != nullptr;
+    }
+
+    void advance(double ms) { *platform.now += ms; }
+
+    DevServiceProcess service;
+    FakePlatform platform;
+    std::unique_ptr<SessionModel> model;
+};
+
+} // namespace
+
+class SessionFlowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void guards_data();
+    void guards();
+    void simulatedSample();
+    void replayOfARecording();
+    void resumeEndsEarlierSessions();
+    void serviceLimitsTheSession();
+    void droppedChannelAndReconnect();
+    void expiredAccessOnReconnect();
+    void rangeInLiveAndReviewSessions();
+    void walletBelowTheSmallestAllowance();
+};
+
+void SessionFlowTest::guards_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("resuming");
+    QTest::addColumn<QString>("message");
+    const QString limit = QStringLiteral("Enter a domain and a session limit between $0.01 and $20.");
+    QTest::newRow("update check") << "updating" << false
+                                  << "Finish or cancel the update check before starting a conversation.";
+    QTest::newRow("budget 0.009") << "budget=0.009" << false << limit;
+    QTest::newRow("budget 20.01") << "budget=20.01" << false << limit;
+    QTest::newRow("budget infinity") << "budget=inf" << false << limit;
+    QTest::newRow("short domain") << "domain= ab " << false << limit;
+    QTest::newRow("needs reconnect") << "reconnect" << false << "Reconnect before resuming.";
+    QTest::newRow("resume needs reconnect") << "reconnect" << true << "Reconnect before resuming.";
+    QTest::newRow("resume before any conversation") << "" << true
+                                                    << "Start a new conversation to use a different domain.";
+}
+
+void SessionFlowTest::guards()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, resuming);
+    QFETCH(QString, message);
+    Harness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    if (setup == "updating")
+        model.setUpdating(true);
+    else if (setup.startsWith("budget="))
+        model.setBudget(setup.mid(7));
+    else if (setup.startsWith("domain="))
+        model.setDomain(setup.mid(7));
+    else if (setup == "reconnect")
+        model.setNeedsReconnect(true);
+    const QString status = model.status();
+    runTask(model.start(resuming, false));
+    QCOMPARE(model.error(), std::optional<QString>(message));
+    QVERIFY(!model.active());
+    QVERIFY(!model.busy());
+    QCOMPARE(model.status(), status);
+    QVERIFY(commandTypes(harness.service.log()).isEmpty());
+}
+
+void SessionFlowTest::simulatedSample()
+{
+    Harness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    QCOMPARE(model.status(), QStringLiteral("Ready for a simulated sample"));
+    runTask(model.start(false, false));
+    QCOMPARE(model.status(), QStringLiteral("Simulated conversation"));
+    QVERIFY(model.active());
+    QVERIFY(!model.busy());
+    QCOMPARE(model.audioDescription(), QStringLiteral("Simulated audio"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(model.answers().size() >= 4, 10'000);
+    QTRY_VERIFY(std::count_if(model.transcript().begin(), model.transcript().end(),
+                              [](const Transcript &t) { return t.final; }) == 4);
+    std::optional<PreparedAnswer> front = model.selected();
+    QVERIFY(front);
+    QCOMPARE(front->id, model.answers().last().id);
+    QCOMPARE(model.detail(), QStringLiteral("Cue"));
+
+    // "I know that" goes to the service and hides the answer here.
+    const QString hidden = front->id;
+    runTask(model.hideSelected(QStringLiteral("known")));
+    QVERIFY(!model.error());
+    QVERIFY(model.locallyHidden().contains(hidden));
+    QVERIFY(model.selected() && model.selected()->id != hidden);
+
+    model.setManualQuestion(QStringLiteral("  How do we detect drift early?  "));
+    runTask(model.ask());
+    QVERIFY(!model.error());
+    QCOMPARE(model.manualQuestion(), QString());
+    QTRY_VERIFY(model.selected() && model.selected()->title == QStringLiteral("How do we detect drift early?"));
+
+    const QJsonArray commands = harness.service.log().value("commands").toArray();
+    QStringList types;
+    for (const QJsonValue &command : commands)
+        types.append(command.toObject().value("type").toString());
+    QCOMPARE(types, (QStringList{"sample.start", "feedback", "assist.request"}));
+    QCOMPARE(commands[1].toObject().value("answerId").toString(), hidden);
+    QCOMPARE(commands[1].toObject().value("action").toString(), QStringLiteral("known"));
+    QCOMPARE(commands[2].toObject().value("question").toString(), QStringLiteral("How do we detect drift early?"));
+    QCOMPARE(commands[2].toObject().value("style").toString(), QStringLiteral("deeper"));
+
+    runTask(model.stop());
+    QCOMPARE(model.status(), QStringLiteral("Session ended"));
+    QVERIFY(!model.active());
+    QCOMPARE(model.recoveryMessage(),
+             std::optional<QString>(QStringLiteral("Audio stopped. Resume the conversation or review its prepared answers.")));
+    // The conversation stays for review and resume.
+    QVERIFY(!model.answers().isEmpty());
+    QVERIFY(!model.transcript().isEmpty());
+    QCOMPARE(harness.platform.preferences->values.value("budget"), QVariant(QStringLiteral("1.00")));
+}
+
+void SessionFlowTest::replayOfARecording()
+{
+    Harness harness(QStringList{});
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    model.setSource(QStringLiteral("recording"));
+    runTask(model.start(false, false));
+    QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("Choose a short PCM WAV recording first.")));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("standup.wav"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(wavOf(20));
+    file.close();
+    model.useRecordingFile(path);
+    QCOMPARE(model.recordingName(), std::optional<QString>(QStringLiteral("standup.wav")));
+    QVERIFY(!model.error());
+
+    runTask(model.start(false, false));
+    QCOMPARE(model.status(), QStringLiteral("Replaying recording"));
+    QTRY_COMPARE_WITH_TIMEOUT(model.status(), QStringLiteral("Recording finished · audio is off"), 10'000);
+    QVERIFY(model.active());
+    QVERIFY(model.reviewOnly());
+    QCOMPARE(model.progress(), 1.0);
+    QCOMPARE(model.listeningLabel(), QStringLiteral("Reviewing"));
+    const QJsonObject log = harness.service.log();
+    QCOMPARE(commandTypes(log), (QStringList{"audio.start", "audio.finish"}));
+    QCOMPARE(log.value("audio").toArray().size(), 20);
+
+    // A recording cannot resume.
+    runTask(model.stop());
+    runTask(model.start(true, false));
+    QVERIFY(model.error()->startsWith(QStringLiteral("A recording cannot resume without replaying speech.")));
+}
+
+void SessionFlowTest::resumeEndsEarlierSessions()
+{
+    Harness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    runTask(model.start(false, false));
+    QTRY_VERIFY_WITH_TIMEOUT(!model.answers().isEmpty(), 10'000);
+    harness.advance(245'000); // audio goes off at 4:05
+    runTask(model.stop());
+    QCOMPARE(model.pauseStartedMs(), std::optional<double>(245'000));
+
+    harness.advance(145'000); // resumed at 6:30
+    runTask(model.start(true, false));
+    QVERIFY2(model.active(), qPrintable(model.error().value_or(model.status())));
+    QCOMPARE(model.gapSummary(), QStringList{QString::fromUtf8("4:05–6:30: audio not captured")});
+    QVERIFY(!model.pauseStartedMs());
+    for (const PreparedAnswer &answer : model.answers())
+        QCOMPARE(answer.status, QStringLiteral("stale"));
+    const QString firstSession = model.snapshot()->id;
+    QTRY_VERIFY_WITH_TIMEOUT(model.snapshot()->id != firstSession, 10'000);
+
+    runTask(model.stop());
+    QVERIFY(harness.service.reset());
+    runTask(model.start(true, false));
+    QVERIFY(model.active());
+    // Both earlier sessions were ended and their final snapshots fetched before the new one.
+    const QJsonArray requests = harness.service.log().value("requests").toArray();
+    QStringList calls;
+    for (const QJsonValue &request : requests) {
+        const QJsonObject r = request.toObject();
+        calls.append(r.value("method").toString() + ' ' + r.value("path").toString().section('/', 1, 2));
+    }
+    QCOMPARE(calls.mid(0, 6), (QStringList{"DELETE v1/sessions", "GET v1/sessions", "DELETE v1/sessions",
+                                            "GET v1/sessions", "GET v1/account", "POST v1/sessions"}));
+    QTRY_COMPARE_WITH_TIMEOUT(model.memory().sessionIDs().size(), 3, 10000);
+    runTask(model.stop());
+}
+
+void SessionFlowTest::serviceLimitsTheSession()
+{
+    Harness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    model.setBudget(QStringLiteral("0.03"));
+    runTask(model.start(false, false));
+    QTRY_VERIFY_WITH_TIMEOUT(!model.active(), 10'000);
+    QCOMPARE(model.status(), QStringLiteral("The session limit was reached."));
+    QCOMPARE(model.recoveryMessage(),
+             std::optional<QString>(QStringLiteral(
+                 "The session limit was reached. Prepared answers are kept; resume explicitly when ready.")));
+    QCOMPARE(model.snapshot()->state, QStringLiteral("limited"));
+    QVERIFY(model.pauseStartedMs());
+}
+
+void SessionFlowTest::droppedChannelAndReconnect()
+{
+    Harness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    runTask(model.start(false, false));
+    harness.advance(720'000);
+    QVERIFY(harness.service.setScenario(QJsonObject{{"closeAfterCommand", "assist.request"}}));
+    model.setManualQuestion(QStringLiteral("Is this recorded?"));
+    runTask(model.ask());
+    QTRY_COMPARE(model.status(), QStringLiteral("Connection interrupted"));
+    QVERIFY(model.needsReconnect());
+    QVERIFY(!model.active());
+    QCOMPARE(model.pauseStartedMs(), std::optional<double>(720'000));
+    QCOMPARE(model.recoveryMessage(), std::optional<QString>(QStringLiteral(
+                                          "Connection lost. Prepared answers are kept. Reconnect, then resume; "
+                                          "speech during the gap was not captured.")));
+
+    runTask(model.start(true, false));
+    QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("Reconnect before resuming.")));
+
+    QVERIFY(harness.service.reset());
+    runTask(model.reconnect());
+    QVERIFY(!model.needsReconnect());
+    QCOMPARE(model.recoveryMessage(),
+             std::optional<QString>(QStringLiteral("Connected. Resume listening when ready; audio is still off.")));
+    harness.advance(30'000);
+    runTask(model.start(true, false));
+    QVERIFY2(model.active(), qPrintable(model.error().value_or(QString())));
+    QCOMPARE(model.gapSummary().size(), 1);
+    QVERIFY(model.gapSummary().first().startsWith(QStringLiteral("12:00")));
+    runTask(model.stop());
+}
+
+void SessionFlowTest::expiredAccessOnReconnect()
+{
+    Harness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    runTask(model.start(false, false));
+    QVERIFY(harness.service.setScenario(QJsonObject{{"closeAfterCommand", "assist.request"}}));
+    model.setManualQuestion(QStringLiteral("Still there?"));
+    runTask(model.ask());
+    QTRY_VERIFY(model.needsReconnect());
+
+    QVERIFY(harness.service.setScenario(QJsonObject{
+        {"http", QJsonObject{{"method", "GET"}, {"path", "/v1/account"}, {"status", 401},
+                             {"body", "{\"message\":\"This device was removed.\"}"}}}}));
+    runTask(model.reconnect());
+    QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("This device was removed.")));
+    QVERIFY(model.onboarding());
+    QCOMPARE(model.onboardingStep(), 0);
+    QVERIFY(!model.account());
+    QCOMPARE(model.signInMessage(),
+             std::optional<QString>(QStringLiteral("Your device access expired or was removed. Sign in again.")));
+    QCOMPARE(model.recoveryMessage(),
+             std::optional<QString>(QStringLiteral("Sign in again to reconnect this Mac. Audio is off.")));
+}
+
+void SessionFlowTest::rangeInLiveAndReviewSessions()
+{
+    Harness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    runTask(model.start(false, false));
+    QTRY_VERIFY_WITH_TIMEOUT(model.transcript().size() >= 2, 10'000);
+    harness.advance(30'000);
+    model.setClock(*harness.platform.now);
+    model.setWindowMode(QStringLiteral("now"));
+    model.setAnchor(0);
+    runTask(model.prepareRange());
+    QVERIFY(!model.error());
+    QTRY_VERIFY(model.rangeState() && model.rangeState()->state == QStringLiteral("following"));
+    QVERIFY(model.rangeMatches());
+    QVERIFY(model.rangeReviewed());
+    QVERIFY(model.coverageMessage().contains(QStringLiteral(" speech segments reviewed · ")));
+
+    QJsonArray commands = harness.service.log().value("commands").toArray();
+    QJsonObject range = commands.last().toObject();
+    QCOMPARE(range.value("type").toString(), QStringLiteral("range.start"));
+    QCOMPARE(range.value("fromMs").toDouble(), 0.0);
+    QCOMPARE(range.value("toMs").toDouble(), 30'000.0);
+    QCOMPARE(range.value("follow").toBool(), true);
+
+    // Ending the session settles the following range.
+    runTask(model.stop());
+    QCOMPARE(model.rangeState()->follow, false);
+    QVERIFY(model.rangeState()->state == QStringLiteral("complete") || model.rangeState()->state == QStringLiteral("partial"));
+
+    // Without a session, preparing a past window starts a review-only session first.
+    model.setWindowMode(QStringLiteral("past"));
+    model.setAnchor(20'000);
+    model.setLookback(20);
+    QVERIFY(harness.service.reset());
+    runTask(model.prepareRange());
+    QVERIFY2(model.active(), qPrintable(model.error().value_or(QString())));
+    QVERIFY(model.reviewOnly());
+    QCOMPARE(model.status(), QStringLiteral("Reviewing selected speech · audio off"));
+    commands = harness.service.log().value("commands").toArray();
+    range = commands.last().toObject();
+    QCOMPARE(range.value("type").toString(), QStringLiteral("range.start"));
+    QCOMPARE(range.value("follow").toBool(), false);
+    QTRY_VERIFY(model.rangeState() && model.rangeState()->state == QStringLiteral("complete"));
+    runTask(model.stop());
+}
+
+void SessionFlowTest::walletBelowTheSmallestAllowance()
+{
+    Harness harness(QStringList{QStringLiteral("--simulated"), QStringLiteral("--balance-micros"), QStringLiteral("9999")});
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    runTask(model.start(false, false));
+    QCOMPARE(model.status(), QStringLiteral("Session could not start"));
+    QVERIFY(model.error()->startsWith(QString::fromUtf8("Less than $0.01 remains in this conversation’s allowance.")));
+    QCOMPARE(model.recoveryMessage(),
+             std::optional<QString>(QStringLiteral("Audio is off. Resolve the issue and resume when ready.")));
+    QVERIFY(!model.active());
+    QVERIFY(!model.busy());
+    QCOMPARE(model.memory().limitMicros(), 9999);
+}
+
+QTEST_GUILESS_MAIN(SessionFlowTest)
+#include "tst_SessionFlow.moc"
