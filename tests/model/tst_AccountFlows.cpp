@@ -1,0 +1,263 @@
+#include "model/SessionModel.h"
+
+#include "DevServiceProcess.h"
+#include "FakePlatform.h"
+#include "RunTask.h"
+#include "protocol/ServiceClient.h"
+#include "protocol/TessaroError.h"
+
+#include <QJsonArray>
+#include <QTest>
+
+namespace {
+
+struct SignedOutModel {
+    explicit SignedOutModel(DevServiceProcess &service)
+    {
+        model = std::make_unique<SessionModel>(platform.bundle());
+        model->setSignInURL(service.baseUrl());
+        model->setOnboarding(true);
+    }
+    FakePlatform platform;
+    std::unique_ptr<SessionModel> model;
+};
+
+int requestsTo(DevServiceProcess &service, const QString &path)
+{
+    int count = 0;
+    for (const QJsonValue &request : service.log().value("requests").toArray())
+        count += request.toObject().value("path").toString() == path;
+    return count;
+}
+
+bool signIn(SessionModel &model, const QString &email, const QString &separator, bool recover = false)
+{
+    model.setSignInEmail(email);
+    runTask(model.requestSignIn());
+    if (!model.signInChallenge() || !model.signInChallenge()->simulatedCode)
+        return false;
+    const QString code = *model.signInChallenge()->simulatedCode;
+    model.setSignInCode(code.left(4) + separator + code.mid(4));
+    model.setRecoveringAccount(recover);
+    runTask(model.completeSignIn());
+    return model.account().has_value();
+}
+
+} // namespace
+
+class AccountFlowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void signInWithTheSimulatedCode_data();
+    void signInWithTheSimulatedCode();
+    void connectFailureRetriesWithoutVerifying();
+    void serviceMessages_data();
+    void serviceMessages();
+    void withoutSignInService();
+    void removingTheCurrentDeviceSignsOut();
+    void signOutFailures_data();
+    void signOutFailures();
+    void recoverySignsOtherDevicesOut();
+    void releaseBuildRefusesOtherServices();
+    void finishOnboarding();
+
+private:
+    std::unique_ptr<DevServiceProcess> m_service;
+};
+
+void AccountFlowsTest::initTestCase()
+{
+    m_service = std::make_unique<DevServiceProcess>(QStringList{QStringLiteral("--simulated")});
+    QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
+}
+
+void AccountFlowsTest::init()
+{
+    QVERIFY(m_service->reset());
+}
+
+void AccountFlowsTest::signInWithTheSimulatedCode_data()
+{
+    QTest::addColumn<QString>("separator");
+    QTest::newRow("space") << " ";
+    QTest::newRow("hyphen") << "-";
+    QTest::newRow("nothing") << "";
+}
+
+void AccountFlowsTest::signInWithTheSimulatedCode()
+{
+    QFETCH(QString, separator);
+    SignedOutModel signedOut(*m_service);
+    SessionModel &model = *signedOut.model;
+    model.setSignInEmail(QStringLiteral("  ada@example.com\n"));
+    runTask(model.requestSignIn());
+    QCOMPARE(model.signInMessage(),
+             std::optional<QString>(QStringLiteral("If this address is invited, a code is on its way. Check your inbox and spam folder.")));
+    QVERIFY(model.signInChallenge());
+    QVERIFY(!model.signingIn());
+    QVERIFY(signIn(model, QStringLiteral("ada@example.com"), separator));
+    QCOMPARE(model.onboardingStep(), 1);
+    QVERIFY(model.onboarding());
+    QVERIFY(!model.signInChallenge());
+    QCOMPARE(model.signInCode(), QString());
+    QCOMPARE(model.account()->profile->email, QStringLiteral("ada@example.com"));
+    QCOMPARE(model.status(), QStringLiteral("Ready for a simulated sample"));
+    // The credential is in the secret store.
+    QCOMPARE(signedOut.platform.secrets->items.size(), 1);
+}
+
+void AccountFlowsTest::connectFailureRetriesWithoutVerifying()
+{
+    SignedOutModel signedOut(*m_service);
+    SessionModel &model = *signedOut.model;
+    model.setSignInEmail(QStringLiteral("grace@example.com"));
+    runTask(model.requestSignIn());
+    const QString code = *model.signInChallenge()->simulatedCode;
+    model.setSignInCode(code);
+    QVERIFY(m_service->setScenario(QJsonObject{
+        {"http", QJsonObject{{"method", "GET"}, {"path", "/v1/account"}, {"status", 503},
+                             {"body", "{\"message\":\"Accounts are resting.\"}"}}}}));
+    runTask(model.completeSignIn());
+    QCOMPARE(model.signInMessage(), std::optional<QString>(QStringLiteral("Accounts are resting.")));
+    QVERIFY(!model.account());
+    QVERIFY(model.signInChallenge());
+    runTask(model.completeSignIn());
+    QVERIFY2(model.account(), qPrintable(model.signInMessage().value_or(QString())));
+    QCOMPARE(requestsTo(*m_service, "/v1/auth/verify"), 1);
+}
+
+void AccountFlowsTest::serviceMessages_data()
+{
+    QTest::addColumn<QJsonObject>("reply");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("999 characters") << QJsonObject{{"status", 429}, {"body", "{\"message\":\"" + QString(999, 'w') + "\"}"}}
+                                    << QString(999, 'w');
+    QTest::newRow("1000 characters") << QJsonObject{{"status", 429}, {"body", "{\"message\":\"" + QString(1000, 'w') + "\"}"}}
+                                     << "Sign-in is unavailable. Please try again shortly.";
+    QTest::newRow("32,001-byte success") << QJsonObject{{"status", 200}, {"bodySize", 32001}}
+                                         << "The sign-in service did not respond correctly.";
+    QTest::newRow("not JSON") << QJsonObject{{"status", 502}, {"body", "Bad gateway"}}
+                              << "Sign-in is unavailable. Please try again shortly.";
+}
+
+void AccountFlowsTest::serviceMessages()
+{
+    QFETCH(QJsonObject, reply);
+    QFETCH(QString, message);
+    reply.insert("method", "POST");
+    reply.insert("path", "/v1/auth/start");
+    QVERIFY(m_service->setScenario(QJsonObject{{"http", reply}}));
+    SignedOutModel signedOut(*m_service);
+    signedOut.model->setSignInEmail(QStringLiteral("ada@example.com"));
+    runTask(signedOut.model->requestSignIn());
+    QCOMPARE(signedOut.model->signInMessage(), std::optional<QString>(message));
+    QVERIFY(!signedOut.model->signingIn());
+}
+
+void AccountFlowsTest::withoutSignInService()
+{
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    runTask(model.requestSignIn());
+    QCOMPARE(model.signInMessage(),
+             std::optional<QString>(QStringLiteral("This build is not connected to the beta service yet.")));
+}
+
+void AccountFlowsTest::removingTheCurrentDeviceSignsOut()
+{
+    SignedOutModel signedOut(*m_service);
+    SessionModel &model = *signedOut.model;
+    QVERIFY(signIn(model, QStringLiteral("lin@example.com"), " "));
+    runTask(model.refreshDevices());
+    QCOMPARE(model.devices().size(), 1);
+    QVERIFY(model.devices().first().current);
+    runTask(model.removeDevice(model.devices().first()));
+    QVERIFY(!model.account());
+    QVERIFY(!model.client());
+    QCOMPARE(model.status(), QStringLiteral("Sign in to Corvana"));
+    QCOMPARE(model.onboardingStep(), 0);
+    QVERIFY(signedOut.platform.secrets->items.isEmpty());
+    QCOMPARE(requestsTo(*m_service, "/v1/auth/signout"), 1);
+}
+
+void AccountFlowsTest::signOutFailures_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("cleared");
+    QTest::newRow("401 counts as signed out") << 401 << true;
+    QTest::newRow("500 keeps everything") << 500 << false;
+}
+
+void AccountFlowsTest::signOutFailures()
+{
+    QFETCH(int, status);
+    QFETCH(bool, cleared);
+    SignedOutModel signedOut(*m_service);
+    SessionModel &model = *signedOut.model;
+    QVERIFY(signIn(model, QStringLiteral("kay@example.com"), "-"));
+    QVERIFY(m_service->setScenario(QJsonObject{
+        {"http", QJsonObject{{"method", "POST"}, {"path", "/v1/auth/signout"}, {"status", status},
+                             {"body", "{\"message\":\"The service hiccupped.\"}"}}}}));
+    runTask(model.signOut());
+    QCOMPARE(!model.account().has_value(), cleared);
+    QCOMPARE(signedOut.platform.secrets->items.isEmpty(), cleared);
+    if (!cleared)
+        QCOMPARE(model.accountMessage(),
+                 std::optional<QString>(QStringLiteral("Could not sign out: The service hiccupped. Reconnect and try again, "
+                                                       "or use account recovery on another Mac to remove this device.")));
+}
+
+void AccountFlowsTest::recoverySignsOtherDevicesOut()
+{
+    SignedOutModel first(*m_service);
+    QVERIFY(signIn(*first.model, QStringLiteral("ann@example.com"), " "));
+    SignedOutModel second(*m_service);
+    QVERIFY(signIn(*second.model, QStringLiteral("ann@example.com"), " ", true));
+    QVERIFY(!second.model->recoveringAccount());
+    try {
+        runTask(first.model->client()->account());
+        QFAIL("the first device still has access");
+    } catch (const TessaroError &error) {
+        QVERIFY(error.requiresSignIn());
+    }
+    runTask(second.model->refreshDevices());
+    QCOMPARE(second.model->devices().size(), 1);
+}
+
+void AccountFlowsTest::releaseBuildRefusesOtherServices()
+{
+    FakePlatform platform;
+    platform.informationDictionary = {{"CVNReleaseBuild", true}, {"CVNServiceURL", "https://api.corvana.example"}};
+    SessionModel model(platform.bundle());
+    try {
+        runTask(model.connect(m_service->connection(), true));
+        QFAIL("connected");
+    } catch (const TessaroError &error) {
+        QCOMPARE(error.description(), QStringLiteral("This release only connects to the Corvana service."));
+    }
+    QVERIFY(!model.client());
+    QVERIFY(platform.secrets->items.isEmpty());
+    QVERIFY(m_service->log().value("requests").toArray().isEmpty());
+}
+
+void AccountFlowsTest::finishOnboarding()
+{
+    SignedOutModel signedOut(*m_service);
+    SessionModel &model = *signedOut.model;
+    model.setDomain(QStringLiteral(" ab "));
+    model.finishOnboarding();
+    QVERIFY(model.onboarding()); // no account yet
+    QVERIFY(signIn(model, QStringLiteral("ola@example.com"), " "));
+    model.finishOnboarding();
+    QVERIFY(model.onboarding()); // two characters
+    model.setDomain(QStringLiteral("Cardiology"));
+    model.finishOnboarding();
+    QVERIFY(!model.onboarding());
+    QCOMPARE(signedOut.platform.preferences->values.value("onboardingComplete"), QVariant(true));
+    QCOMPARE(signedOut.platform.preferences->values.value("domain"), QVariant(QStringLiteral("Cardiology")));
+}
+
+QTEST_GUILESS_MAIN(AccountFlowsTest)
+#include "tst_AccountFlows.moc"
