@@ -6,6 +6,7 @@
 #include "protocol/ServiceClient.h"
 #include "protocol/TessaroError.h"
 
+#include <utility>
 #include <QPointer>
 #include <QUuid>
 
@@ -288,9 +289,11 @@ QCoro::Task<void> SessionModel::failStart(QString description, QPointer<ServiceC
 
 void SessionModel::cancelTask(std::shared_ptr<TaskHandle> &task)
 {
-    if (task)
-        task->cancel();
-    task.reset();
+    // Waking the loop can run it to its end right here, and its end may clear the very
+    // member passed in; the local reference keeps the handle alive through cancel().
+    const std::shared_ptr<TaskHandle> held = std::exchange(task, nullptr);
+    if (held)
+        held->cancel();
 }
 
 void SessionModel::startClockTask()
@@ -360,10 +363,13 @@ void SessionModel::startReplayTask()
         try {
             if (!client)
                 throw TessaroError::message(QStringLiteral("Start a session first."));
-            co_await client->replay(recording, [self, handle](double fraction) {
+            // Built outside the co_await: GCC 12 destroys a capturing lambda twice when it
+            // is a temporary of the awaited expression.
+            std::function<void(double)> onProgress = [self, handle](double fraction) {
                 if (self && !handle->cancelled())
                     self->setProgress(fraction);
-            }, control);
+            };
+            co_await client->replay(recording, std::move(onProgress), control);
         } catch (const std::exception &failure) {
             failureText = describeFailure(failure);
         }
