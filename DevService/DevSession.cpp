@@ -31,6 +31,21 @@ DevSession::DevSession(DevService &service, QString sessionID, QWebSocket *socke
         deleteLater();
     });
 
+    // The service ends a session at its planned length.
+    if (DevService::Session *held = m_service.session(m_sessionID); held && held->snapshot.timeLimitSeconds) {
+        const qint64 remainingMs = qint64(*held->snapshot.timeLimitSeconds * 1000
+                                          - (DevService::nowSeconds() - held->snapshot.startedAt) * 1000);
+        QTimer::singleShot(std::chrono::milliseconds(std::max<qint64>(0, remainingMs)), this, [this] {
+            DevService::Session *held = m_service.session(m_sessionID);
+            if (!held || held->snapshot.state != QLatin1String("active"))
+                return;
+            held->snapshot.state = QStringLiteral("stopped");
+            held->snapshot.reason = QStringLiteral("The session reached its planned length.");
+            m_stepTimer.stop();
+            sendSnapshot(QStringLiteral("session"));
+        });
+    }
+
     const DevScenario &scenario = m_service.scenario();
     if (scenario.withholdReady)
         return;
