@@ -1,0 +1,328 @@
+#include "audio/SystemAudioTap.h"
+
+#include "FakeAudioHardware.h"
+#include "RunTask.h"
+#include "protocol/TessaroError.h"
+
+#include <QTest>
+
+namespace {
+
+using Process = FakeAudioHardware::Process;
+
+const QString own = QStringLiteral("com.quorrel.corvana");
+
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const TessaroError &error) {
+        return error.description();
+    }
+    return {};
+}
+
+QString startError(qint32 status)
+{
+    return QStringLiteral("macOS could not start system audio (%1). Allow Corvana in Privacy & Security → Screen & "
+                          "System Audio Recording, then retry.")
+        .arg(status);
+}
+
+// Everything the stream hands out until it ends; the error text is empty after a
+// clean end.
+QString endingOf(CaptureStream &stream, int *frames = nullptr)
+{
+    int count = 0;
+    try {
+        while (runTask(stream.next()))
+            ++count;
+    } catch (const TessaroError &error) {
+        if (frames)
+            *frames = count;
+        return error.description();
+    }
+    if (frames)
+        *frames = count;
+    return {};
+}
+
+} // namespace
+
+class tst_SystemAudioTap : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sources_data()
+    {
+        QTest::addColumn<QList<Process>>("processes");
+        QTest::addColumn<QStringList>("expected"); // "id: objects"
+
+        QTest::newRow("helper processes join their application")
+            << QList<Process>{{11, QStringLiteral("com.example.meet")},
+                              {12, QStringLiteral("com.example.meet.helper.renderer")},
+                              {13, QStringLiteral("com.example.meet")}}
+            << QStringList{"com.example.meet: 11 12 13"};
+        QTest::newRow("helper in the middle keeps the prefix")
+            << QList<Process>{{12, QStringLiteral("com.example.helper.audio")}, {11, QStringLiteral("com.example")}}
+            << QStringList{"com.example: 12 11"};
+        QTest::newRow("own processes are left out")
+            << QList<Process>{{11, own}, {12, QStringLiteral("com.example.meet")}, {13, own}}
+            << QStringList{"com.example.meet: 12"};
+        QTest::newRow("code point order, upper case first")
+            << QList<Process>{{11, QStringLiteral("com.c")},
+                              {12, QStringLiteral("com.b")},
+                              {13, QStringLiteral("com.B")},
+                              {14, QStringLiteral("org.a")}}
+            << QStringList{"com.B: 13", "com.b: 12", "com.c: 11", "org.a: 14"};
+        QTest::newRow("astral characters sort after the fullwidth forms")
+            << QList<Process>{{11, QString::fromUcs4(U"app.\U0001F600")}, {12, QString::fromUcs4(U"app.\uFF21")}}
+            << QStringList{QString::fromUcs4(U"app.\uFF21: 12"), QString::fromUcs4(U"app.\U0001F600: 11")};
+        QTest::newRow("unreadable and empty identifiers are skipped")
+            << QList<Process>{{11, std::nullopt}, {12, QString()}, {13, QStringLiteral("com.example.meet")}}
+            << QStringList{"com.example.meet: 13"};
+    }
+
+    void sources()
+    {
+        QFETCH(QList<Process>, processes);
+        QFETCH(QStringList, expected);
+        FakeAudioHardware hardware;
+        hardware.processes = processes;
+        QStringList listed;
+        for (const AudioSource &source : SystemAudioTap::sources(hardware, own)) {
+            QCOMPARE(source.name, source.id);
+            QStringList objects;
+            for (quint32 object : source.processIDs)
+                objects.append(QString::number(object));
+            listed.append(source.id + QStringLiteral(": ") + objects.join(' '));
+        }
+        QCOMPARE(listed, expected);
+    }
+
+    void listingFailureIsTheStartError()
+    {
+        FakeAudioHardware hardware;
+        hardware.statuses.insert(QStringLiteral("processObjects"), -1'852'797'029);
+        QCOMPARE(errorOf([&] { SystemAudioTap::sources(hardware, own); }), startError(-1'852'797'029));
+    }
+
+    void globalTapExcludesOnlyOwnProcesses()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->processes = {{11, own}, {12, QStringLiteral("com.example.meet")}, {13, std::nullopt}, {14, own}};
+        SystemAudioTap tap(hardware, own);
+        auto stream = std::make_shared<CaptureStream>();
+        tap.start(std::nullopt, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream), [] {});
+        QCOMPARE(hardware->tapDescriptions.size(), 1);
+        const AudioHardware::TapDescription &description = hardware->tapDescriptions.first();
+        QCOMPARE(description.kind, AudioHardware::TapDescription::Kind::GlobalExcluding);
+        QCOMPARE(description.processes, (QList<quint32>{11, 14}));
+        QCOMPARE(description.name, QStringLiteral("Corvana meeting audio"));
+        QVERIFY(description.isPrivate);
+        QVERIFY(!description.muted);
+        QVERIFY(!description.uuid.isNull());
+
+        const AudioHardware::AggregateDeviceDescription &device = hardware->deviceDescriptions.first();
+        QCOMPARE(device.name, QStringLiteral("Corvana private capture"));
+        QVERIFY(device.isPrivate);
+        QVERIFY(device.tapAutoStart);
+        QCOMPARE(device.taps.size(), 1);
+        QCOMPARE(QUuid::fromString(device.taps.first().uid), description.uuid);
+        QVERIFY(device.taps.first().drift);
+        QVERIFY(!QUuid::fromString(device.uid).isNull());
+        QVERIFY(tap.running());
+        QCOMPARE(hardware->liveListeners(), 2);
+    }
+
+    void withoutOwnIdentifierUnreadableProcessesAreExcluded()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->processes = {{11, std::nullopt}, {12, QStringLiteral("com.example.meet")}, {13, QString()}};
+        SystemAudioTap tap(hardware, QString());
+        tap.start(std::nullopt,
+                  std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>()),
+                  [] {});
+        QCOMPARE(hardware->tapDescriptions.first().processes, (QList<quint32>{11, 13}));
+    }
+
+    void chosenProcessesAreMixedDown()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        SystemAudioTap tap(hardware, own);
+        tap.start(QList<quint32>{21, 22},
+                  std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>()),
+                  [] {});
+        QCOMPARE(hardware->tapDescriptions.first().kind, AudioHardware::TapDescription::Kind::MixdownOf);
+        QCOMPARE(hardware->tapDescriptions.first().processes, (QList<quint32>{21, 22}));
+        QVERIFY(!hardware->log.contains(QStringLiteral("processObjects")));
+    }
+
+    void startFailures_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<bool>("unusableFormat");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("tap") << "createProcessTap" << false << startError(560'947'818);
+        QTest::newRow("format read") << "tapFormat" << false << startError(560'947'818);
+        QTest::newRow("format unusable") << QString() << true
+                                         << QStringLiteral("The output device has an unsupported audio format.");
+        QTest::newRow("output read") << "defaultOutputDevices" << false << startError(560'947'818);
+        QTest::newRow("device") << "createAggregateDevice" << false << startError(560'947'818);
+        QTest::newRow("callback") << "createIOProc" << false << startError(560'947'818);
+        QTest::newRow("device start") << "startDevice" << false << startError(560'947'818);
+        QTest::newRow("second listener") << "addPropertyListener tfmt" << false << startError(560'947'818);
+    }
+
+    void startFailures()
+    {
+        QFETCH(QString, failing);
+        QFETCH(bool, unusableFormat);
+        QFETCH(QString, message);
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        if (!failing.isEmpty())
+            hardware->statuses.insert(failing, 560'947'818);
+        if (unusableFormat)
+            hardware->format.reset();
+        SystemAudioTap tap(hardware, own);
+        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
+        QCOMPARE(errorOf([&] { tap.start(QList<quint32>{21}, pipe, [] {}); }), message);
+        // Nothing survives a failed start.
+        QCOMPARE(hardware->liveTaps(), 0);
+        QCOMPARE(hardware->liveDevices(), 0);
+        QCOMPARE(hardware->runningProcs(), 0);
+        QCOMPARE(hardware->liveListeners(), 0);
+        QVERIFY(pipe->closed());
+        QCOMPARE(tap.tap(), 0u);
+        QCOMPARE(tap.device(), 0u);
+        QVERIFY(!tap.running());
+    }
+
+    void emptyProcessListIsRefusedBeforeAnyTap()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        SystemAudioTap tap(hardware, own);
+        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
+        QCOMPARE(errorOf([&] { tap.start(QList<quint32>{}, pipe, [] {}); }),
+                 QStringLiteral("Open the meeting app, refresh sources, and select it again."));
+        QVERIFY(hardware->tapDescriptions.isEmpty());
+    }
+
+    void callbackFeedsThePipeInTheTapFormat()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->format = AudioFormat{16'000, 1, SampleLayout::Int16};
+        SystemAudioTap tap(hardware, own);
+        auto stream = std::make_shared<CaptureStream>();
+        tap.start(QList<quint32>{21}, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream), [] {});
+        QByteArray samples(1'600 * 2, '\0');
+        reinterpret_cast<qint16 *>(samples.data())[7] = -16'384;
+        QVERIFY(hardware->deliver(samples.constData(), samples.size()));
+        QCOMPARE(stream->buffered(), 1);
+        const CapturedAudio frame = *runTask(stream->next());
+        QCOMPARE(frame.channel, QStringLiteral("system"));
+        QCOMPARE(frame.pcm.size(), 3'200);
+        QCOMPARE(frame.level, 0.5f);
+    }
+
+    void formatNotifications()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->format = AudioFormat{16'000, 1, SampleLayout::Int16};
+        SystemAudioTap tap(hardware, own);
+        auto stream = std::make_shared<CaptureStream>();
+        tap.start(QList<quint32>{21}, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream), [] {});
+
+        // A readable format only changes how the next buffer is read: 3,200 bytes of
+        // 16-bit stereo are half a frame of mono.
+        hardware->format = AudioFormat{16'000, 2, SampleLayout::Int16};
+        hardware->notify(AudioHardware::Property::TapFormat);
+        QVERIFY(!stream->finished());
+        QByteArray samples(1'600 * 2, '\0');
+        hardware->deliver(samples.constData(), samples.size());
+        QCOMPARE(stream->buffered(), 0);
+        hardware->deliver(samples.constData(), samples.size());
+        QCOMPARE(stream->buffered(), 1);
+
+        hardware->format.reset();
+        hardware->notify(AudioHardware::Property::TapFormat);
+        int frames = 0;
+        QCOMPARE(endingOf(*stream, &frames), QStringLiteral("The output device has an unsupported audio format."));
+        QCOMPARE(frames, 1);
+    }
+
+    void outputNotifications_data()
+    {
+        QTest::addColumn<QList<quint32>>("outputAtStart");
+        QTest::addColumn<QList<quint32>>("outputAfter");
+        QTest::addColumn<bool>("readFails");
+        QTest::addColumn<int>("changes");
+        QTest::newRow("same device") << QList<quint32>{40} << QList<quint32>{40} << false << 0;
+        QTest::newRow("new device") << QList<quint32>{40} << QList<quint32>{41} << false << 1;
+        QTest::newRow("device gone") << QList<quint32>{40} << QList<quint32>{} << false << 1;
+        QTest::newRow("no device at start") << QList<quint32>{} << QList<quint32>{} << false << 1;
+        QTest::newRow("read fails") << QList<quint32>{40} << QList<quint32>{40} << true << 1;
+    }
+
+    void outputNotifications()
+    {
+        QFETCH(QList<quint32>, outputAtStart);
+        QFETCH(QList<quint32>, outputAfter);
+        QFETCH(bool, readFails);
+        QFETCH(int, changes);
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->defaultOutputs = outputAtStart;
+        SystemAudioTap tap(hardware, own);
+        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
+        int called = 0;
+        tap.start(QList<quint32>{21}, pipe, [&] { ++called; });
+        hardware->defaultOutputs = outputAfter;
+        if (readFails)
+            hardware->statuses.insert(QStringLiteral("defaultOutputDevices"), -50);
+        hardware->notify(AudioHardware::Property::DefaultOutputDevice);
+        QCOMPARE(called, changes);
+        QCOMPARE(pipe->closed(), changes > 0);
+        if (changes) {
+            // Each further notification is reported again.
+            hardware->notify(AudioHardware::Property::DefaultOutputDevice);
+            QCOMPARE(called, 2);
+        }
+    }
+
+    void stopReleasesInOrder()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
+        {
+            SystemAudioTap tap(hardware, own);
+            tap.stop(); // never started: nothing happens
+            QVERIFY(hardware->log.isEmpty());
+            tap.start(QList<quint32>{21}, pipe, [] {});
+            hardware->log.clear();
+        } // releasing the tap stops it
+        QCOMPARE(hardware->log,
+                 (QStringList{"removePropertyListener dOut", "removePropertyListener tfmt", "stopDevice",
+                              "destroyIOProc", "destroyAggregateDevice", "destroyProcessTap"}));
+        QVERIFY(pipe->closed());
+        QVERIFY(!hardware->deliver("\0\0\0\0\0\0\0\0", 8));
+        QCOMPARE(hardware->liveListeners(), 0);
+    }
+
+    void notificationAfterStopReachesNothing()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        int called = 0;
+        SystemAudioTap tap(hardware, own);
+        tap.start(QList<quint32>{21},
+                  std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>()),
+                  [&] { ++called; });
+        tap.stop();
+        tap.stop();
+        hardware->defaultOutputs = {41};
+        hardware->notify(AudioHardware::Property::DefaultOutputDevice);
+        QCOMPARE(called, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SystemAudioTap)
+#include "tst_SystemAudioTap.moc"
