@@ -1,0 +1,406 @@
+#include "platform/linux/PipeWireAudioHardware.h"
+
+#include "PrivatePipeWire.h"
+#include "RunTask.h"
+#include "audio/AudioFramePipe.h"
+#include "audio/CaptureStream.h"
+#include "audio/SystemAudioTap.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+#include <pthread.h>
+
+namespace {
+
+using ObjectID = AudioHardware::ObjectID;
+using Kind = AudioHardware::TapDescription::Kind;
+
+constexpr int graphWaitMs = 10'000;
+
+// What an I/O callback saw, written on the audio thread and read on the main thread.
+struct Received {
+    std::mutex mutex;
+    float peak = 0;
+    qint64 bytes = 0;
+    int calls = 0;
+    bool onMainThread = false;
+    QByteArray threadName;
+
+    float currentPeak()
+    {
+        std::lock_guard lock(mutex);
+        return peak;
+    }
+    int currentCalls()
+    {
+        std::lock_guard lock(mutex);
+        return calls;
+    }
+};
+
+// A tap, its aggregate device and a running I/O callback, made the way the system tap
+// makes them.
+struct RunningTap {
+    AudioHardware &hardware;
+    std::shared_ptr<Received> received = std::make_shared<Received>();
+    ObjectID tap = 0;
+    ObjectID device = 0;
+    AudioHardware::IOProcID proc = 0;
+    std::optional<AudioFormat> format;
+
+    explicit RunningTap(AudioHardware &hardware) : hardware(hardware) {}
+
+    // Returns the first non-zero status.
+    AudioHardware::Status start(Kind kind, const QList<ObjectID> &processes)
+    {
+        AudioHardware::TapDescription description;
+        description.kind = kind;
+        description.processes = processes;
+        description.uuid = QUuid::createUuid();
+        description.name = QStringLiteral("Corvana meeting audio");
+        description.isPrivate = true;
+        if (const auto status = hardware.createProcessTap(description, tap))
+            return status;
+        if (const auto status = hardware.tapFormat(tap, format))
+            return status;
+        AudioHardware::AggregateDeviceDescription aggregate;
+        aggregate.name = QStringLiteral("Corvana private capture");
+        aggregate.uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        aggregate.isPrivate = true;
+        aggregate.tapAutoStart = true;
+        aggregate.taps = {{description.uuid.toString(QUuid::WithoutBraces).toUpper(), true}};
+        if (const auto status = hardware.createAggregateDevice(aggregate, device))
+            return status;
+        QThread *mainThread = QThread::currentThread();
+        AudioHardware::IOCallback callback = [received = received, mainThread](const void *data, qsizetype bytes) {
+            const auto *samples = static_cast<const float *>(data);
+            float peak = 0;
+            for (qsizetype i = 0; i < bytes / qsizetype(sizeof(float)); ++i)
+                peak = std::max(peak, std::fabs(samples[i]));
+            std::lock_guard lock(received->mutex);
+            received->peak = std::max(received->peak, peak);
+            received->bytes += bytes;
+            ++received->calls;
+            received->onMainThread = received->onMainThread || QThread::currentThread() == mainThread;
+            char name[16] = {};
+            pthread_getname_np(pthread_self(), name, sizeof name);
+            received->threadName = name;
+        };
+        if (const auto status = hardware.createIOProc(device, std::move(callback), proc))
+            return status;
+        return hardware.startDevice(device, proc);
+    }
+
+    ~RunningTap()
+    {
+        if (proc)
+            hardware.destroyIOProc(device, proc);
+        if (device)
+            hardware.destroyAggregateDevice(device);
+        if (tap)
+            hardware.destroyProcessTap(tap);
+    }
+};
+
+} // namespace
+
+// Runs against a real PipeWire of the test's own, with pw-play as the application.
+class PipeWireAudioHardwareTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void playerIsAProcessObject();
+    void defaultOutputIsTheSink();
+    void mixdownTapHearsThePlayer();
+    void tappedPlayerStaysAudible();
+    void systemAudioTapDeliversFrames();
+    void playerLeavingWhileTappedIsHarmless();
+    void defaultOutputListenerFollowsTheDefaultSink();
+    void failuresAnswerWithStatuses();
+    void cleanup();
+    void cleanupTestCase();
+
+private:
+    // Starts pw-play with the tone and waits for its process object.
+    ObjectID startPlayer();
+
+    std::unique_ptr<PrivatePipeWire> m_pipewire;
+    std::unique_ptr<PipeWireAudioHardware> m_hardware;
+    QString m_tone;
+};
+
+void PipeWireAudioHardwareTest::initTestCase()
+{
+    m_pipewire = std::make_unique<PrivatePipeWire>();
+    if (!m_pipewire->started())
+        QSKIP(qPrintable(QStringLiteral("no private PipeWire could be started: ") + m_pipewire->error()));
+    m_tone = m_pipewire->directory() + QStringLiteral("/tone.wav");
+    QVERIFY(PrivatePipeWire::writeTone(m_tone, 440, 60));
+    m_hardware = std::make_unique<PipeWireAudioHardware>();
+    QVERIFY(m_hardware->supportsProcessTaps());
+}
+
+AudioHardware::ObjectID PipeWireAudioHardwareTest::startPlayer()
+{
+    QProcess *player = m_pipewire->play(m_tone);
+    if (!player)
+        return 0;
+    const qint32 pid = qint32(player->processId());
+    ObjectID object = 0;
+    QDeadlineTimer deadline(graphWaitMs);
+    while (!deadline.hasExpired()) {
+        if (m_hardware->processObjectForPID(pid, object) == 0 && object != 0)
+            return object;
+        QTest::qWait(50);
+    }
+    return 0;
+}
+
+void PipeWireAudioHardwareTest::playerIsAProcessObject()
+{
+    const ObjectID player = startPlayer();
+    QVERIFY2(player != 0, "pw-play never showed up as a process object");
+
+    QList<ObjectID> processes;
+    QCOMPARE(m_hardware->processObjects(processes), 0);
+    QVERIFY(processes.contains(player));
+    QString identifier;
+    QCOMPARE(m_hardware->bundleIdentifier(player, identifier), 0);
+    QVERIFY(!identifier.isEmpty());
+
+    // This process plays nothing, so it has no process object.
+    ObjectID own = 1;
+    QCOMPARE(m_hardware->processObjectForPID(qint32(QCoreApplication::applicationPid()), own), 0);
+    QCOMPARE(own, ObjectID(0));
+
+    const QList<AudioSource> sources = SystemAudioTap::sources(*m_hardware, QStringLiteral("com.tessaro.native"));
+    const auto source = std::find_if(sources.cbegin(), sources.cend(),
+                                     [&](const AudioSource &candidate) { return candidate.processIDs.contains(player); });
+    QVERIFY(source != sources.cend());
+    QCOMPARE(source->id, identifier);
+
+    // The sink is a device, not a process.
+    QList<ObjectID> outputs;
+    QCOMPARE(m_hardware->defaultOutputDevices(outputs), 0);
+    QVERIFY(!outputs.isEmpty());
+    QVERIFY(!processes.contains(outputs.first()));
+    QCOMPARE(m_hardware->bundleIdentifier(outputs.first(), identifier), -ENOENT);
+}
+
+void PipeWireAudioHardwareTest::defaultOutputIsTheSink()
+{
+    QList<ObjectID> outputs;
+    QCOMPARE(m_hardware->defaultOutputDevices(outputs), 0);
+    QCOMPARE(outputs.size(), 1);
+    QVERIFY(outputs.first() != 0);
+}
+
+void PipeWireAudioHardwareTest::mixdownTapHearsThePlayer()
+{
+    const ObjectID player = startPlayer();
+    QVERIFY(player != 0);
+    RunningTap tap(*m_hardware);
+    QCOMPARE(tap.start(Kind::MixdownOf, {player}), 0);
+    QVERIFY(tap.format);
+    QCOMPARE(tap.format->channels, 2);
+    QCOMPARE(tap.format->layout, SampleLayout::Float32);
+    QVERIFY(tap.format->sampleRate > 0);
+
+    // The tone is at half of full scale.
+    QTRY_VERIFY_WITH_TIMEOUT(tap.received->currentPeak() > 0.3f, graphWaitMs);
+    QVERIFY(tap.received->currentPeak() < 0.7f);
+    {
+        std::lock_guard lock(tap.received->mutex);
+        QVERIFY(!tap.received->onMainThread);
+        // The audio thread carries the capture's label, as far as 15 bytes go.
+        QCOMPARE(tap.received->threadName, QByteArray(PipeWireAudioHardware::threadName).left(15));
+        QCOMPARE(tap.received->bytes % tap.format->bytesPerFrame(), 0);
+    }
+
+    QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
+    const int calls = tap.received->currentCalls();
+    QTest::qWait(300);
+    QCOMPARE(tap.received->currentCalls(), calls);
+    // Stopping again is harmless; the device can be torn down in order.
+    QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
+    QCOMPARE(m_hardware->destroyIOProc(tap.device, tap.proc), 0);
+    tap.proc = 0;
+    QCOMPARE(m_hardware->destroyAggregateDevice(tap.device), 0);
+    tap.device = 0;
+    QCOMPARE(m_hardware->destroyProcessTap(tap.tap), 0);
+    tap.tap = 0;
+}
+
+void PipeWireAudioHardwareTest::tappedPlayerStaysAudible()
+{
+    const ObjectID player = startPlayer();
+    QVERIFY(player != 0);
+    RunningTap mixdown(*m_hardware);
+    QCOMPARE(mixdown.start(Kind::MixdownOf, {player}), 0);
+    // The global tap hears what reaches the default sink: the player is still playing
+    // there, not moved or muted by the mixdown tap.
+    RunningTap global(*m_hardware);
+    QCOMPARE(global.start(Kind::GlobalExcluding, {}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(mixdown.received->currentPeak() > 0.3f, graphWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(global.received->currentPeak() > 0.3f, graphWaitMs);
+}
+
+void PipeWireAudioHardwareTest::systemAudioTapDeliversFrames()
+{
+    const ObjectID player = startPlayer();
+    QVERIFY(player != 0);
+    auto hardware = std::shared_ptr<AudioHardware>(m_hardware.get(), [](AudioHardware *) {});
+    auto stream = std::make_shared<CaptureStream>();
+    SystemAudioTap tap(hardware, QStringLiteral("com.tessaro.native"));
+    int outputChanges = 0;
+    tap.start(QList<quint32>{player}, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream),
+              [&outputChanges] { ++outputChanges; });
+    QVERIFY(tap.running());
+
+    // Frames arrive in order; once the tone is in them their level is about 0.5.
+    float level = 0;
+    QDeadlineTimer deadline(graphWaitMs);
+    while (level < 0.3f && !deadline.hasExpired()) {
+        if (stream->buffered() == 0) {
+            QTest::qWait(20);
+            continue;
+        }
+        const std::optional<CapturedAudio> frame = runTask(stream->next());
+        QVERIFY(frame);
+        QCOMPARE(frame->channel, QStringLiteral("system"));
+        QCOMPARE(frame->pcm.size(), AudioFramePipe::frameBytes);
+        level = frame->level;
+    }
+    QVERIFY2(level > 0.3f && level < 0.7f, qPrintable(QString::number(level)));
+    tap.stop();
+    QVERIFY(!tap.running());
+    QCOMPARE(outputChanges, 0);
+}
+
+void PipeWireAudioHardwareTest::playerLeavingWhileTappedIsHarmless()
+{
+    const ObjectID player = startPlayer();
+    QVERIFY(player != 0);
+    RunningTap tap(*m_hardware);
+    QCOMPARE(tap.start(Kind::MixdownOf, {player}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(tap.received->currentPeak() > 0.3f, graphWaitMs);
+
+    m_pipewire->stopPlayers();
+    QList<ObjectID> processes;
+    QTRY_VERIFY_WITH_TIMEOUT(m_hardware->processObjects(processes) == 0 && !processes.contains(player), graphWaitMs);
+    QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
+
+    // A new tap of the gone player is refused; a new player can be tapped again.
+    AudioHardware::TapDescription description;
+    description.processes = {player};
+    description.uuid = QUuid::createUuid();
+    ObjectID gone = 0;
+    QCOMPARE(m_hardware->createProcessTap(description, gone), -ENOENT);
+    const ObjectID next = startPlayer();
+    QVERIFY(next != 0);
+    RunningTap again(*m_hardware);
+    QCOMPARE(again.start(Kind::MixdownOf, {next}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(again.received->currentPeak() > 0.3f, graphWaitMs);
+}
+
+void PipeWireAudioHardwareTest::defaultOutputListenerFollowsTheDefaultSink()
+{
+    QList<ObjectID> before;
+    QCOMPARE(m_hardware->defaultOutputDevices(before), 0);
+    QCOMPARE(before.size(), 1);
+    QVERIFY(m_pipewire->createNode(QStringLiteral("corvana-second-sink")));
+
+    int calls = 0;
+    bool onMainThread = true;
+    QThread *mainThread = QThread::currentThread();
+    AudioHardware::ListenerID listener = 0;
+    QCOMPARE(m_hardware->addPropertyListener(
+                 AudioHardware::systemObject, AudioHardware::Property::DefaultOutputDevice,
+                 [&] {
+                     ++calls;
+                     onMainThread = onMainThread && QThread::currentThread() == mainThread;
+                 },
+                 listener),
+             0);
+
+    QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.sink"),
+                                   QStringLiteral("corvana-second-sink")));
+    QTRY_VERIFY_WITH_TIMEOUT(calls >= 1, graphWaitMs);
+    QVERIFY(onMainThread);
+    QList<ObjectID> after;
+    QCOMPARE(m_hardware->defaultOutputDevices(after), 0);
+    QCOMPARE(after.size(), 1);
+    QVERIFY(after != before);
+
+    // A removed listener hears nothing of the way back.
+    QCOMPARE(m_hardware->removePropertyListener(AudioHardware::systemObject,
+                                                AudioHardware::Property::DefaultOutputDevice, listener),
+             0);
+    const int heard = calls;
+    QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.sink"),
+                                   QString::fromLatin1(PrivatePipeWire::sinkName)));
+    QList<ObjectID> back;
+    QTRY_VERIFY_WITH_TIMEOUT(m_hardware->defaultOutputDevices(back) == 0 && back == before, graphWaitMs);
+    QTest::qWait(100);
+    QCOMPARE(calls, heard);
+}
+
+void PipeWireAudioHardwareTest::failuresAnswerWithStatuses()
+{
+    const ObjectID unknown = 0x7fff'fff0;
+    QString identifier;
+    QCOMPARE(m_hardware->bundleIdentifier(unknown, identifier), -ENOENT);
+    std::optional<AudioFormat> format;
+    QCOMPARE(m_hardware->tapFormat(unknown, format), -ENOENT);
+    QCOMPARE(m_hardware->destroyProcessTap(unknown), -ENOENT);
+    QCOMPARE(m_hardware->destroyAggregateDevice(unknown), -ENOENT);
+    QCOMPARE(m_hardware->startDevice(unknown, 999), -ENOENT);
+    QCOMPARE(m_hardware->stopDevice(unknown, 999), -ENOENT);
+    QCOMPARE(m_hardware->destroyIOProc(unknown, 999), -ENOENT);
+    AudioHardware::ListenerID listener = 0;
+    QCOMPARE(m_hardware->addPropertyListener(unknown, AudioHardware::Property::TapFormat, [] {}, listener), -ENOENT);
+    QCOMPARE(m_hardware->addPropertyListener(unknown, AudioHardware::Property::DefaultOutputDevice, [] {}, listener),
+             -EINVAL);
+    QCOMPARE(m_hardware->removePropertyListener(AudioHardware::systemObject,
+                                                AudioHardware::Property::DefaultOutputDevice, 999),
+             -ENOENT);
+
+    // A mixdown of nothing, or of processes that do not play, is refused.
+    AudioHardware::TapDescription description;
+    description.uuid = QUuid::createUuid();
+    ObjectID tap = 0;
+    QCOMPARE(m_hardware->createProcessTap(description, tap), -EINVAL);
+    description.processes = {unknown};
+    QCOMPARE(m_hardware->createProcessTap(description, tap), -ENOENT);
+
+    // A device over a tap that does not exist is refused.
+    AudioHardware::AggregateDeviceDescription aggregate;
+    aggregate.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    aggregate.taps = {{QUuid::createUuid().toString(QUuid::WithoutBraces), true}};
+    ObjectID device = 0;
+    QCOMPARE(m_hardware->createAggregateDevice(aggregate, device), -ENOENT);
+    aggregate.taps.clear();
+    QCOMPARE(m_hardware->createAggregateDevice(aggregate, device), -EINVAL);
+}
+
+void PipeWireAudioHardwareTest::cleanup()
+{
+    if (m_pipewire)
+        m_pipewire->stopPlayers();
+}
+
+void PipeWireAudioHardwareTest::cleanupTestCase()
+{
+    m_hardware.reset();
+    m_pipewire.reset();
+}
+
+QTEST_GUILESS_MAIN(PipeWireAudioHardwareTest)
+#include "tst_PipeWireAudioHardware.moc"
