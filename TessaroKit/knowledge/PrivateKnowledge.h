@@ -3,6 +3,7 @@
 #include "knowledge/KnowledgeDocument.h"
 #include "knowledge/LearnedPreference.h"
 #include "protocol/PreparedAnswer.h"
+#include "protocol/WireCoding.h"
 
 #include <QList>
 
@@ -15,6 +16,15 @@ struct PrivateKnowledge {
     QList<KnowledgeDocument> documents;
     bool learningEnabled = false;
     QList<LearnedPreference> preferences;
+
+    // The members of the knowledge file's top-level object, every one required.
+    static constexpr auto wireFields()
+    {
+        return std::tuple{
+            wire::field("documents", &PrivateKnowledge::documents),
+            wire::field("learningEnabled", &PrivateKnowledge::learningEnabled),
+            wire::field("preferences", &PrivateKnowledge::preferences)};
+    }
 
     // Case- and diacritic-folded words of the text joined by single spaces; empty when
     // the text has no letter or digit.
