@@ -164,6 +164,8 @@ public:
     QString coverageMessage() const;
 
     // Audio sources and recordings.
+    // Lists the applications whose audio can be captured among those the user runs.
+    Q_INVOKABLE void refreshSources();
     Q_INVOKABLE void chooseRecording();
     void useRecordingFile(const QString &path);
     const std::optional<PCMRecording> &recording() const { return m_recording; }
@@ -387,6 +389,7 @@ private:
     QCoro::Task<bool> findConnection();
     bool connectionAcceptable(const Connection &connection) const;
     void openKnowledge();
+    QCoro::Task<void> runCaptureCheck(QString path);
     void applySessionLimitOverride();
     void readPreferences();
     std::optional<DeviceCredential> deviceCredential() const;

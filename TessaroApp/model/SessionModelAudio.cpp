@@ -21,6 +21,29 @@ std::optional<QList<quint32>> SessionModel::resolveProcesses()
     return QList<quint32>();
 }
 
+void SessionModel::refreshSources()
+{
+    const QSet<QString> running = m_platform.workspace ? m_platform.workspace->regularApplications() : QSet<QString>();
+    if (!m_platform.capture) {
+        setError(QStringLiteral("Audio capture is not available on this system."));
+        return;
+    }
+    QList<AudioSource> listed;
+    try {
+        listed = m_platform.capture->sources();
+    } catch (const std::exception &failure) {
+        setError(describeFailure(failure));
+        return;
+    }
+    QList<AudioSource> shown;
+    for (const AudioSource &source : std::as_const(listed)) {
+        if (running.contains(source.id))
+            shown.append(source);
+    }
+    setAudioSources(shown);
+    setError(std::nullopt);
+}
+
 void SessionModel::chooseRecording()
 {
     if (!m_platform.filePicker)

@@ -1,11 +1,13 @@
 #include "SessionModel.h"
 
+#include "devmodes/CaptureCheck.h"
 #include "model/SessionSetup.h"
 #include "protocol/TaskHandle.h"
 #include "protocol/ServiceClient.h"
 #include "protocol/TessaroError.h"
 #include "protocol/WireCoding.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
 
@@ -59,6 +61,8 @@ QCoro::Task<void> SessionModel::load()
         setStatus(captureCheckStatus);
         if (m_seams.captureCheck)
             co_await m_seams.captureCheck(*this, *check);
+        else
+            co_await runCaptureCheck(*check);
         co_return;
     }
 
@@ -68,6 +72,8 @@ QCoro::Task<void> SessionModel::load()
     applySessionLimitOverride();
     if (m_seams.refreshAudioSources)
         m_seams.refreshAudioSources(*this);
+    else if (m_platform.capture)
+        refreshSources();
     setSignInURL(m_configuration.serviceURL());
 
     const bool connectionSettled = co_await findConnection();
@@ -102,6 +108,21 @@ void SessionModel::readPreferences()
     const qint64 minutes = preferences->integer(QStringLiteral("durationMinutes")).value_or(0);
     if (SessionSetup::storedDurationAcceptable(minutes))
         setDurationMinutes(int(minutes));
+}
+
+QCoro::Task<void> SessionModel::runCaptureCheck(QString path)
+{
+    CaptureCheck::Environment environment;
+    const Platform platform = m_platform;
+    environment.makeCapture = [platform] {
+        return std::make_unique<LiveAudioCapture>(platform.audioHardware, platform.microphone,
+                                                  platform.bundleIdentifier);
+    };
+    environment.player = m_platform.fixturePlayer;
+    environment.epochMilliseconds = m_platform.epochMilliseconds;
+    environment.quit = [] { QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection); };
+    CaptureCheck check(std::move(environment));
+    co_await check.run(std::move(path));
 }
 
 void SessionModel::openKnowledge()

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "audio/AudioCapture.h"
+#include "platform/AudioHardware.h"
 #include "platform/FilePicker.h"
+#include "platform/FixturePlayer.h"
+#include "platform/Microphone.h"
+#include "platform/PdfText.h"
 #include "platform/Preferences.h"
 #include "platform/SecretStore.h"
 #include "platform/Workspace.h"
@@ -22,6 +26,13 @@ struct Platform {
     std::shared_ptr<FilePicker> filePicker;
     // The capture controller over the platform's audio services.
     std::shared_ptr<AudioCapture> capture;
+    // The audio services themselves, for developer modes that make controllers of their
+    // own; absent where the platform has none.
+    std::shared_ptr<AudioHardware> audioHardware;
+    std::shared_ptr<Microphone> microphone;
+    std::shared_ptr<FixturePlayer> fixturePlayer;
+    // Opens PDF documents for the importer.
+    PdfText::Opener openPdf;
     // Wall clock in milliseconds since 1970.
     std::function<double()> epochMilliseconds;
     // Reads one environment variable; absent when it is not set.

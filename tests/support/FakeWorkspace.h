@@ -4,11 +4,15 @@
 
 #include <QMap>
 
-// A workspace whose sleep notice the test sends.
+// A workspace whose running applications the test sets and whose sleep notice it sends.
 class FakeWorkspace : public Workspace {
 public:
     ObserverToken addSleepObserver(std::function<void()> handler) override;
     void removeSleepObserver(ObserverToken token) override;
+    QSet<QString> regularApplications() override { return applications; }
+
+    // What regularApplications() answers.
+    QSet<QString> applications;
 
     void sleep();
     int observerCount() const { return int(m_observers.size()); }

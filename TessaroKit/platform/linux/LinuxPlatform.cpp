@@ -2,8 +2,13 @@
 
 #include "LibsecretStore.h"
 #include "LogindWorkspace.h"
+#include "PipeWireAudioHardware.h"
+#include "PipeWireMicrophone.h"
+#include "PopplerPdfText.h"
+#include "PwPlayFixturePlayer.h"
 #include "SettingsPreferences.h"
 #include "access/BundleInfo.h"
+#include "audio/LiveAudioCapture.h"
 
 #include <QDateTime>
 
@@ -15,6 +20,12 @@ Platform LinuxPlatform::make()
     platform.preferences = std::make_shared<SettingsPreferences>();
     platform.secrets = std::make_shared<LibsecretStore>();
     platform.workspace = std::make_shared<LogindWorkspace>();
+    platform.audioHardware = std::make_shared<PipeWireAudioHardware>();
+    platform.microphone = std::make_shared<PipeWireMicrophone>();
+    platform.capture =
+        std::make_shared<LiveAudioCapture>(platform.audioHardware, platform.microphone, platform.bundleIdentifier);
+    platform.fixturePlayer = std::make_shared<PwPlayFixturePlayer>();
+    platform.openPdf = PopplerPdfText::opener();
     platform.epochMilliseconds = [] { return double(QDateTime::currentMSecsSinceEpoch()); };
     platform.environment = [](const QString &name) -> std::optional<QString> {
         const QByteArray key = name.toLocal8Bit();

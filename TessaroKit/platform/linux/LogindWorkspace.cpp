@@ -1,5 +1,7 @@
 #include "LogindWorkspace.h"
 
+#include "RunningApplications.h"
+
 #include <QDBusConnection>
 
 LogindWorkspace::LogindWorkspace(QObject *parent)
@@ -33,4 +35,9 @@ void LogindWorkspace::prepareForSleep(bool start)
     const auto observers = m_observers;
     for (const auto &handler : observers)
         handler();
+}
+
+QSet<QString> LogindWorkspace::regularApplications()
+{
+    return RunningApplications::scan();
 }

@@ -7,7 +7,8 @@
 
 // The desktop session on Linux: logind's PrepareForSleep signal on the system bus is
 // the notice that the machine is about to sleep. Without a system bus the notice
-// simply never comes.
+// simply never comes. Running applications come from the process table and the
+// desktop entries (RunningApplications).
 class LogindWorkspace : public QObject, public Workspace {
     Q_OBJECT
 
@@ -16,6 +17,7 @@ public:
 
     ObserverToken addSleepObserver(std::function<void()> handler) override;
     void removeSleepObserver(ObserverToken token) override;
+    QSet<QString> regularApplications() override;
 
 private slots:
     void prepareForSleep(bool start);

@@ -1,0 +1,251 @@
+#include "devmodes/CaptureCheck.h"
+
+#include "protocol/TaskHandle.h"
+#include "protocol/TessaroError.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+namespace {
+
+// Configurations are a few lines; anything far larger is not one.
+constexpr qint64 configurationLimit = 1024 * 1024;
+
+TessaroError invalid(const QString &detail)
+{
+    return TessaroError::message(QStringLiteral("The capture check configuration is not valid: %1.").arg(detail));
+}
+
+QString requiredString(const QJsonObject &object, const QString &key)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined())
+        throw invalid(QStringLiteral("\u201C%1\u201D is missing").arg(key));
+    if (!value.isString())
+        throw invalid(QStringLiteral("\u201C%1\u201D must be a string").arg(key));
+    return value.toString();
+}
+
+std::optional<QString> optionalString(const QJsonObject &object, const QString &key)
+{
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull())
+        return std::nullopt;
+    if (!value.isString())
+        throw invalid(QStringLiteral("\u201C%1\u201D must be a string").arg(key));
+    return value.toString();
+}
+
+// Frames and highest level of one channel.
+struct ChannelTally {
+    qint64 frames = 0;
+    double peak = 0;
+};
+
+QCoro::Task<void> consume(std::shared_ptr<CapturedAudioStream> stream, std::shared_ptr<QHash<QString, ChannelTally>> tally,
+                          std::shared_ptr<std::optional<QString>> failure, std::shared_ptr<TaskHandle> wait,
+                          LiveAudioCapture *capture)
+{
+    try {
+        while (const std::optional<CapturedAudio> frame = co_await stream->next()) {
+            ChannelTally &channel = (*tally)[frame->channel];
+            channel.frames += 1;
+            channel.peak = std::max(channel.peak, double(frame->level));
+        }
+    } catch (const std::exception &error) {
+        *failure = describeFailure(error);
+    }
+    if (*failure) {
+        capture->stop();
+        // No reason to wait out the planned time once capture has failed.
+        wait->cancel();
+    }
+}
+
+} // namespace
+
+CaptureCheck::CaptureCheck(Environment environment) : m_environment(std::move(environment)) {}
+
+CaptureCheck::Config CaptureCheck::readConfig(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw TessaroError::message(
+            QStringLiteral("The capture check configuration \u201C%1\u201D couldn\u2019t be opened: %2.")
+                .arg(path, file.errorString()));
+    const QByteArray bytes = file.read(configurationLimit + 1);
+    if (bytes.size() > configurationLimit)
+        throw invalid(QStringLiteral("the file is too large"));
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        throw invalid(parseError.errorString());
+    if (!document.isObject())
+        throw invalid(QStringLiteral("it must be a JSON object"));
+    const QJsonObject object = document.object();
+
+    Config config;
+    config.output = requiredString(object, QStringLiteral("output"));
+    config.source = requiredString(object, QStringLiteral("source"));
+    const QJsonValue seconds = object.value(QStringLiteral("seconds"));
+    if (seconds.isUndefined())
+        throw invalid(QStringLiteral("\u201Cseconds\u201D is missing"));
+    if (!seconds.isDouble())
+        throw invalid(QStringLiteral("\u201Cseconds\u201D must be a number"));
+    config.seconds = seconds.toDouble();
+    config.bundle = optionalString(object, QStringLiteral("bundle"));
+    config.playFile = optionalString(object, QStringLiteral("playFile"));
+    const QJsonValue playerOnly = object.value(QStringLiteral("playerOnly"));
+    if (!playerOnly.isUndefined() && !playerOnly.isNull()) {
+        if (!playerOnly.isBool())
+            throw invalid(QStringLiteral("\u201CplayerOnly\u201D must be true or false"));
+        config.playerOnly = playerOnly.toBool();
+    }
+    return config;
+}
+
+void CaptureCheck::writeEvidence(const QString &path, const QJsonObject &evidence)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw TessaroError::message(QStringLiteral("The evidence file \u201C%1\u201D couldn\u2019t be written: %2.")
+                                        .arg(path, file.errorString()));
+    file.write(QJsonDocument(evidence).toJson(QJsonDocument::Indented));
+    if (!file.commit())
+        throw TessaroError::message(QStringLiteral("The evidence file \u201C%1\u201D couldn\u2019t be written: %2.")
+                                        .arg(path, file.errorString()));
+}
+
+QCoro::Task<std::optional<QList<quint32>>> CaptureCheck::playerProcesses(LiveAudioCapture &capture, qint64 pid)
+{
+    const auto handle = TaskHandle::make();
+    const auto deadline = std::chrono::steady_clock::now() + m_environment.playerWait;
+    while (true) {
+        try {
+            co_return QList<quint32>{capture.processObject(qint32(pid))};
+        } catch (const TessaroError &) {
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw TessaroError::message(QStringLiteral("Fixture player not available."));
+        co_await handle->sleep(m_environment.playerPoll);
+    }
+}
+
+QCoro::Task<void> CaptureCheck::capture(const Config &config, QJsonObject &evidence,
+                                        std::unique_ptr<LiveAudioCapture> &capture)
+{
+    if (config.seconds < 1.0 || config.seconds > 45.0)
+        throw TessaroError::message(QStringLiteral("Use a short capture check."));
+
+    capture = m_environment.makeCapture();
+    const QList<AudioSource> sources = capture->sources();
+    QJsonArray available;
+    for (const AudioSource &source : sources) {
+        QJsonArray processes;
+        for (quint32 process : source.processIDs)
+            processes.append(qint64(process));
+        available.append(QJsonObject{{QStringLiteral("bundle"), source.id}, {QStringLiteral("processes"), processes}});
+    }
+    evidence.insert(QStringLiteral("availableSources"), available);
+
+    std::optional<QList<quint32>> processes;
+    if (config.bundle) {
+        processes = QList<quint32>();
+        for (const AudioSource &source : sources) {
+            if (source.id == *config.bundle) {
+                processes = source.processIDs;
+                break;
+            }
+        }
+    }
+
+    bool launched = false;
+    if (config.playerOnly && config.playFile) {
+        const qint64 pid = m_environment.player->play(*config.playFile);
+        launched = true;
+        if (!processes)
+            processes = co_await playerProcesses(*capture, pid);
+    }
+
+    const std::shared_ptr<CapturedAudioStream> stream = co_await capture->start(config.source, processes);
+    evidence.insert(QStringLiteral("captureStartedAt"), m_environment.epochMilliseconds() / 1000.0);
+    writeEvidence(config.output, evidence);
+
+    auto tally = std::make_shared<QHash<QString, ChannelTally>>();
+    auto failure = std::make_shared<std::optional<QString>>();
+    const auto wait = TaskHandle::make();
+    QCoro::Task<void> consumer = consume(stream, tally, failure, wait, capture.get());
+
+    if (!launched && config.playFile)
+        m_environment.player->play(*config.playFile);
+
+    co_await wait->sleep(std::chrono::milliseconds(qint64(config.seconds * 1000)));
+    capture->stop();
+    co_await std::move(consumer);
+    if (*failure)
+        throw TessaroError::message(**failure);
+
+    QJsonObject frames;
+    QJsonObject peak;
+    for (auto channel = tally->cbegin(); channel != tally->cend(); ++channel) {
+        frames.insert(channel.key(), channel->frames);
+        peak.insert(channel.key(), channel->peak);
+    }
+    const QStringList required = config.source == QLatin1String("both")
+                                     ? QStringList{QStringLiteral("system"), QStringLiteral("microphone")}
+                                     : QStringList{config.source};
+    bool success = true;
+    for (const QString &channel : required)
+        success = success && tally->value(channel).frames > 0;
+    evidence.insert(QStringLiteral("routeRestarts"), capture->routeRestarts());
+    evidence.insert(QStringLiteral("frames"), frames);
+    evidence.insert(QStringLiteral("peak"), peak);
+    evidence.insert(QStringLiteral("source"), config.source);
+    evidence.insert(QStringLiteral("success"), success);
+    evidence.insert(QStringLiteral("stopped"), true);
+}
+
+QCoro::Task<void> CaptureCheck::run(QString path)
+{
+    QJsonObject evidence{{QStringLiteral("mode"), QStringLiteral("local-capture-only")},
+                         {QStringLiteral("providerCalls"), 0}};
+    std::unique_ptr<LiveAudioCapture> controller;
+    std::optional<QString> failure;
+    std::optional<QString> output;
+    try {
+        const Config config = readConfig(path);
+        output = config.output;
+        co_await capture(config, evidence, controller);
+    } catch (const std::exception &error) {
+        failure = describeFailure(error);
+    }
+
+    if (failure) {
+        evidence.insert(QStringLiteral("stopped"), true);
+        evidence.insert(QStringLiteral("success"), false);
+        evidence.insert(QStringLiteral("error"), *failure);
+        if (controller)
+            controller->stop();
+        // The output path comes from the configuration as it reads now.
+        output.reset();
+        try {
+            output = readConfig(path).output;
+        } catch (const std::exception &) {
+        }
+    }
+    if (m_environment.player)
+        m_environment.player->terminate();
+    if (output) {
+        try {
+            writeEvidence(*output, evidence);
+        } catch (const std::exception &) {
+            // Nowhere left to report it; the application quits all the same.
+        }
+    }
+    if (controller)
+        controller->stop();
+    if (m_environment.quit)
+        m_environment.quit();
+}

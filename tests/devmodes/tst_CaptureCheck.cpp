@@ -1,0 +1,262 @@
+#include "devmodes/CaptureCheck.h"
+
+#include "FakeAudioHardware.h"
+#include "FakeFixturePlayer.h"
+#include "FakeMicrophone.h"
+#include "RunTask.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString own = QStringLiteral("com.quorrel.corvana");
+
+// A check on fake audio services; a timer feeds frames on the channels the test asks
+// for while the check captures.
+struct Rig {
+    Rig()
+    {
+        hardware->processes = {{21, QStringLiteral("com.example.meet")}, {22, QStringLiteral("com.example.meet.helper")},
+                               {23, own}};
+        hardware->format = AudioFormat{16'000, 1, SampleLayout::Int16};
+        CaptureCheck::Environment environment;
+        environment.makeCapture = [this] { return std::make_unique<LiveAudioCapture>(hardware, microphone, own); };
+        environment.player = player;
+        environment.epochMilliseconds = [] { return 1'780'000'000'500.0; };
+        environment.quit = [this] { ++quits; };
+        environment.playerWait = 200ms;
+        check = std::make_unique<CaptureCheck>(std::move(environment));
+        QObject::connect(&feeder, &QTimer::timeout, [this] {
+            if (feedSystem) {
+                QByteArray samples(3'200, '\0');
+                reinterpret_cast<qint16 *>(samples.data())[3] = 8'192;
+                hardware->deliver(samples.constData(), samples.size());
+            }
+            if (feedMicrophone) {
+                const std::vector<float> samples(4'800, 0.5f);
+                microphone->state->feed(AudioBuffer{AudioFormat{48'000, 1, SampleLayout::Float32}, 4'800,
+                                                    samples.data()});
+            }
+            if (watchEvidence && QFile::exists(output()))
+                evidenceWhileRunning = evidence();
+        });
+        feeder.start(100);
+    }
+
+    QString output() const { return dir.filePath(QStringLiteral("evidence.json")); }
+
+    QJsonObject run(QJsonObject config)
+    {
+        config.insert(QStringLiteral("output"), output());
+        const QString path = dir.filePath(QStringLiteral("check.json"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(QJsonDocument(config).toJson());
+        file.close();
+        runTask(check->run(path));
+        return evidence();
+    }
+
+    QJsonObject evidence() const
+    {
+        QFile file(output());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(file.readAll()).object();
+    }
+
+    QTemporaryDir dir;
+    std::shared_ptr<FakeAudioHardware> hardware = std::make_shared<FakeAudioHardware>();
+    std::shared_ptr<FakeMicrophone> microphone = std::make_shared<FakeMicrophone>();
+    std::shared_ptr<FakeFixturePlayer> player = std::make_shared<FakeFixturePlayer>();
+    std::unique_ptr<CaptureCheck> check;
+    QTimer feeder;
+    bool feedSystem = false;
+    bool feedMicrophone = false;
+    bool watchEvidence = false;
+    QJsonObject evidenceWhileRunning;
+    int quits = 0;
+};
+
+} // namespace
+
+class tst_CaptureCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    void durationOutsideTheRange_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("half a second") << 0.5;
+        QTest::newRow("46 seconds") << 46.0;
+    }
+
+    void durationOutsideTheRange()
+    {
+        QFETCH(double, seconds);
+        Rig rig;
+        const QJsonObject evidence = rig.run({{"source", "system"}, {"seconds", seconds}});
+        QCOMPARE(evidence.value("mode").toString(), QStringLiteral("local-capture-only"));
+        QCOMPARE(evidence.value("providerCalls").toInt(-1), 0);
+        QCOMPARE(evidence.value("success").toBool(true), false);
+        QCOMPARE(evidence.value("stopped").toBool(), true);
+        QCOMPARE(evidence.value("error").toString(), QStringLiteral("Use a short capture check."));
+        QVERIFY(!evidence.contains("captureStartedAt"));
+        QVERIFY(!evidence.contains("availableSources"));
+        QCOMPARE(rig.quits, 1);
+    }
+
+    void successNeedsEveryChannel_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<bool>("system");
+        QTest::addColumn<bool>("microphone");
+        QTest::addColumn<bool>("success");
+        QTest::newRow("both, microphone only") << "both" << false << true << false;
+        QTest::newRow("both, both channels") << "both" << true << true << true;
+        QTest::newRow("system") << "system" << true << false << true;
+        QTest::newRow("microphone, nothing arrives") << "microphone" << false << false << false;
+    }
+
+    void successNeedsEveryChannel()
+    {
+        QFETCH(QString, source);
+        QFETCH(bool, system);
+        QFETCH(bool, microphone);
+        QFETCH(bool, success);
+        Rig rig;
+        rig.feedSystem = system;
+        rig.feedMicrophone = microphone;
+        rig.watchEvidence = true;
+        const QJsonObject evidence = rig.run({{"source", source}, {"seconds", 1.0}});
+        QCOMPARE(evidence.value("success").toBool(!success), success);
+        QCOMPARE(evidence.value("stopped").toBool(), true);
+        QCOMPARE(evidence.value("source").toString(), source);
+        QCOMPARE(evidence.value("routeRestarts").toInt(-1), 0);
+        QCOMPARE(evidence.value("providerCalls").toInt(-1), 0);
+        QCOMPARE(evidence.value("captureStartedAt").toDouble(), 1'780'000'000.5);
+        QVERIFY(!evidence.contains("error"));
+        const QJsonObject frames = evidence.value("frames").toObject();
+        const QJsonObject peak = evidence.value("peak").toObject();
+        QCOMPARE(frames.value("system").toInt() > 0, system);
+        QCOMPARE(frames.value("microphone").toInt() > 0, microphone);
+        if (system)
+            QCOMPARE(peak.value("system").toDouble(), 0.25);
+        if (microphone)
+            // The resampler's step response overshoots a little.
+            QVERIFY2(qAbs(peak.value("microphone").toDouble() - 0.5) < 0.1,
+                     qPrintable(QString::number(peak.value("microphone").toDouble())));
+        const QJsonArray sources = evidence.value("availableSources").toArray();
+        QCOMPARE(sources.size(), 1);
+        QCOMPARE(sources.first().toObject().value("bundle").toString(), QStringLiteral("com.example.meet"));
+        QCOMPARE(sources.first().toObject().value("processes").toArray(), (QJsonArray{21, 22}));
+        // Evidence was already on disk while capture ran.
+        QVERIFY(rig.evidenceWhileRunning.contains("captureStartedAt"));
+        QVERIFY(!rig.evidenceWhileRunning.contains("success"));
+        QCOMPARE(rig.quits, 1);
+        QCOMPARE(rig.hardware->liveTaps(), 0);
+        QCOMPARE(rig.microphone->state->liveEngines, 0);
+    }
+
+    void unknownBundleTapsNothing()
+    {
+        Rig rig;
+        const QJsonObject evidence = rig.run({{"source", "system"}, {"seconds", 1.0}, {"bundle", "com.example.gone"}});
+        QCOMPARE(evidence.value("error").toString(),
+                 QStringLiteral("Open the meeting app, refresh sources, and select it again."));
+        QCOMPARE(evidence.value("success").toBool(true), false);
+        QVERIFY(evidence.contains("availableSources"));
+    }
+
+    void playerOnlyTapsThePlayer()
+    {
+        Rig rig;
+        rig.hardware->pidObjects.insert(4'242, 77);
+        rig.feedSystem = true;
+        const QJsonObject evidence =
+            rig.run({{"source", "system"}, {"seconds", 1.0}, {"playFile", "/tmp/tone.wav"}, {"playerOnly", true}});
+        QCOMPARE(evidence.value("success").toBool(), true);
+        QCOMPARE(rig.player->played, QStringList{"/tmp/tone.wav"});
+        QCOMPARE(rig.hardware->tapDescriptions.first().kind, AudioHardware::TapDescription::Kind::MixdownOf);
+        QCOMPARE(rig.hardware->tapDescriptions.first().processes, QList<quint32>{77});
+        QCOMPARE(rig.player->terminations, 1);
+    }
+
+    void playerStartsAfterCaptureOtherwise()
+    {
+        Rig rig;
+        int tapsWhenPlaying = -1;
+        rig.player->onPlay = [&] { tapsWhenPlaying = rig.hardware->liveTaps(); };
+        const QJsonObject evidence = rig.run({{"source", "system"}, {"seconds", 1.0}, {"playFile", "/tmp/tone.wav"}});
+        QCOMPARE(tapsWhenPlaying, 1);
+        QCOMPARE(rig.hardware->tapDescriptions.first().kind, AudioHardware::TapDescription::Kind::GlobalExcluding);
+        QCOMPARE(rig.hardware->tapDescriptions.first().processes, QList<quint32>{23});
+        QVERIFY(evidence.contains("captureStartedAt"));
+    }
+
+    void playerWithoutAudio()
+    {
+        Rig rig;
+        const QJsonObject evidence =
+            rig.run({{"source", "system"}, {"seconds", 1.0}, {"playFile", "/tmp/tone.wav"}, {"playerOnly", true}});
+        QCOMPARE(evidence.value("error").toString(), QStringLiteral("Fixture player not available."));
+        QVERIFY(!evidence.contains("captureStartedAt"));
+        QCOMPARE(rig.player->terminations, 1);
+        QCOMPARE(rig.hardware->tapDescriptions.size(), 0);
+    }
+
+    void captureFailureEndsTheRun()
+    {
+        Rig rig;
+        rig.hardware->tapsSupported = false;
+        const QJsonObject evidence = rig.run({{"source", "both"}, {"seconds", 1.0}});
+        QCOMPARE(evidence.value("error").toString(), QStringLiteral("Direct meeting audio needs macOS 14.2 or later."));
+        QCOMPARE(rig.quits, 1);
+    }
+
+    void unreadableConfigurationWritesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("not JSON") << QByteArray("{output");
+        QTest::newRow("no output") << QByteArray(R"({"source": "system", "seconds": 2})");
+        QTest::newRow("seconds as text") << QByteArray(R"({"output": "/nonexistent/x", "source": "system", "seconds": "2"})");
+    }
+
+    void unreadableConfigurationWritesNothing()
+    {
+        QFETCH(QByteArray, content);
+        Rig rig;
+        const QString path = rig.dir.filePath(QStringLiteral("check.json"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        runTask(rig.check->run(path));
+        QCOMPARE(rig.quits, 1);
+        QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"check.json"});
+        runTask(rig.check->run(rig.dir.filePath(QStringLiteral("missing.json"))));
+        QCOMPARE(rig.quits, 2);
+    }
+
+    void microphoneFailureMidRunIsReported()
+    {
+        Rig rig;
+        rig.feedMicrophone = true;
+        QTimer::singleShot(300, [&] { rig.microphone->state->changeConfiguration(); });
+        const QJsonObject evidence = rig.run({{"source", "microphone"}, {"seconds", 5.0}});
+        QCOMPARE(evidence.value("error").toString(),
+                 QStringLiteral("The microphone device changed. Restart listening with the new device."));
+        QCOMPARE(evidence.value("success").toBool(true), false);
+        QVERIFY(evidence.contains("captureStartedAt"));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CaptureCheck)
+#include "tst_CaptureCheck.moc"

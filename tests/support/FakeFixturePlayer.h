@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/FixturePlayer.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+// A player that plays nothing: it reports a process number the test chooses, or fails
+// to launch, and remembers what it was asked to play.
+class FakeFixturePlayer : public FixturePlayer {
+public:
+    qint64 pid = 4'242;
+    std::optional<QString> launchFailure;
+    // Runs inside play(), before it returns.
+    std::function<void()> onPlay;
+    QStringList played;
+    int terminations = 0;
+
+    qint64 play(const QString &path) override;
+    bool running() const override { return m_running; }
+    void terminate() override;
+
+private:
+    bool m_running = false;
+};
