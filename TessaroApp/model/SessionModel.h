@@ -12,7 +12,9 @@
 #include "access/SignInChallenge.h"
 #include "audio/AudioSource.h"
 #include "conversation/ConversationMemory.h"
+#include "knowledge/KnowledgeWriter.h"
 #include "knowledge/PrivateKnowledge.h"
+#include "knowledge/PrivateKnowledgeStore.h"
 #include "platform/Platform.h"
 #include "protocol/Account.h"
 #include "protocol/AccountDevice.h"
@@ -179,10 +181,17 @@ public:
         m_evaluationObserver = std::move(observer);
     }
 
-    // Applies a change to the library and keeps the result.
+    // Applies a change to the library at once and saves it in the background.
     void updateKnowledge(const std::function<void(PrivateKnowledge &)> &change);
     // Returns once every library write queued before has finished.
     void waitForKnowledgeWrites();
+    // Lets the user choose reference documents and imports them for the saved domain.
+    Q_INVOKABLE void importDocuments();
+    // Imports the files (in this order) for the saved domain.
+    QCoro::Task<void> importFiles(QStringList paths);
+    // The documents and learned preferences of the saved domain, in library order.
+    QList<KnowledgeDocument> domainDocuments() const;
+    QList<LearnedPreference> learnedPreferences() const;
 
     ServiceClient *client() const { return m_client.data(); }
     const std::optional<double> &pauseStartedMs() const { return m_pauseStartedMs; }
@@ -479,6 +488,8 @@ private:
     std::optional<QString> m_startingID;
     bool m_loaded = false;
     bool m_knowledgeOpen = false;
+    std::optional<PrivateKnowledgeStore> m_knowledgeStore;
+    std::unique_ptr<KnowledgeWriter> m_knowledgeWrites;
     bool m_starting = false;
     std::optional<QString> m_sessionDomain;
     QHash<QString, qint64> m_capturedFrames;

@@ -17,7 +17,6 @@ namespace {
 constexpr qint64 maximumBootstrapBytes = 64 * 1024;
 
 const QString captureCheckStatus = QStringLiteral("Local capture check · no provider calls");
-const QString knowledgeOpenPrefix = QStringLiteral("Local knowledge could not be opened: ");
 
 Connection readBootstrapFile(const QString &path)
 {
@@ -123,21 +122,6 @@ QCoro::Task<void> SessionModel::runCaptureCheck(QString path)
     environment.quit = [] { QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection); };
     CaptureCheck check(std::move(environment));
     co_await check.run(std::move(path));
-}
-
-void SessionModel::openKnowledge()
-{
-    if (!m_seams.openKnowledge)
-        return;
-    std::optional<QString> directory;
-    if (m_platform.environment)
-        directory = m_platform.environment(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"));
-    try {
-        setPrivateKnowledge(m_seams.openKnowledge(directory));
-        m_knowledgeOpen = true;
-    } catch (const std::exception &failure) {
-        setKnowledgeMessage(knowledgeOpenPrefix + describeFailure(failure));
-    }
 }
 
 void SessionModel::applySessionLimitOverride()

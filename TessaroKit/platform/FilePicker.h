@@ -15,4 +15,8 @@ public:
     // nameFilters as in "Recordings (*.wav)".
     virtual void chooseFile(const QString &title, const QStringList &nameFilters,
                             std::function<void(std::optional<QString> path)> done) = 0;
+    // Several files, no folders; `message` is shown in the panel. Answered with the chosen
+    // files in the panel's order, empty when the user cancelled.
+    virtual void chooseFiles(const QString &title, const QString &message, const QStringList &nameFilters,
+                             std::function<void(QStringList paths)> done) = 0;
 };

@@ -1,5 +1,11 @@
 #include "FakePlatform.h"
 
+FakePlatform::FakePlatform()
+{
+    environment->insert(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"),
+                        knowledgeDirectory->filePath(QStringLiteral("knowledge")));
+}
+
 Platform FakePlatform::bundle() const
 {
     Platform platform;
@@ -7,6 +13,7 @@ Platform FakePlatform::bundle() const
     platform.preferences = preferences;
     platform.secrets = secrets;
     platform.workspace = workspace;
+    platform.filePicker = filePicker;
     platform.epochMilliseconds = [now = now] { return *now; };
     platform.environment = [environment = environment](const QString &name) -> std::optional<QString> {
         const auto found = environment->constFind(name);

@@ -1,0 +1,109 @@
+#include "model/SessionModel.h"
+
+#include "FakeAudioHardware.h"
+#include "FakeMicrophone.h"
+#include "FakePlatform.h"
+#include "audio/LiveAudioCapture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray wav(quint32 rate, int seconds)
+{
+    const QByteArray pcm(int(rate) * 2 * seconds, '\0');
+    auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
+    auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
+    return "RIFF" + le32(36 + pcm.size()) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(rate) + le32(rate * 2)
+        + le16(2) + le16(16) + "data" + le32(pcm.size()) + pcm;
+}
+
+struct Rig {
+    Rig()
+    {
+        hardware->processes = {{11, QStringLiteral("com.example.meet")},
+                               {12, QStringLiteral("com.example.meet.helper.renderer")},
+                               {13, QStringLiteral("com.example.daemon")}};
+        Platform bundle = platform.bundle();
+        bundle.capture = std::make_shared<LiveAudioCapture>(hardware, std::make_shared<FakeMicrophone>(),
+                                                            QStringLiteral("com.quorrel.corvana"));
+        model = std::make_unique<SessionModel>(bundle);
+    }
+
+    std::shared_ptr<FakeAudioHardware> hardware = std::make_shared<FakeAudioHardware>();
+    FakePlatform platform;
+    std::unique_ptr<SessionModel> model;
+};
+
+} // namespace
+
+class AudioSourcesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void onlyRunningApplicationsAreListed()
+    {
+        Rig rig;
+        rig.platform.workspace->applications = {QStringLiteral("com.example.meet"), QStringLiteral("org.example.editor")};
+        rig.model->refreshSources();
+        QCOMPARE(rig.model->audioSources().size(), 1);
+        QCOMPARE(rig.model->audioSources().first().id, QStringLiteral("com.example.meet"));
+        QCOMPARE(rig.model->audioSources().first().processIDs, (QList<quint32>{11, 12}));
+        QVERIFY(!rig.model->error());
+
+        rig.platform.workspace->applications.clear();
+        rig.model->refreshSources();
+        QVERIFY(rig.model->audioSources().isEmpty());
+        QVERIFY(!rig.model->error());
+    }
+
+    void listingFailureKeepsTheList()
+    {
+        Rig rig;
+        rig.platform.workspace->applications = {QStringLiteral("com.example.meet")};
+        rig.model->refreshSources();
+        rig.hardware->tapsSupported = false;
+        rig.model->refreshSources();
+        QCOMPARE(rig.model->error(), std::optional<QString>(QStringLiteral("Direct meeting audio needs macOS 14.2 or later.")));
+        QCOMPARE(rig.model->audioSources().size(), 1);
+    }
+
+    void choosingRecordings()
+    {
+        Rig rig;
+        QTemporaryDir dir;
+        rig.model->setError(QStringLiteral("earlier"));
+        rig.model->chooseRecording(); // cancelled
+        QCOMPARE(rig.model->error(), std::optional<QString>(QStringLiteral("earlier")));
+        QVERIFY(!rig.model->recordingName());
+
+        const QString good = dir.filePath(QStringLiteral("standup.wav"));
+        {
+            QFile file(good);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(wav(16'000, 10));
+        }
+        rig.platform.filePicker->answer = QStringList{good};
+        rig.model->chooseRecording();
+        QCOMPARE(rig.model->recordingName(), std::optional<QString>(QStringLiteral("standup.wav")));
+        QVERIFY(!rig.model->error());
+
+        const QString wrongRate = dir.filePath(QStringLiteral("cd.wav"));
+        {
+            QFile file(wrongRate);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(wav(44'100, 1));
+        }
+        rig.platform.filePicker->answer = QStringList{wrongRate};
+        rig.model->chooseRecording();
+        QCOMPARE(rig.model->error(), std::optional<QString>(QStringLiteral(
+                                         "Choose a 16 kHz, mono, 16-bit PCM WAV recording, up to 90 seconds.")));
+        QCOMPARE(rig.model->recordingName(), std::optional<QString>(QStringLiteral("standup.wav")));
+        QCOMPARE(rig.model->recording()->seconds(), 10.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(AudioSourcesTest)
+#include "tst_AudioSources.moc"

@@ -1,0 +1,228 @@
+#include "model/SessionModel.h"
+
+#include "FakePlatform.h"
+#include "RunTask.h"
+#include "TestPdf.h"
+#include "platform/linux/PopplerPdfText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString imported = QStringLiteral("Documents imported on this Mac.");
+const QString overLimits = QStringLiteral("Keep this domain\u2019s library within 10 documents, 160 passages and 240 KB "
+                                          "of extracted text. Remove a document or import a smaller section.");
+const QString notOpen =
+    QStringLiteral("Local knowledge could not be opened. Restart the app after resolving its storage error.");
+
+// A loaded model over fake platform services whose library lives in a folder of its own,
+// and a folder for the files the user imports.
+struct Rig {
+    Rig()
+    {
+        platform.environment->insert(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"), libraryDirectory());
+        Platform bundle = platform.bundle();
+        bundle.openPdf = PopplerPdfText::opener();
+        model = std::make_unique<SessionModel>(bundle);
+        model->setDomain(QStringLiteral("Quarterly planning for the data platform team"));
+    }
+
+    void load() { runTask(model->load()); }
+
+    QString libraryDirectory() const { return files.filePath(QStringLiteral("library")); }
+    QString libraryFile() const { return libraryDirectory() + QStringLiteral("/private-knowledge.json"); }
+
+    QString file(const QString &name, const QByteArray &content) const
+    {
+        const QString path = files.filePath(name);
+        QFile out(path);
+        out.open(QIODevice::WriteOnly);
+        out.write(content);
+        return path;
+    }
+
+    PrivateKnowledge onDisk()
+    {
+        model->waitForKnowledgeWrites();
+        return PrivateKnowledgeStore(libraryDirectory()).load();
+    }
+
+    QTemporaryDir files;
+    FakePlatform platform;
+    std::unique_ptr<SessionModel> model;
+};
+
+} // namespace
+
+class KnowledgeOperationsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void importSavesAndSkipsRepeats()
+    {
+        Rig rig;
+        rig.load();
+        const QString notes = rig.file(QStringLiteral("notes.md"), "# Launch\nThe launch is planned for the third quarter.");
+        runTask(rig.model->importFiles({notes}));
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
+        QVERIFY(!rig.model->importingDocument());
+        runTask(rig.model->importFiles({notes}));
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
+        QCOMPARE(rig.model->domainDocuments().size(), 1);
+        QCOMPARE(rig.onDisk(), rig.model->privateKnowledge());
+
+        // The same file for another domain is a document of its own.
+        rig.model->setDomain(QStringLiteral("Hiring plan for the platform group"));
+        QVERIFY(rig.model->domainDocuments().isEmpty());
+        runTask(rig.model->importFiles({notes}));
+        QCOMPARE(rig.model->domainDocuments().size(), 1);
+        QCOMPARE(rig.model->privateKnowledge().documents.size(), 2);
+        QCOMPARE(rig.onDisk().documents.size(), 2);
+    }
+
+    void pdfPagesThroughPoppler()
+    {
+        Rig rig;
+        rig.load();
+        const QString pdf = rig.file(QStringLiteral("brief.pdf"),
+                                     TestPdf::make({QStringLiteral("Revenue grew in May."), QString(),
+                                                    QStringLiteral("Churn fell in June.")}));
+        runTask(rig.model->importFiles({pdf}));
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
+        const QList<KnowledgePassage> passages = rig.model->privateKnowledge().passages(rig.model->domain());
+        QCOMPARE(passages.size(), 2);
+        QVERIFY(passages.at(0).text.contains(QStringLiteral("Revenue grew")));
+        QVERIFY(passages.at(1).text.contains(QStringLiteral("Churn fell")));
+    }
+
+    void nineDocumentsAndTwoMoreRefusesBoth()
+    {
+        Rig rig;
+        rig.load();
+        QStringList nine;
+        for (int index = 0; index < 9; ++index)
+            nine.append(rig.file(QStringLiteral("doc%1.txt").arg(index), "Document number " + QByteArray::number(index)));
+        runTask(rig.model->importFiles(nine));
+        QCOMPARE(rig.model->domainDocuments().size(), 9);
+        const PrivateKnowledge before = rig.model->privateKnowledge();
+        runTask(rig.model->importFiles({rig.file(QStringLiteral("a.txt"), "Tenth"), rig.file(QStringLiteral("b.txt"), "Eleventh")}));
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(overLimits));
+        QCOMPARE(rig.model->privateKnowledge(), before);
+        // Documents of other domains do not count.
+        rig.model->setDomain(QStringLiteral("Another domain entirely"));
+        runTask(rig.model->importFiles({rig.file(QStringLiteral("c.txt"), "Other")}));
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
+    }
+
+    void disabledDocumentsStillCount()
+    {
+        Rig rig;
+        rig.load();
+        QStringList ten;
+        for (int index = 0; index < 10; ++index)
+            ten.append(rig.file(QStringLiteral("doc%1.txt").arg(index), "Document " + QByteArray::number(index)));
+        runTask(rig.model->importFiles(ten));
+        rig.model->updateKnowledge([](PrivateKnowledge &knowledge) { knowledge.documents.first().enabled = false; });
+        QCOMPARE(rig.model->privateKnowledge().passages(rig.model->domain()).size(), 9);
+        QCOMPARE(rig.onDisk().documents.first().enabled, false);
+        runTask(rig.model->importFiles({rig.file(QStringLiteral("more.txt"), "More")}));
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(overLimits));
+    }
+
+    void aRefusedFileDiscardsTheWholeImport()
+    {
+        Rig rig;
+        rig.load();
+        const QString good = rig.file(QStringLiteral("good.txt"), "Fine text");
+        const QString bad = rig.file(QStringLiteral("bad.txt"), QByteArray("\xff\xfe broken", 9));
+        runTask(rig.model->importFiles({good, bad}));
+        QVERIFY(rig.model->knowledgeMessage());
+        QVERIFY(rig.model->knowledgeMessage() != std::optional<QString>(imported));
+        QVERIFY(rig.model->privateKnowledge().documents.isEmpty());
+        QVERIFY(!QFile::exists(rig.libraryFile()));
+        QVERIFY(!rig.model->importingDocument());
+    }
+
+    void importIsIgnoredWhileASessionRuns()
+    {
+        Rig rig;
+        rig.load();
+        rig.model->setActive(true);
+        runTask(rig.model->importFiles({rig.file(QStringLiteral("x.txt"), "Text")}));
+        rig.platform.filePicker->answer = QStringList{rig.file(QStringLiteral("y.txt"), "Text")};
+        rig.model->importDocuments();
+        QCOMPARE(rig.platform.filePicker->requests, 0);
+        QVERIFY(rig.model->privateKnowledge().documents.isEmpty());
+        QVERIFY(!rig.model->knowledgeMessage());
+    }
+
+    void importThroughTheOpenPanel()
+    {
+        Rig rig;
+        rig.load();
+        rig.model->importDocuments(); // cancelled
+        QCOMPARE(rig.platform.filePicker->requests, 1);
+        QVERIFY(!rig.model->knowledgeMessage());
+        QCOMPARE(rig.platform.filePicker->lastMessage,
+                 QStringLiteral("Import reference documents for the saved domain. Enabled document text is shared "
+                                "with your service during a session."));
+        rig.platform.filePicker->answer = QStringList{rig.file(QStringLiteral("plan.markdown"), "The plan")};
+        rig.model->importDocuments();
+        QTRY_COMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
+        QCOMPARE(rig.model->domainDocuments().size(), 1);
+    }
+
+    void failedSaveKeepsTheChangeInMemory()
+    {
+        Rig rig;
+        rig.load();
+        runTask(rig.model->importFiles({rig.file(QStringLiteral("a.txt"), "Alpha")}));
+        rig.model->waitForKnowledgeWrites();
+        // The file's place is taken by a folder: the next save cannot replace it.
+        QVERIFY(QFile::remove(rig.libraryFile()));
+        QVERIFY(QDir().mkdir(rig.libraryFile()));
+        rig.model->updateKnowledge([](PrivateKnowledge &knowledge) { knowledge.learningEnabled = true; });
+        QVERIFY(rig.model->privateKnowledge().learningEnabled);
+        rig.model->waitForKnowledgeWrites();
+        QTRY_VERIFY(rig.model->knowledgeMessage()
+                    && rig.model->knowledgeMessage()->startsWith(QStringLiteral("Could not save local knowledge: ")));
+        QVERIFY(rig.model->privateKnowledge().learningEnabled);
+    }
+
+    void libraryThatCannotOpen()
+    {
+        Rig rig;
+        // A plain file where the library folder should be.
+        QFile blocker(rig.libraryDirectory());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        rig.load();
+        QVERIFY(rig.model->knowledgeMessage()->startsWith(QStringLiteral("Local knowledge could not be opened: ")));
+        rig.model->updateKnowledge([](PrivateKnowledge &knowledge) { knowledge.learningEnabled = true; });
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(notOpen));
+        QVERIFY(!rig.model->privateKnowledge().learningEnabled);
+        runTask(rig.model->importFiles({rig.file(QStringLiteral("a.txt"), "Alpha")}));
+        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(QStringLiteral("Local knowledge storage is unavailable.")));
+        QVERIFY(rig.model->privateKnowledge().documents.isEmpty());
+    }
+
+    void libraryLoadsAtStartUp()
+    {
+        Rig rig;
+        PrivateKnowledge saved;
+        saved.learningEnabled = true;
+        saved.learn(rig.model->domain(), QStringLiteral("Launch date"), QStringLiteral("quiet"), std::nullopt);
+        QDir().mkpath(rig.libraryDirectory());
+        PrivateKnowledgeStore(rig.libraryDirectory()).save(saved);
+        rig.load();
+        QCOMPARE(rig.model->privateKnowledge(), saved);
+        QCOMPARE(rig.model->learnedPreferences().size(), 1);
+        QVERIFY(!rig.model->knowledgeMessage());
+    }
+};
+
+QTEST_GUILESS_MAIN(KnowledgeOperationsTest)
+#include "tst_KnowledgeOperations.moc"
