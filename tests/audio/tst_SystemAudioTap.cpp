@@ -1,5 +1,6 @@
 #include "audio/SystemAudioTap.h"
 
+#include "FailureOf.h"
 #include "FakeAudioHardware.h"
 #include "RunTask.h"
 #include "protocol/TessaroError.h"
@@ -12,15 +13,6 @@ using Process = FakeAudioHardware::Process;
 
 const QString own = QStringLiteral("com.quorrel.corvana");
 
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const TessaroError &error) {
-        return error.description();
-    }
-    return {};
-}
 
 QString startError(qint32 status)
 {
@@ -104,7 +96,7 @@ private slots:
     {
         FakeAudioHardware hardware;
         hardware.statuses.insert(QStringLiteral("processObjects"), -1'852'797'029);
-        QCOMPARE(errorOf([&] { SystemAudioTap::sources(hardware, own); }), startError(-1'852'797'029));
+        QCOMPARE(failureOf([&] { SystemAudioTap::sources(hardware, own); }), startError(-1'852'797'029));
     }
 
     void globalTapExcludesOnlyOwnProcesses()
@@ -186,7 +178,7 @@ private slots:
             hardware->format.reset();
         SystemAudioTap tap(hardware, own);
         auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
-        QCOMPARE(errorOf([&] { tap.start(QList<quint32>{21}, pipe, [] {}); }), message);
+        QCOMPARE(failureOf([&] { tap.start(QList<quint32>{21}, pipe, [] {}); }), message);
         // Nothing survives a failed start.
         QCOMPARE(hardware->liveTaps(), 0);
         QCOMPARE(hardware->liveDevices(), 0);
@@ -203,7 +195,7 @@ private slots:
         auto hardware = std::make_shared<FakeAudioHardware>();
         SystemAudioTap tap(hardware, own);
         auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
-        QCOMPARE(errorOf([&] { tap.start(QList<quint32>{}, pipe, [] {}); }),
+        QCOMPARE(failureOf([&] { tap.start(QList<quint32>{}, pipe, [] {}); }),
                  QStringLiteral("Open the meeting app, refresh sources, and select it again."));
         QVERIFY(hardware->tapDescriptions.isEmpty());
     }

@@ -1,4 +1,5 @@
 #include "FakePdfText.h"
+#include "FailureOf.h"
 #include "TestPdf.h"
 
 #include "knowledge/KnowledgeImporter.h"
@@ -30,16 +31,6 @@ const QString tooManyPassages = QStringLiteral("This document has too many passa
 const QString domain = QStringLiteral("Cardiac electrophysiology");
 const QString fingerprint = QString(64, QLatin1Char('a'));
 
-// The description of the TessaroError the call throws; empty when it throws nothing.
-QString failureOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const TessaroError &failure) {
-        return failure.description();
-    }
-    return {};
-}
 
 QString location(const QString &label, int number)
 {

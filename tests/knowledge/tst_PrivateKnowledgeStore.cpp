@@ -1,5 +1,6 @@
 #include "ScopedEnvironment.h"
 
+#include "FailureOf.h"
 #include "knowledge/PrivateKnowledgeStore.h"
 #include "protocol/TessaroError.h"
 #include "protocol/WireCoding.h"
@@ -25,15 +26,6 @@ namespace {
 const QString tooLargeToOpen = QStringLiteral("The local knowledge file is too large to open.");
 const QString tooLargeToSave = QStringLiteral("Remove an imported document before adding more local knowledge.");
 
-QString failureOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const TessaroError &failure) {
-        return failure.description();
-    }
-    return {};
-}
 
 mode_t modeOf(const QString &path)
 {
