@@ -3,6 +3,7 @@
 #include "text/UnicodeRegex.h"
 #include "text/UnicodeText.h"
 
+#include <algorithm>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QStringList>
@@ -115,6 +116,40 @@ std::optional<LearnedPreference> PrivateKnowledge::preference(const QString &dom
     if (index < 0)
         return std::nullopt;
     return preferences[index];
+}
+
+void PrivateKnowledge::savePreference(const QString &id, const QString &topic, const QString &prominence,
+                                      const QString &style)
+{
+    const auto edited = std::find_if(preferences.cbegin(), preferences.cend(),
+                                     [&](const LearnedPreference &held) { return held.id == id; });
+    if (edited == preferences.cend())
+        return;
+    const QString trimmedTopic = UnicodeText::trimmed(topic);
+    const QString key = topicKey(trimmedTopic);
+    const QString domain = edited->domainKey;
+    preferences.removeIf([&](const LearnedPreference &held) {
+        return held.id != id && held.domainKey == domain && topicKey(held.topic) == key;
+    });
+    for (LearnedPreference &held : preferences) {
+        if (held.id != id)
+            continue;
+        held.topic = trimmedTopic;
+        held.prominence = prominence;
+        held.style = style;
+        held.updatedAt = nowSinceReferenceDate();
+    }
+}
+
+void PrivateKnowledge::forgetPreference(const QString &id)
+{
+    preferences.removeIf([&](const LearnedPreference &held) { return held.id == id; });
+}
+
+void PrivateKnowledge::forgetPreferences(const QString &domain)
+{
+    const QString key = domainKey(domain);
+    preferences.removeIf([&](const LearnedPreference &held) { return held.domainKey == key; });
 }
 
 bool PrivateKnowledge::shouldQuiet(const QString &domain, const PreparedAnswer &answer) const

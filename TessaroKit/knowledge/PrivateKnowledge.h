@@ -40,6 +40,13 @@ struct PrivateKnowledge {
     void learn(const QString &domain, const QString &topic, const std::optional<QString> &prominence,
                const std::optional<QString> &style);
     std::optional<LearnedPreference> preference(const QString &domain, const QString &topic) const;
+    // The knowledge screens' edit of one preference: the topic is trimmed, and every other
+    // preference of its domain with the same topic key is dropped. Nothing happens when no
+    // preference has the id.
+    void savePreference(const QString &id, const QString &topic, const QString &prominence, const QString &style);
+    void forgetPreference(const QString &id);
+    // Forgets every preference of the domain.
+    void forgetPreferences(const QString &domain);
     bool shouldQuiet(const QString &domain, const PreparedAnswer &answer) const;
 
     bool operator==(const PrivateKnowledge &) const = default;
