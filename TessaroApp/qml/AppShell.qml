@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import QtQuick.Dialogs
 
 ApplicationWindow {
     id: window
@@ -49,6 +50,39 @@ ApplicationWindow {
             wrapMode: Text.Wrap
             Layout.fillWidth: true
         }
+        RowLayout {
+            spacing: 8
+            Button {
+                text: "Choose a recording"
+                onClicked: session.chooseRecording()
+            }
+            Button {
+                text: "Import documents"
+                enabled: !session.active && !session.importingDocument
+                onClicked: session.importDocuments()
+            }
+            Label {
+                visible: session.recordingName !== undefined
+                text: session.recordingName !== undefined ? session.recordingName : ""
+                opacity: 0.7
+            }
+        }
         Item { Layout.fillHeight: true }
+    }
+
+    FileDialog {
+        id: openPanel
+        onAccepted: filePicker.answer(openPanel.fileMode === FileDialog.OpenFiles ? openPanel.selectedFiles : [openPanel.selectedFile])
+        onRejected: filePicker.cancel()
+    }
+
+    Connections {
+        target: filePicker
+        function onRequested(title, message, nameFilters, multiple) {
+            openPanel.title = message.length > 0 ? message : title
+            openPanel.nameFilters = nameFilters
+            openPanel.fileMode = multiple ? FileDialog.OpenFiles : FileDialog.OpenFile
+            openPanel.open()
+        }
     }
 }

@@ -1,3 +1,4 @@
+#include "QmlFilePicker.h"
 #include "Walkthrough.h"
 #include "model/SessionModel.h"
 #include "platform/linux/LinuxPlatform.h"
@@ -30,7 +31,10 @@ int main(int argc, char *argv[])
     parser.addOption(walkthrough);
     parser.process(app);
 
-    SessionModel model(LinuxPlatform::make());
+    auto filePicker = std::make_shared<QmlFilePicker>();
+    Platform platform = LinuxPlatform::make();
+    platform.filePicker = filePicker;
+    SessionModel model(std::move(platform));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &model, &SessionModel::terminate);
 
     if (parser.isSet(walkthrough)) {
@@ -42,6 +46,7 @@ int main(int argc, char *argv[])
 
     QQmlApplicationEngine engine;
     engine.rootContext()->setContextProperty(QStringLiteral("session"), &model);
+    engine.rootContext()->setContextProperty(QStringLiteral("filePicker"), filePicker.get());
     QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
                      [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/qml/AppShell.qml")));

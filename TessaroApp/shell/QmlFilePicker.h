@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/FilePicker.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+// The open panel of the screens: a request becomes the `requested` signal, which the QML
+// file dialog turns into a call of answer() or cancel(). One request is open at a time;
+// a new one cancels the one before.
+class QmlFilePicker : public QObject, public FilePicker {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    void chooseFile(const QString &title, const QStringList &nameFilters,
+                    std::function<void(std::optional<QString> path)> done) override;
+    void chooseFiles(const QString &title, const QString &message, const QStringList &nameFilters,
+                     std::function<void(QStringList paths)> done) override;
+
+    Q_INVOKABLE void answer(const QList<QUrl> &files);
+    Q_INVOKABLE void cancel();
+
+signals:
+    void requested(const QString &title, const QString &message, const QStringList &nameFilters, bool multiple);
+
+private:
+    void open(std::function<void(QStringList)> done, const QString &title, const QString &message,
+              const QStringList &nameFilters, bool multiple);
+
+    std::function<void(QStringList)> m_pending;
+};
