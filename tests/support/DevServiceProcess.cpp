@@ -8,11 +8,17 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 DevServiceProcess::DevServiceProcess(QStringList extraArguments)
 {
 #ifdef CORVANA_DEVSERVICE_PATH
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    // A test that crashes must not leave its service running.
+    m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process->start(QStringLiteral(CORVANA_DEVSERVICE_PATH), QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extraArguments);
     if (!m_process->waitForStarted(10'000)) {
         m_error = QStringLiteral("corvana-devservice did not start: ") + m_process->errorString();
