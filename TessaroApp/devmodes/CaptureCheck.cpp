@@ -109,11 +109,9 @@ CaptureCheck::Config CaptureCheck::readConfig(const QString &path)
 void CaptureCheck::writeEvidence(const QString &path, const QJsonObject &evidence)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw TessaroError::message(QStringLiteral("The evidence file \u201C%1\u201D couldn\u2019t be written: %2.")
-                                        .arg(path, file.errorString()));
-    file.write(QJsonDocument(evidence).toJson(QJsonDocument::Indented));
-    if (!file.commit())
+    const bool written = file.open(QIODevice::WriteOnly)
+        && file.write(QJsonDocument(evidence).toJson(QJsonDocument::Indented)) >= 0 && file.commit();
+    if (!written)
         throw TessaroError::message(QStringLiteral("The evidence file \u201C%1\u201D couldn\u2019t be written: %2.")
                                         .arg(path, file.errorString()));
 }

@@ -23,7 +23,6 @@ std::optional<QList<quint32>> SessionModel::resolveProcesses()
 
 void SessionModel::refreshSources()
 {
-    const QSet<QString> running = m_platform.workspace ? m_platform.workspace->regularApplications() : QSet<QString>();
     if (!m_platform.capture) {
         setError(QStringLiteral("Audio capture is not available on this system."));
         return;
@@ -35,6 +34,7 @@ void SessionModel::refreshSources()
         setError(describeFailure(failure));
         return;
     }
+    const QSet<QString> running = m_platform.workspace ? m_platform.workspace->regularApplications() : QSet<QString>();
     QList<AudioSource> shown;
     for (const AudioSource &source : std::as_const(listed)) {
         if (running.contains(source.id))

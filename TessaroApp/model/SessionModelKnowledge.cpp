@@ -170,7 +170,7 @@ QCoro::Task<void> SessionModel::importFiles(QStringList paths)
     if (documents > domainDocumentLimit || passages > domainPassageLimit || textBytes > domainTextBytesLimit) {
         setKnowledgeMessage(QStringLiteral("Keep this domain\u2019s library within 10 documents, 160 passages and "
                                            "240 KB of extracted text. Remove a document or import a smaller section."));
-    } else if (!m_knowledgeStore && !m_knowledgeOpen) {
+    } else if (!m_knowledgeOpen) {
         setKnowledgeMessage(QStringLiteral("Local knowledge storage is unavailable."));
     } else {
         updateKnowledge([&updated](PrivateKnowledge &knowledge) { knowledge = updated; });

@@ -112,14 +112,15 @@ void SessionModel::readPreferences()
 QCoro::Task<void> SessionModel::runCaptureCheck(QString path)
 {
     CaptureCheck::Environment environment;
-    const Platform platform = m_platform;
-    environment.makeCapture = [platform] {
-        return std::make_unique<LiveAudioCapture>(platform.audioHardware, platform.microphone,
-                                                  platform.bundleIdentifier);
+    environment.makeCapture = [hardware = m_platform.audioHardware, microphone = m_platform.microphone,
+                               bundleIdentifier = m_platform.bundleIdentifier] {
+        return std::make_unique<LiveAudioCapture>(hardware, microphone, bundleIdentifier);
     };
     environment.player = m_platform.fixturePlayer;
     environment.epochMilliseconds = m_platform.epochMilliseconds;
-    environment.quit = [] { QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection); };
+    environment.quit = [] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    };
     CaptureCheck check(std::move(environment));
     co_await check.run(std::move(path));
 }

@@ -4,7 +4,6 @@
 #include "protocol/TessaroError.h"
 #include "text/UnicodeText.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -22,14 +21,6 @@ const QString noText =
 const QString tooManyPassages = QStringLiteral("This document has too many passages. Import a smaller section.");
 
 const QString passageSeparator = QStringLiteral(" \u00B7 passage ");
-
-// 2001-01-01 00:00:00 UTC in seconds since 1970.
-constexpr double referenceDateOffset = 978'307'200.0;
-
-double nowSinceReferenceDate()
-{
-    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
-}
 
 TessaroError unreadable(const QString &path, const QString &reason)
 {
@@ -202,6 +193,6 @@ KnowledgeDocument KnowledgeImporter::make(const QString &title, const QList<Page
 
     if (document.passages.isEmpty())
         throw TessaroError::message(noText);
-    document.importedAt = nowSinceReferenceDate();
+    document.importedAt = PrivateKnowledge::nowSinceReferenceDate();
     return document;
 }

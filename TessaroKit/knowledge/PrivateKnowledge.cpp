@@ -14,11 +14,6 @@ namespace {
 // 2001-01-01 00:00:00 UTC in seconds since 1970.
 constexpr double referenceDateOffset = 978'307'200.0;
 
-double nowSinceReferenceDate()
-{
-    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
-}
-
 bool isOneOf(const QString &value, std::initializer_list<const char *> accepted)
 {
     for (const char *candidate : accepted) {
@@ -29,6 +24,11 @@ bool isOneOf(const QString &value, std::initializer_list<const char *> accepted)
 }
 
 } // namespace
+
+double PrivateKnowledge::nowSinceReferenceDate()
+{
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
+}
 
 QString PrivateKnowledge::topicKey(const QString &text)
 {

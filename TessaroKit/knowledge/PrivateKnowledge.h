@@ -32,6 +32,8 @@ struct PrivateKnowledge {
     // The SHA-256 digest of the topic key, in lower-case hexadecimal.
     static QString domainKey(const QString &text);
     static QString digest(const QByteArray &bytes);
+    // The current time as the library keeps dates: seconds since 2001-01-01 00:00:00 UTC.
+    static double nowSinceReferenceDate();
 
     // The passages of the enabled documents of a domain, in document order.
     QList<KnowledgePassage> passages(const QString &domain) const;
