@@ -1,8 +1,24 @@
 #include "DevScenario.h"
 
-DevScenario DevScenario::fromJson(const QJsonObject &object)
+#include <cmath>
+
+bool DevScenario::validTimeScale(double scale)
+{
+    return std::isfinite(scale) && scale > 0 && scale <= 100;
+}
+
+std::optional<DevScenario> DevScenario::fromJson(const QJsonObject &object, double defaultTimeScale, QString &error)
 {
     DevScenario scenario;
+    scenario.timeScale = defaultTimeScale;
+    if (object.contains("timeScale")) {
+        const QJsonValue scale = object.value("timeScale");
+        if (!scale.isDouble() || !validTimeScale(scale.toDouble())) {
+            error = QStringLiteral("timeScale needs a number above 0 and at most 100.");
+            return std::nullopt;
+        }
+        scenario.timeScale = scale.toDouble();
+    }
     scenario.readyDelayMs = object.value("readyDelayMs").toInt(0);
     scenario.withholdReady = object.value("withholdReady").toBool(false);
     scenario.withholdAcks = object.value("withholdAcks").toBool(false);

@@ -18,6 +18,9 @@ struct DevScenario {
     QString closeAfterCommand;
     bool sendUndecodable = false;
     bool sendOversize = false;
+    // Multiplies every wait of the simulated sample, and its conversation times with them:
+    // 0.02 plays the two-and-a-half-minute sample in about three seconds.
+    double timeScale = 1.0;
 
     // One HTTP reply to replace.
     struct HttpOverride {
@@ -31,5 +34,10 @@ struct DevScenario {
     };
     std::optional<HttpOverride> http;
 
-    static DevScenario fromJson(const QJsonObject &object);
+    // The scenario described by a control request, or nothing with the reason in `error`.
+    // Without "timeScale" it keeps `defaultTimeScale`, the one the service was started with.
+    static std::optional<DevScenario> fromJson(const QJsonObject &object, double defaultTimeScale, QString &error);
+
+    // A time scale above 0 and at most 100.
+    static bool validTimeScale(double scale);
 };

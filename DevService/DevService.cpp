@@ -60,6 +60,7 @@ DevService::DevService(Options options, QObject *parent)
     development.createdAt = nowSeconds();
     development.expiresAt = development.createdAt + 365 * 86400.0;
     m_devices.insert(development.id, development);
+    m_scenario.timeScale = m_options.timeScale;
     m_sockets.setMaxPendingConnections(64);
     connect(&m_server, &QTcpServer::newConnection, this, &DevService::accept);
     connect(&m_sockets, &QWebSocketServer::newConnection, this, [this] {
@@ -402,11 +403,19 @@ void DevService::revokeOthers(const QString &email, const QString &keepDeviceId)
 QByteArray DevService::control(const HttpMessage &request)
 {
     if (request.path == QLatin1String("/dev/scenario") && request.method == "POST") {
-        m_scenario = DevScenario::fromJson(QJsonDocument::fromJson(request.body).object());
+        const QJsonDocument document = QJsonDocument::fromJson(request.body);
+        if (!document.isObject())
+            return failure(400, QStringLiteral("A scenario is one JSON object."));
+        QString error;
+        const std::optional<DevScenario> scenario = DevScenario::fromJson(document.object(), m_options.timeScale, error);
+        if (!scenario)
+            return failure(400, error);
+        m_scenario = *scenario;
         return json(QJsonObject{{"ok", true}});
     }
     if (request.path == QLatin1String("/dev/reset") && request.method == "POST") {
         m_scenario = DevScenario();
+        m_scenario.timeScale = m_options.timeScale;
         for (Device &device : m_devices) {
             if (device.token == m_options.token)
                 device.revoked = false;

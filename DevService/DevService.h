@@ -30,6 +30,7 @@ public:
         QString token;                       // empty: a random one
         std::optional<qint64> maxSessionMinutes;
         qint64 balanceMicros = 5'000'000;
+        double timeScale = 1.0;              // of the simulated sample; scenarios may change it
     };
 
     struct Device {

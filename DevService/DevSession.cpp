@@ -6,6 +6,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 bool isString(const QJsonObject &object, const char *key)
@@ -214,19 +217,36 @@ void DevSession::audio(const QByteArray &message)
 void DevSession::runScript()
 {
     DevService::Session *held = m_service.session(m_sessionID);
-    m_script = DemoScript::conversation(held ? held->input.knowledge.value_or(QList<KnowledgePassage>())
-                                             : QList<KnowledgePassage>());
+    if (!held)
+        return;
+    // A resumed conversation carries on at the conversation time its session starts at.
+    m_script = DemoScript::conversation(held->input.knowledge.value_or(QList<KnowledgePassage>()),
+                                        m_service.scenario().timeScale, held->input.timeOffsetMs.value_or(0));
     m_next = 0;
-    if (!m_script.isEmpty())
-        m_stepTimer.start(m_script.first().afterMs);
+    m_scriptClock.start();
+    nextStep();
 }
 
+// Every step is due at its own time after "sample.start", so a late timer never delays
+// the rest of the conversation.
 void DevSession::nextStep()
 {
+    while (m_next < m_script.size() && !m_limited) {
+        const double waitMs = m_script[m_next].atMs - double(m_scriptClock.nsecsElapsed()) / 1e6;
+        if (waitMs > 0) {
+            m_stepTimer.start(std::chrono::milliseconds(qint64(std::ceil(waitMs))));
+            return;
+        }
+        if (!play(m_script[m_next++]))
+            return;
+    }
+}
+
+bool DevSession::play(DemoScript::Step step)
+{
     DevService::Session *held = m_service.session(m_sessionID);
-    if (!held || m_next >= m_script.size() || m_limited)
-        return;
-    DemoScript::Step step = m_script[m_next++];
+    if (!held)
+        return false;
     SessionSnapshot &snapshot = held->snapshot;
     if (snapshot.spentMicros + step.costMicros > snapshot.budgetMicros) {
         snapshot.spentMicros = snapshot.budgetMicros;
@@ -235,19 +255,40 @@ void DevSession::nextStep()
         snapshot.reason = QStringLiteral("The session limit was reached.");
         m_limited = true;
         sendSnapshot(QStringLiteral("session"));
-        return;
+        return false;
     }
     snapshot.spentMicros += step.costMicros;
     m_service.spend(step.costMicros);
     snapshot.reservedMicros = m_next < m_script.size() ? 10'000 : 0;
     if (step.event.transcript)
         m_heard.append(*step.event.transcript);
-    if (step.event.answers)
-        m_bank = *step.event.answers;
+    if (step.event.answers) {
+        takeBank(*step.event.answers);
+        step.event.answers = m_bank;
+    }
     step.event.session = snapshot;
     send(step.event);
-    if (m_next < m_script.size())
-        m_stepTimer.start(m_script[m_next].afterMs);
+    return true;
+}
+
+void DevSession::takeBank(const QList<PreparedAnswer> &scripted)
+{
+    QList<PreparedAnswer> bank;
+    bank.reserve(std::max(m_bank.size(), scripted.size()));
+    const auto findIn = [](const QList<PreparedAnswer> &list, const QString &id) {
+        return std::find_if(list.cbegin(), list.cend(), [&](const PreparedAnswer &answer) { return answer.id == id; });
+    };
+    for (const PreparedAnswer &held : std::as_const(m_bank)) {
+        const auto update = findIn(scripted, held.id);
+        bank.append(update != scripted.cend() ? *update : held);
+    }
+    for (const PreparedAnswer &answer : scripted) {
+        if (findIn(bank, answer.id) == bank.cend())
+            bank.append(answer);
+    }
+    for (PreparedAnswer &answer : bank)
+        answer.hidden = answer.hidden || m_reactedTo.contains(answer.id);
+    m_bank = bank;
 }
 
 void DevSession::sendBank()
@@ -260,6 +301,7 @@ void DevSession::sendBank()
 
 void DevSession::feedback(const QString &answerId)
 {
+    m_reactedTo.insert(answerId);
     for (PreparedAnswer &answer : m_bank) {
         if (answer.id == answerId)
             answer.hidden = true;

@@ -2,8 +2,10 @@
 
 #include "DemoScript.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 #include <QWebSocket>
 
@@ -31,6 +33,11 @@ private:
     void sendRaw(const QByteArray &json);
     void runScript();
     void nextStep();
+    // Sends one step of the script; false once the session limit stops it.
+    bool play(DemoScript::Step step);
+    // Takes a scripted bank: answers keep the place they first had, typed questions'
+    // answers stay, and answers given feedback stay hidden.
+    void takeBank(const QList<PreparedAnswer> &scripted);
     void prepareRange(double fromMs, double toMs, bool follow);
     void feedback(const QString &answerId);
     void assist(const QString &question);
@@ -42,7 +49,9 @@ private:
     QList<DemoScript::Step> m_script;
     qsizetype m_next = 0;
     QTimer m_stepTimer;
+    QElapsedTimer m_scriptClock;             // started by "sample.start"
     QList<PreparedAnswer> m_bank;
+    QSet<QString> m_reactedTo;               // answers given feedback
     QList<Transcript> m_heard;
     qint64 m_audioBytes = 0;
     int m_assists = 0;

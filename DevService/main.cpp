@@ -29,7 +29,11 @@ int main(int argc, char *argv[])
                                         QStringLiteral("Longest session the account allows."), QStringLiteral("minutes"));
     const QCommandLineOption balance(QStringLiteral("balance-micros"), QStringLiteral("Wallet balance in micro-dollars."),
                                      QStringLiteral("micros"), QStringLiteral("5000000"));
-    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance});
+    const QCommandLineOption timeScale(
+        QStringLiteral("time-scale"),
+        QStringLiteral("Multiplies the waits and times of the simulated sample (0.02 plays it in about 3 s)."),
+        QStringLiteral("factor"), QStringLiteral("1"));
+    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance, timeScale});
     parser.process(app);
 
     DevService::Options options;
@@ -57,6 +61,12 @@ int main(int argc, char *argv[])
     options.balanceMicros = parser.value(balance).toLongLong(&ok);
     if (!ok || options.balanceMicros < 0) {
         std::fprintf(stderr, "corvana-devservice: --balance-micros needs a number of micro-dollars\n");
+        return 2;
+    }
+
+    options.timeScale = parser.value(timeScale).toDouble(&ok);
+    if (!ok || !DevScenario::validTimeScale(options.timeScale)) {
+        std::fprintf(stderr, "corvana-devservice: --time-scale needs a factor above 0 and at most 100\n");
         return 2;
     }
 

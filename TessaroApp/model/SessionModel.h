@@ -74,8 +74,9 @@ class SessionModel : public QObject {
     Q_PROPERTY(bool needsReconnect READ needsReconnect NOTIFY needsReconnectChanged)
     Q_PROPERTY(bool reviewOnly READ reviewOnly NOTIFY reviewOnlyChanged)
     Q_PROPERTY(QStringList gapSummary READ gapSummary NOTIFY gapSummaryChanged)
-    Q_PROPERTY(QString source READ source NOTIFY sourceChanged)
-    Q_PROPERTY(QString sourceApp READ sourceApp NOTIFY sourceAppChanged)
+    Q_PROPERTY(QString source READ source WRITE setSource NOTIFY sourceChanged)
+    Q_PROPERTY(QString sourceApp READ sourceApp WRITE setSourceApp NOTIFY sourceAppChanged)
+    Q_PROPERTY(bool starting READ starting NOTIFY startingChanged)
     Q_PROPERTY(float audioLevel READ audioLevel NOTIFY audioLevelChanged)
     Q_PROPERTY(bool simple READ simple WRITE setSimple NOTIFY simpleChanged)
     Q_PROPERTY(QString windowMode READ windowMode WRITE setWindowMode NOTIFY windowModeChanged)
@@ -147,6 +148,19 @@ public:
     void pauseCapture(const QString &message);
     QCoro::Task<void> reconnect();
 
+    // Entry points of the screens: each starts the operation and lets it run on; its
+    // failures land in the message properties as everywhere else.
+    Q_INVOKABLE void requestStart(bool resuming, bool reviewing);
+    Q_INVOKABLE void requestStop();
+    Q_INVOKABLE void requestReconnect();
+    Q_INVOKABLE void requestHide(const QString &action);
+    Q_INVOKABLE void requestAsk();
+    Q_INVOKABLE void requestRange();
+    // Brings an answer to the front; an empty id returns to following new answers.
+    Q_INVOKABLE void selectAnswer(const QString &id);
+    // Stops holding a chosen answer so the newest suitable one comes forward.
+    Q_INVOKABLE void followConversation();
+
     // Presentation and feedback.
     QList<PreparedAnswer> visibleAnswers() const;
     std::optional<PreparedAnswer> selected() const;
@@ -198,6 +212,7 @@ public:
     const std::optional<QString> &sessionDomain() const { return m_sessionDomain; }
     const QSet<QString> &locallyHidden() const { return m_locallyHidden; }
     bool starting() const { return m_starting; }
+    void setStarting(bool value) { m_starting = value; emit startingChanged(); }
     // Timing of the service clients this model makes; tests shorten it.
     void setServiceTiming(const ServiceTiming &timing) { m_serviceTiming = timing; }
 
@@ -391,6 +406,7 @@ signals:
     void importingDocumentChanged();
     void knowledgeMessageChanged();
     void elapsedChanged();
+    void startingChanged();
 
 private:
     // Finds and connects the stored or bootstrap connection; false when start-up must

@@ -66,7 +66,7 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
     // Preparation.
     const QString token = QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_startingID = token;
-    m_starting = true;
+    setStarting(true);
     setBusy(true);
     setError(std::nullopt);
     m_capturedFrames.clear();
@@ -148,7 +148,7 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
             if (client)
                 co_await client->stop();
             if (self) {
-                m_starting = false;
+                setStarting(false);
                 setBusy(false);
             }
             co_return;
@@ -183,7 +183,7 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
 
     if (reviewing) {
         setStatus(QStringLiteral("Reviewing selected speech · audio off"));
-        m_starting = false;
+        setStarting(false);
         setBusy(false);
         co_return;
     }
@@ -200,14 +200,14 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
             co_return;
         }
         setStatus(QStringLiteral("Simulated conversation"));
-        m_starting = false;
+        setStarting(false);
         setBusy(false);
         co_return;
     }
     if (isRecording && m_recording) {
         setStatus(QStringLiteral("Replaying recording"));
         startReplayTask();
-        m_starting = false;
+        setStarting(false);
         setBusy(false);
         co_return;
     }
@@ -229,7 +229,7 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
         if (client)
             co_await client->stop();
         if (self) {
-            m_starting = false;
+            setStarting(false);
             setBusy(false);
         }
         co_return;
@@ -257,7 +257,7 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
         if (client)
             co_await client->stop();
         if (self) {
-            m_starting = false;
+            setStarting(false);
             setBusy(false);
         }
         co_return;
@@ -269,7 +269,7 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
     else
         setStatus(QStringLiteral("Listening to microphone"));
     startCaptureTask(stream);
-    m_starting = false;
+    setStarting(false);
     setBusy(false);
 }
 
@@ -283,7 +283,7 @@ QCoro::Task<void> SessionModel::failStart(QString description, QPointer<ServiceC
         co_await client->stop();
     if (!self)
         co_return;
-    m_starting = false;
+    setStarting(false);
     setBusy(false);
 }
 

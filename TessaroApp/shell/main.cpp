@@ -1,22 +1,29 @@
+#include "AppDelegate.h"
 #include "QmlFilePicker.h"
+#include "ScreenshotTour.h"
+#include "TessaroApp.h"
 #include "Walkthrough.h"
 #include "model/SessionModel.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/XcbHotKeys.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QGuiApplication>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
+#include <QSystemTrayIcon>
 #include <QTimer>
+#include <QtQml/qqmlextensionplugin.h>
 
 #include <cstdio>
 
+Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
+
 int main(int argc, char *argv[])
 {
-    QGuiApplication app(argc, argv);
-    QGuiApplication::setOrganizationName(QStringLiteral("Tessaro"));
-    QGuiApplication::setApplicationName(QStringLiteral("Corvana"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvana"));
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Tessaro"));
+    QApplication::setApplicationName(QStringLiteral("Corvana"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Corvana"));
+    QApplication::setApplicationVersion(TessaroApp::version());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Corvana, a conversation companion"));
@@ -29,29 +36,40 @@ int main(int argc, char *argv[])
         QStringLiteral("walkthrough"),
         QStringLiteral("Run the simulated sample without a window, printing transcript and answers."));
     parser.addOption(walkthrough);
+    const QCommandLineOption screenshots(
+        QStringLiteral("screenshots"),
+        QStringLiteral("Save pictures of the screens in their main states to <directory>, then quit."),
+        QStringLiteral("directory"));
+    parser.addOption(screenshots);
     parser.process(app);
 
     auto filePicker = std::make_shared<QmlFilePicker>();
     Platform platform = LinuxPlatform::make();
     platform.filePicker = filePicker;
-    SessionModel model(std::move(platform));
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &model, &SessionModel::terminate);
+    TessaroApp shell(std::move(platform), filePicker, std::make_shared<XcbHotKeys>());
+    SessionModel &model = shell.model();
 
     if (parser.isSet(walkthrough)) {
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &model, &SessionModel::terminate);
         Walkthrough run(model);
         run.begin();
         model.beginLoad();
         return app.exec();
     }
 
-    QQmlApplicationEngine engine;
-    engine.rootContext()->setContextProperty(QStringLiteral("session"), &model);
-    engine.rootContext()->setContextProperty(QStringLiteral("filePicker"), filePicker.get());
-    QObject::connect(&engine, &QQmlApplicationEngine::objectCreationFailed, &app,
-                     [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
-    engine.load(QUrl(QStringLiteral("qrc:/qml/AppShell.qml")));
-    if (engine.rootObjects().isEmpty())
+    // Closing every window keeps the app running only where a tray icon can bring it back.
+    QApplication::setQuitOnLastWindowClosed(!QSystemTrayIcon::isSystemTrayAvailable());
+    // Quitting ends the session before the hot key is given back.
+    AppDelegate &delegate = shell.delegate();
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    delegate.applicationDidFinishLaunching();
+    if (!shell.loadWindows())
         return 1;
+
+    if (parser.isSet(screenshots)) {
+        auto *tour = new ScreenshotTour(shell, parser.value(screenshots), &shell);
+        tour->begin();
+    }
 
     if (parser.isSet(quitAfter)) {
         bool ok = false;

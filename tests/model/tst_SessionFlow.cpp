@@ -1,5 +1,6 @@
 #include "model/SessionModel.h"
 
+#include "DemoScript.h"
 #include "DevServiceProcess.h"
 #include "FakePlatform.h"
 #include "RunTask.h"
@@ -138,12 +139,20 @@ void SessionFlowTest::simulatedSample()
     QVERIFY(!model.busy());
     QCOMPARE(model.audioDescription(), QStringLiteral("Simulated audio"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(model.answers().size() >= 4, 10'000);
-    QTRY_VERIFY(std::count_if(model.transcript().begin(), model.transcript().end(),
-                              [](const Transcript &t) { return t.final; }) == 4);
+    // The whole sample plays (compressed by the service's time scale) until nothing is
+    // being prepared any more.
+    const QList<DemoScript::Step> script = DemoScript::conversation({});
+    const auto scripted = [&](auto test) { return std::count_if(script.begin(), script.end(), test); };
+    const qsizetype finals = scripted([](const DemoScript::Step &s) { return s.event.transcript && s.event.transcript->final; });
+    QTRY_VERIFY_WITH_TIMEOUT(std::count_if(model.transcript().begin(), model.transcript().end(),
+                                           [](const Transcript &t) { return t.final; }) == finals
+                                 && !model.preparing(),
+                             15'000);
+    QCOMPARE(model.answers().size(), scripted([](const DemoScript::Step &s) { return s.event.type == "answer.started"; }));
     std::optional<PreparedAnswer> front = model.selected();
     QVERIFY(front);
-    QCOMPARE(front->id, model.answers().last().id);
+    // The answer the service brought forward, else the newest one.
+    QCOMPARE(front->id, model.selectedID().value_or(model.answers().last().id));
     QCOMPARE(model.detail(), QStringLiteral("Cue"));
 
     // "I know that" goes to the service and hides the answer here.

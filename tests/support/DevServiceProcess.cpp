@@ -19,6 +19,9 @@ DevServiceProcess::DevServiceProcess(QStringList extraArguments)
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
     // A test that crashes must not leave its service running.
     m_process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    // The simulated sample plays fifty times faster unless the test sets its own pace.
+    if (!extraArguments.contains(QStringLiteral("--time-scale")))
+        extraArguments += QStringList{QStringLiteral("--time-scale"), QStringLiteral("0.02")};
     m_process->start(QStringLiteral(CORVANA_DEVSERVICE_PATH), QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extraArguments);
     if (!m_process->waitForStarted(10'000)) {
         m_error = QStringLiteral("corvana-devservice did not start: ") + m_process->errorString();

@@ -9,7 +9,8 @@
 #include <memory>
 
 // The local development service as a child process on a free loopback port, for tests
-// that talk to it over real sockets. Stopped when the object goes.
+// that talk to it over real sockets. Stopped when the object goes. Its simulated sample
+// plays at "--time-scale 0.02" (about three seconds) unless the arguments give a scale.
 class DevServiceProcess {
 public:
     explicit DevServiceProcess(QStringList extraArguments = {});

@@ -1,0 +1,103 @@
+import QtQuick
+import Corvana
+
+// The windows of the app and the tray. Every way of opening a window (tray, commands,
+// hot key) goes through app.openWindow(id), which arrives here as windowRequested.
+// The windows' contents are declared here, outside the window types, so that names the
+// screens bind to (`screen` above all) reach the application's objects and are never
+// taken for a window's own properties.
+QtObject {
+    id: shell
+
+    property DesignWindow mainWindow: DesignWindow {
+        objectName: "mainWindow"
+        title: "Corvana"
+        width: 1100
+        height: 790
+        minimumWidth: 940
+        minimumHeight: 600
+        visible: true
+
+        MainWindow {
+            anchors.fill: parent
+            onShowCompanion: shell.present("companion")
+        }
+    }
+
+    property DesignWindow companionWindow: DesignWindow {
+        objectName: "companionWindow"
+        title: "Corvana Companion"
+        width: 410
+        height: 340
+        minimumWidth: 370
+        minimumHeight: 300
+        visible: false
+        flags: Qt.Window | Qt.WindowStaysOnTopHint
+
+        CompanionView {
+            anchors.fill: parent
+        }
+    }
+
+    property DesignWindow setupWindow: DesignWindow {
+        objectName: "setupWindow"
+        title: "Corvana Setup"
+        width: 580
+        height: 690
+        minimumWidth: 480
+        minimumHeight: 420
+        visible: false
+
+        SetupView {
+            anchors.fill: parent
+        }
+    }
+
+    property DesignWindow aboutWindow: DesignWindow {
+        objectName: "aboutWindow"
+        title: "About Corvana"
+        visible: false
+        width: about.implicitWidth
+        height: about.implicitHeight
+        minimumWidth: width
+        maximumWidth: width
+        minimumHeight: height
+        maximumHeight: height
+
+        AboutView {
+            id: about
+            anchors.fill: parent
+        }
+    }
+
+    property TrayMenu tray: TrayMenu {
+        onOpenWindow: (id) => shell.present(id)
+    }
+
+    property Connections requests: Connections {
+        target: app
+        function onWindowRequested(id) { shell.present(id) }
+    }
+
+    function windowFor(id) {
+        switch (id) {
+        case "main": return mainWindow
+        case "companion": return companionWindow
+        case "settings": return setupWindow
+        case "about": return aboutWindow
+        }
+        return null
+    }
+
+    function present(id) {
+        const window = windowFor(id)
+        if (!window)
+            return
+        if (window.visibility === Window.Minimized)
+            window.showNormal()
+        else
+            window.show()
+        window.raise()
+        window.requestActivate()
+    }
+}

@@ -1,0 +1,59 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Corvana
+
+// A row of mutually exclusive choices ("Simple"/"Full", "All"/"Terms"/"Dates", the
+// explanation forms). `options` holds {value, label} objects; `current` is the chosen
+// value; choosing emits `chosen(value)` and the owner writes it to the model.
+Rectangle {
+    id: choice
+
+    property var options: []
+    property string current
+    property bool compact: true
+    property string accessibleName: ""
+    // Share the whole width equally between the choices (tabs).
+    property bool stretch: false
+    signal chosen(string value)
+
+    implicitWidth: row.implicitWidth + 6
+    implicitHeight: (compact ? DesignSystem.compactHeight : DesignSystem.controlHeight) + 6
+    radius: DesignSystem.smallRadius + 3
+    color: DesignSystem.sunken
+    border.width: 1
+    border.color: DesignSystem.line
+    Accessible.role: Accessible.Grouping
+    Accessible.name: accessibleName
+
+    Row {
+        id: row
+        anchors.centerIn: parent
+        spacing: 2
+        Repeater {
+            model: choice.options
+            delegate: DesignButton {
+                id: segment
+                required property var modelData
+                text: modelData.label
+                width: choice.stretch && choice.options.length > 0
+                       ? (choice.width - 6 - (choice.options.length - 1) * row.spacing) / choice.options.length
+                       : implicitWidth
+                compact: choice.compact
+                variant: "quiet"
+                selected: choice.current === modelData.value
+                Accessible.checkable: true
+                tint: selected ? DesignSystem.ink : DesignSystem.muted
+                font.weight: selected ? Font.DemiBold : Font.Medium
+                background: Rectangle {
+                    radius: DesignSystem.smallRadius
+                    color: segment.selected ? DesignSystem.surface
+                         : segment.hovered ? Qt.rgba(DesignSystem.line.r, DesignSystem.line.g, DesignSystem.line.b, 0.6)
+                         : "transparent"
+                    border.width: segment.selected ? 1 : 0
+                    border.color: DesignSystem.strongLine
+                }
+                onClicked: choice.chosen(modelData.value)
+            }
+        }
+    }
+}

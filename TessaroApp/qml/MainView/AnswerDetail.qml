@@ -1,0 +1,264 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvana
+
+// The selected answer: its readiness, cue, badges, the explanation in the chosen form,
+// its follow-ups and sources, and the reactions.
+ScrollView {
+    id: detail
+
+    // The chosen form's text when it says more than the cue heading.
+    // TEMPORARY until the model publishes the text of the chosen form apart from the cue.
+    readonly property string formText: screen.selectedText === screen.selectedCue ? "" : screen.selectedText
+
+    contentWidth: availableWidth
+    clip: true
+
+    ColumnLayout {
+        width: detail.availableWidth
+        spacing: DesignSystem.gutter
+
+        // Readiness and reactions.
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: DesignSystem.margin
+            Layout.rightMargin: DesignSystem.gutter
+            Layout.topMargin: DesignSystem.gutter
+            spacing: DesignSystem.gap
+
+            Spinner {
+                visible: screen.detailPreparing
+                Layout.alignment: Qt.AlignVCenter
+            }
+            SectionHeader {
+                objectName: "detailReadiness"
+                text: screen.detailReadiness
+                visible: text.length > 0
+                color: DesignSystem.ready
+            }
+            DesignLabel {
+                // TEMPORARY until the model publishes the preparing lines of the detail.
+                visible: screen.detailPreparing
+                text: "Preparing automatically"
+                font.pixelSize: DesignSystem.smallSize
+                color: DesignSystem.muted
+                wrapMode: Text.NoWrap
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            Item {
+                visible: !screen.detailPreparing
+                Layout.fillWidth: true
+            }
+            DesignButton {
+                text: "I know that"
+                compact: true
+                enabled: screen.canHide
+                onClicked: session.requestHide("known")
+            }
+            DesignButton {
+                text: "Dismiss"
+                toolTipText: "Keep this answer available quietly"
+                compact: true
+                variant: "quiet"
+                enabled: screen.canHide
+                onClicked: session.requestHide("dismiss")
+            }
+        }
+
+        // Topic, cue and badges.
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: DesignSystem.margin
+            Layout.rightMargin: DesignSystem.margin
+            spacing: 6
+
+            DesignLabel {
+                objectName: "selectedTitle"
+                text: screen.selectedTitle
+                font.pixelSize: DesignSystem.smallSize
+                font.weight: Font.DemiBold
+                color: DesignSystem.accent
+                Layout.fillWidth: true
+            }
+            DesignLabel {
+                objectName: "selectedCue"
+                text: screen.selectedCue
+                font.pixelSize: DesignSystem.titleSize
+                font.weight: Font.DemiBold
+                lineHeight: 1.12
+                Layout.fillWidth: true
+            }
+            Flow {
+                Layout.fillWidth: true
+                Layout.topMargin: 2
+                spacing: 6
+                visible: screen.selectedBadges.length > 0 || screen.selectedQuiet
+                Repeater {
+                    model: screen.selectedBadges
+                    Badge {
+                        required property string modelData
+                        text: modelData
+                        tone: modelData === "Document-supported" ? "accent"
+                            : modelData === "Hidden" ? "neutral"
+                            : modelData === "Simulated knowledge" ? "caution" : "neutral"
+                    }
+                }
+                Row {
+                    visible: screen.selectedQuiet
+                    spacing: 4
+                    height: 20
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: "Hidden answer"
+                    IconMark {
+                        kind: "closedEye"
+                        size: 14
+                        color: DesignSystem.muted
+                        anchors.verticalCenter: parent.verticalCenter
+                    }
+                    Label {
+                        text: "Hidden answer"
+                        font.pixelSize: DesignSystem.captionSize
+                        color: DesignSystem.muted
+                        anchors.verticalCenter: parent.verticalCenter
+                        Accessible.ignored: true
+                    }
+                }
+            }
+        }
+
+        // The explanation picker and the chosen form.
+        SegmentedChoice {
+            objectName: "explanationPicker"
+            accessibleName: "Explanation"
+            Layout.leftMargin: DesignSystem.margin
+            Layout.rightMargin: DesignSystem.margin
+            Layout.topMargin: 2
+            options: screen.selectedForms.map(form => ({ value: form, label: form }))
+            current: session.detail
+            onChosen: (form) => session.selectDetail(form)
+        }
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.leftMargin: DesignSystem.gutter
+            Layout.rightMargin: DesignSystem.gutter
+            implicitHeight: explanation.implicitHeight + 2 * DesignSystem.pad
+            radius: DesignSystem.radius
+            color: DesignSystem.sunken
+            visible: detail.formText.length > 0 || screen.detailMissingForm.length > 0 || screen.detailPreparing
+                     || screen.detailInterrupted.length > 0 || screen.detailFormsNote.length > 0
+
+            ColumnLayout {
+                id: explanation
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.margins: DesignSystem.pad
+                anchors.leftMargin: DesignSystem.margin - DesignSystem.gutter + DesignSystem.gap
+                spacing: DesignSystem.gap
+
+                DesignLabel {
+                    id: formLabel
+                    objectName: "selectedText"
+                    text: detail.formText.length > 0 ? detail.formText : screen.detailMissingForm
+                    visible: text.length > 0
+                    color: detail.formText.length > 0 ? DesignSystem.ink : DesignSystem.muted
+                    font.pixelSize: DesignSystem.bodySize + 1
+                    lineHeight: 1.25
+                    Layout.fillWidth: true
+                }
+                DesignLabel {
+                    id: preparingLine
+                    // TEMPORARY until the model publishes the preparing lines of the detail.
+                    text: "Preparing additional support; this answer is available"
+                    visible: screen.detailPreparing
+                    font.pixelSize: DesignSystem.smallSize
+                    color: DesignSystem.muted
+                    Layout.fillWidth: true
+                }
+                DesignLabel {
+                    id: interruptedLine
+                    text: screen.detailInterrupted
+                    visible: text.length > 0
+                    font.pixelSize: DesignSystem.smallSize
+                    color: DesignSystem.caution
+                    Layout.fillWidth: true
+                }
+                DesignLabel {
+                    id: formsNote
+                    text: screen.detailFormsNote
+                    visible: text.length > 0
+                    font.pixelSize: DesignSystem.smallSize
+                    color: DesignSystem.muted
+                    Layout.fillWidth: true
+                }
+            }
+        }
+
+        // Follow-ups.
+        ColumnLayout {
+            visible: screen.followUpRows.count > 0
+            Layout.fillWidth: true
+            Layout.leftMargin: DesignSystem.margin
+            Layout.rightMargin: DesignSystem.margin
+            spacing: DesignSystem.gutter
+            Rectangle {
+                Layout.fillWidth: true
+                implicitHeight: 1
+                color: DesignSystem.line
+            }
+            Repeater {
+                model: screen.followUpRows
+                ColumnLayout {
+                    required property string question
+                    required property string answer
+                    Layout.fillWidth: true
+                    spacing: 3
+                    DesignLabel {
+                        text: parent.question
+                        font.weight: Font.DemiBold
+                        Layout.fillWidth: true
+                    }
+                    DesignLabel {
+                        text: parent.answer
+                        color: DesignSystem.muted
+                        lineHeight: 1.15
+                        Layout.fillWidth: true
+                    }
+                }
+            }
+        }
+
+        // Sources and notes.
+        AnswerSources {
+            Layout.fillWidth: true
+            Layout.leftMargin: DesignSystem.margin
+            Layout.rightMargin: DesignSystem.margin
+        }
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: DesignSystem.margin
+            Layout.rightMargin: DesignSystem.margin
+            Layout.bottomMargin: DesignSystem.pad
+            spacing: 4
+            Repeater {
+                model: screen.sourceNotes
+                DesignLabel {
+                    required property string modelData
+                    text: modelData
+                    font.pixelSize: DesignSystem.smallSize
+                    color: DesignSystem.muted
+                    Layout.fillWidth: true
+                }
+            }
+            DesignLabel {
+                text: screen.retrievalNote
+                visible: text.length > 0
+                font.pixelSize: DesignSystem.smallSize
+                color: DesignSystem.muted
+                Layout.fillWidth: true
+            }
+        }
+    }
+}

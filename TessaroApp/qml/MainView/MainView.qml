@@ -1,0 +1,115 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvana
+
+// The main window's content: title bar, session and source bars, the conversation, the
+// answer workspace and the prepared shelf (with the range controls), and the footer.
+Item {
+    id: view
+
+    signal showCompanion()
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        TitleBar {
+            Layout.fillWidth: true
+            onShowCompanion: view.showCompanion()
+        }
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            Layout.leftMargin: DesignSystem.pad
+            Layout.rightMargin: DesignSystem.pad
+            Layout.topMargin: DesignSystem.gutter
+            Layout.bottomMargin: DesignSystem.gutter
+            spacing: DesignSystem.gutter
+
+            StatusNotice {
+                objectName: "statusNotice"
+                visible: screen.errorText.length > 0
+                message: screen.errorText
+                actionText: screen.recoveryAction
+                Layout.fillWidth: true
+                onActionTriggered: {
+                    if (screen.recoveryAction === "Reconnect")
+                        session.requestReconnect()
+                    else if (screen.recoveryAction === "Resume")
+                        session.requestStart(true, false)
+                }
+            }
+
+            // Why audio went off and how to go on, while no session runs.
+            Rectangle {
+                objectName: "recoveryMessage"
+                visible: !screen.sessionExists && session.recoveryMessage !== undefined
+                Layout.fillWidth: true
+                implicitHeight: recoveryText.implicitHeight + 20
+                radius: DesignSystem.radius
+                color: DesignSystem.accentSoft
+                border.width: 1
+                border.color: DesignSystem.accentLine
+                IconMark {
+                    id: recoveryIcon
+                    kind: "mutedWave"
+                    size: 16
+                    color: DesignSystem.accent
+                    x: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                }
+                DesignLabel {
+                    id: recoveryText
+                    anchors.left: recoveryIcon.right
+                    anchors.leftMargin: 10
+                    anchors.right: parent.right
+                    anchors.rightMargin: 14
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: session.recoveryMessage !== undefined ? session.recoveryMessage : ""
+                }
+            }
+
+            SessionBar {
+                visible: screen.sessionExists || screen.connecting
+                Layout.fillWidth: true
+            }
+
+            SourceBar {
+                Layout.fillWidth: true
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                spacing: DesignSystem.gutter
+
+                ConversationPane {
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: Math.round(Math.max(236, view.width * 0.25))
+                }
+                AnswerWorkspace {
+                    Layout.fillHeight: true
+                    Layout.fillWidth: true
+                    Layout.minimumWidth: 340
+                }
+                ShelfColumn {
+                    objectName: "shelfColumn"
+                    Layout.fillHeight: true
+                    Layout.preferredWidth: Math.round(Math.max(262, view.width * 0.265))
+                }
+            }
+        }
+
+        SessionFooter {
+            Layout.fillWidth: true
+            onShowUsage: usage.open()
+        }
+    }
+
+    UsageView {
+        id: usage
+        objectName: "usageView"
+    }
+}

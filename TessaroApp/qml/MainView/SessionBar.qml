@@ -1,0 +1,91 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvana
+
+// While a session exists: the listening label (or "Audio off") and "End session"; while
+// a start is in progress: "Connecting…" and "Cancel".
+Rectangle {
+    id: bar
+
+    implicitHeight: 40
+    radius: DesignSystem.radius
+    color: DesignSystem.accentSoft
+    border.width: 1
+    border.color: DesignSystem.accentLine
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.leftMargin: 14
+        anchors.rightMargin: 6
+        spacing: DesignSystem.gap
+
+        // Starting.
+        BusyIndicator {
+            visible: screen.connecting
+            running: visible
+            implicitWidth: 20
+            implicitHeight: 20
+            palette.dark: DesignSystem.accent
+        }
+        DesignLabel {
+            visible: screen.connecting
+            text: "Connecting…"
+            font.weight: Font.DemiBold
+            color: DesignSystem.accent
+            wrapMode: Text.NoWrap
+        }
+
+        // Running or paused.
+        Rectangle {
+            id: liveDot
+            visible: !screen.connecting
+            width: 10
+            height: 10
+            radius: 5
+            color: session.active ? DesignSystem.ready : DesignSystem.faint
+            SequentialAnimation on opacity {
+                running: session.active && liveDot.visible
+                loops: Animation.Infinite
+                onRunningChanged: if (!running) liveDot.opacity = 1
+                NumberAnimation { to: 0.35; duration: 900; easing.type: Easing.InOutSine }
+                NumberAnimation { to: 1; duration: 900; easing.type: Easing.InOutSine }
+            }
+        }
+        DesignLabel {
+            visible: !screen.connecting
+            // The listening label while audio runs, "Audio off" otherwise.
+            // TEMPORARY: the companion's footer follows the same rule until the model
+            // publishes the session bar's own label.
+            text: screen.companionFooter
+            font.weight: Font.DemiBold
+            color: session.active ? DesignSystem.ink : DesignSystem.muted
+            wrapMode: Text.NoWrap
+        }
+        DesignLabel {
+            visible: !screen.connecting && screen.elapsedText.length > 0
+            text: screen.elapsedText
+            color: DesignSystem.muted
+            font.pixelSize: DesignSystem.smallSize
+            wrapMode: Text.NoWrap
+        }
+
+        Item { Layout.fillWidth: true }
+
+        DesignButton {
+            visible: screen.connecting
+            text: "Cancel"
+            compact: true
+            onClicked: session.requestStop()
+        }
+        DesignButton {
+            visible: !screen.connecting
+            text: "End session"
+            toolTipText: "End the session and stop audio capture"
+            iconKind: "stop"
+            compact: true
+            enabled: screen.canStop
+            onClicked: session.requestStop()
+        }
+    }
+}

@@ -1,0 +1,84 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Corvana
+
+// The audio description and elapsed time, the count of prepared answers, the input
+// level, "End session" and the usage.
+Rectangle {
+    id: footer
+
+    signal showUsage()
+
+    implicitHeight: 48
+    color: DesignSystem.surface
+
+    // The audio in use. TEMPORARY until the model publishes its audio description;
+    // meanwhile the listening label or "Audio off" stands in.
+    readonly property string audioDescription: screen.audioDescription !== undefined ? screen.audioDescription
+                                                                                     : screen.companionFooter
+
+    Rectangle {
+        anchors.top: parent.top
+        width: parent.width
+        height: 1
+        color: DesignSystem.line
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.leftMargin: DesignSystem.pad
+        anchors.rightMargin: DesignSystem.pad
+        spacing: DesignSystem.gutter
+
+        DesignLabel {
+            objectName: "audioDescription"
+            text: footer.audioDescription
+            font.pixelSize: DesignSystem.smallSize
+            color: DesignSystem.ink
+            wrapMode: Text.NoWrap
+            elide: Text.ElideRight
+            Layout.maximumWidth: 260
+        }
+        DesignLabel {
+            objectName: "elapsed"
+            text: screen.elapsedText
+            visible: text.length > 0
+            font.pixelSize: DesignSystem.smallSize
+            color: DesignSystem.muted
+            wrapMode: Text.NoWrap
+        }
+        Rectangle {
+            implicitWidth: 1
+            implicitHeight: 16
+            color: DesignSystem.line
+        }
+        DesignLabel {
+            objectName: "preparedCount"
+            text: screen.preparedCountText
+            font.pixelSize: DesignSystem.smallSize
+            color: DesignSystem.muted
+            wrapMode: Text.NoWrap
+        }
+
+        Item { Layout.fillWidth: true }
+
+        LevelMeter {
+            level: session.audioLevel
+        }
+        DesignButton {
+            text: "End session"
+            toolTipText: "End the session and stop audio capture"
+            compact: true
+            enabled: screen.canStop
+            onClicked: session.requestStop()
+        }
+        DesignButton {
+            objectName: "usageButton"
+            text: screen.usageButtonLabel
+            compact: true
+            variant: "quiet"
+            onClicked: footer.showUsage()
+        }
+    }
+}

@@ -1,0 +1,456 @@
+#include "model/SessionPresentation.h"
+
+#include "FakePlatform.h"
+#include "ModelHarness.h"
+#include "RunTask.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+PreparedAnswer answer(const QString &id, const QString &status = QStringLiteral("ready"))
+{
+    PreparedAnswer a;
+    a.id = id;
+    a.title = QStringLiteral("Topic ") + id;
+    a.topic = a.title;
+    a.cue = QStringLiteral("cue of ") + id;
+    a.deeper = QStringLiteral("deeper of ") + id;
+    a.status = status;
+    a.source = QStringLiteral("service");
+    a.preparation = QStringLiteral("complete");
+    return a;
+}
+
+ServerEvent bank(const QList<PreparedAnswer> &answers)
+{
+    ServerEvent event;
+    event.type = QStringLiteral("bank");
+    event.answers = answers;
+    return event;
+}
+
+ServerEvent heard(const QString &id, const QString &text, double startMs, bool final,
+                  const QString &channel = QStringLiteral("system"))
+{
+    Transcript t;
+    t.id = id;
+    t.text = text;
+    t.channel = channel;
+    t.final = final;
+    t.startMs = startMs;
+    t.endMs = startMs + 2'000;
+    ServerEvent event;
+    event.type = QStringLiteral("transcript");
+    event.transcript = t;
+    return event;
+}
+
+SessionSnapshot snapshotIn(const QString &state)
+{
+    SessionSnapshot snapshot;
+    snapshot.id = QStringLiteral("s1");
+    snapshot.state = state;
+    snapshot.startedAt = 1'700'000'000'000.0;
+    return snapshot;
+}
+
+// A past window of the first minute, reviewed completely.
+void reviewFirstMinute(SessionModel &model)
+{
+    model.setWindowMode(QStringLiteral("past"));
+    model.setAnchor(60'000);
+    model.setLookback(60);
+    RangeState range;
+    range.fromMs = 0;
+    range.toMs = 60'000;
+    range.state = QStringLiteral("complete");
+    model.setRangeState(range);
+}
+
+} // namespace
+
+class SessionPresentationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void emptyAnswer_data();
+    void emptyAnswer();
+    void companionLines_data();
+    void companionLines();
+    void detailLines_data();
+    void detailLines();
+    void primaryButtonAndCommands();
+    void refusedStartsAreNeverEnabled_data();
+    void refusedStartsAreNeverEnabled();
+    void money_data();
+    void money();
+    void rowsChangeOnlyWhatChanged();
+    void transcriptRows();
+    void shelfAndRange();
+};
+
+void SessionPresentationTest::emptyAnswer_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("message");
+
+    const QString reviewed = QStringLiteral("Try another category or select another time range. The reviewed speech "
+                                            "remains available in session memory.");
+    const QString following = QStringLiteral("Useful answers will surface as the conversation develops. Prepared "
+                                             "support stays available below.");
+    QTest::newRow("limited wins over everything") << "limited" << "This session has ended."
+                                                  << "Review usage below, or adjust your session setup before "
+                                                     "starting again.";
+    QTest::newRow("starting takes the title, not the message")
+        << "starting" << "Getting ready to listen." << following;
+    QTest::newRow("reviewed dates") << "reviewed-dates" << "No dates identified in the reviewed speech." << reviewed;
+    QTest::newRow("reviewed terms") << "reviewed-terms" << "No entries identified in this category." << reviewed;
+    QTest::newRow("review not prepared")
+        << "review" << "Prepare this part of the conversation."
+        << "Select a time range and choose Prepare range to fill missing terms, topics and dates. Explanations and "
+           "category filters then open from session memory.";
+    QTest::newRow("preparing") << "preparing" << "Preparing useful support."
+                               << "The cue will appear with its complete Deeper answer. There’s nothing you need to ask.";
+    QTest::newRow("active") << "active" << "Following the conversation." << following;
+    QTest::newRow("quiet answers") << "answers" << "More is available quietly."
+                                   << "Reveal hidden and earlier answers from the prepared shelf below.";
+    QTest::newRow("nothing yet") << "idle" << "Answers, already in reach."
+                                 << "Bring your domain knowledge into every conversation. Listen directly to meeting "
+                                    "audio, including through your headset.";
+}
+
+void SessionPresentationTest::emptyAnswer()
+{
+    QFETCH(QString, state);
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SessionPresentation screen(model);
+    if (state == "limited") {
+        model.setActive(true);
+        model.setSnapshot(snapshotIn(QStringLiteral("limited")));
+    } else if (state == "starting") {
+        model.setStarting(true);
+        model.setActive(true);
+    } else if (state.startsWith("review")) {
+        model.setReviewOnly(true);
+        model.setActive(true);
+        model.setPreparing(true);
+        if (state != "review")
+            reviewFirstMinute(model);
+        model.setCategory(state == "reviewed-dates" ? QStringLiteral("date") : QStringLiteral("term"));
+    } else if (state == "preparing") {
+        model.setActive(true);
+        model.setPreparing(true);
+    } else if (state == "active") {
+        model.setActive(true);
+    } else if (state == "answers") {
+        PreparedAnswer quiet = answer("a");
+        quiet.hidden = true;
+        model.receive(bank({quiet}));
+    }
+    QVERIFY(!screen.hasSelection());
+    QTEST(screen.emptyAnswerTitle(), "title");
+    QTEST(screen.emptyAnswerMessage(), "message");
+}
+
+void SessionPresentationTest::companionLines_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("eyebrow");
+    QTest::addColumn<QString>("emptyLine");
+    QTest::addColumn<QString>("footer");
+
+    QTest::newRow("not connected") << "" << "READY WHEN YOU ARE"
+                                   << "This build is not connected to the beta service yet." << "Audio off";
+    QTest::newRow("limited") << "limited" << "READY WHEN YOU ARE" << "Session limit reached · audio stopped"
+                             << "Audio off";
+    QTest::newRow("following") << "answer" << "FOLLOWING THE CONVERSATION" << "" << "Sample running";
+    QTest::newRow("simpler form") << "simpler" << "EXPLAINED SIMPLY" << "" << "Sample running";
+    QTest::newRow("earlier session") << "stale" << "Earlier context · may need checking" << "" << "Sample running";
+}
+
+void SessionPresentationTest::companionLines()
+{
+    QFETCH(QString, state);
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SessionPresentation screen(model);
+    Account demo;
+    demo.health.mode = QStringLiteral("demo");
+    model.setAccount(demo);
+    if (state == "limited") {
+        model.setSnapshot(snapshotIn(QStringLiteral("limited")));
+    } else if (!state.isEmpty()) {
+        model.setActive(true);
+        PreparedAnswer a = answer("a");
+        if (state == "stale")
+            a.status = QStringLiteral("stale");
+        model.receive(bank({a}));
+        model.setSelectedID(QStringLiteral("a"));
+        if (state == "simpler")
+            model.setDetail(QStringLiteral("Simpler"));
+    }
+    QTEST(screen.companionEyebrow(), "eyebrow");
+    if (!screen.hasSelection())
+        QTEST(screen.companionEmptyLine(), "emptyLine");
+    QTEST(screen.companionFooter(), "footer");
+}
+
+void SessionPresentationTest::detailLines_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("preparation");
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("readiness");
+    QTest::addColumn<bool>("preparingMore");
+    QTest::addColumn<QString>("missing");
+    QTest::addColumn<QString>("interrupted");
+    QTest::addColumn<QString>("companionReadiness");
+
+    const QString interrupted = QStringLiteral("Cue and Deeper are kept. Some additional forms were not completed.");
+    QTest::newRow("cue and deeper, more coming")
+        << "ready" << "partial" << true << "Cue" << "CUE + DEEPER READY" << true << "" << "" << "Cue + Deeper ready";
+    QTest::newRow("chosen form not there yet")
+        << "ready" << "partial" << true << "Simpler" << "CUE + DEEPER READY" << true
+        << "This explanation is still preparing." << "" << "Cue + Deeper ready";
+    QTest::newRow("session ended before the forms")
+        << "ready" << "partial" << false << "Deeper" << "CUE + DEEPER READY" << false << "" << interrupted
+        << "Cue + Deeper ready";
+    QTest::newRow("resumed: answers of earlier sessions")
+        << "stale" << "partial" << true << "Cue" << "" << false << "" << interrupted
+        << "Preparing the cue and Deeper together.";
+    QTest::newRow("complete") << "ready" << "complete" << true << "ELI5" << "CUE + DEEPER READY" << false << ""
+                              << "" << "Cue + Deeper ready";
+}
+
+void SessionPresentationTest::detailLines()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, preparation);
+    QFETCH(bool, active);
+    QFETCH(QString, form);
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SessionPresentation screen(model);
+    PreparedAnswer a = answer("a", status);
+    a.preparation = preparation;
+    if (preparation == "complete") {
+        a.simpler = QStringLiteral("simpler");
+        a.eli5 = QStringLiteral("eli5");
+    }
+    model.setActive(active);
+    model.receive(bank({a}));
+    model.setSelectedID(QStringLiteral("a"));
+    model.setDetail(form);
+    QTEST(screen.detailReadiness(), "readiness");
+    QTEST(screen.detailPreparing(), "preparingMore");
+    QTEST(screen.detailMissingForm(), "missing");
+    QTEST(screen.detailInterrupted(), "interrupted");
+    QTEST(screen.companionReadiness(), "companionReadiness");
+    QCOMPARE(screen.selectedForms().size(), preparation == "complete" ? 4 : 2);
+}
+
+void SessionPresentationTest::primaryButtonAndCommands()
+{
+    ModelHarness harness;
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    SessionPresentation screen(model);
+    QCOMPARE(screen.primaryAction(), QStringLiteral("Start simulated sample"));
+    QVERIFY(screen.primaryEnabled() && screen.canStart() && !screen.canStop());
+    QVERIFY(!screen.showNewConversation());
+    QCOMPARE(screen.menuSessionAction(), QStringLiteral("Start listening"));
+
+    runTask(model.start(false, false));
+    QVERIFY(model.active());
+    QCOMPARE(screen.menuSessionAction(), QStringLiteral("End session"));
+    QVERIFY(!screen.primaryEnabled() && !screen.canStart() && screen.canStop());
+    QTRY_VERIFY(screen.hasSelection());
+    QVERIFY(screen.canHide() && screen.canDeeper());
+    model.setManualQuestion(QStringLiteral("   "));
+    QVERIFY(!screen.canAsk());
+    model.setManualQuestion(QStringLiteral("Why?"));
+    QVERIFY(screen.canAsk());
+
+    runTask(model.stop());
+    QCOMPARE(screen.primaryAction(), QStringLiteral("Resume"));
+    QVERIFY(screen.primaryEnabled() && screen.showNewConversation() && screen.canNewConversation());
+    QCOMPARE(screen.companionEmptyLine(), QStringLiteral("Audio stopped. Your prepared answers remain available."));
+
+    // A changed domain cannot resume: the button starts afresh instead of being refused.
+    model.setDomain(model.domain() + QStringLiteral(" And statistics."));
+    QCOMPARE(screen.primaryAction(), QStringLiteral("Start simulated sample"));
+
+    model.setNeedsReconnect(true);
+    QCOMPARE(screen.primaryAction(), QStringLiteral("Reconnect"));
+    QVERIFY(screen.primaryEnabled() && !screen.canStart());
+    model.setError(QStringLiteral("Connection lost."));
+    QCOMPARE(screen.recoveryAction(), QStringLiteral("Reconnect"));
+}
+
+void SessionPresentationTest::refusedStartsAreNeverEnabled_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("update check running") << "updating";
+    QTest::newRow("budget out of range") << "budget";
+    QTest::newRow("domain too short") << "domain";
+    QTest::newRow("recording source without a recording") << "recording";
+    QTest::newRow("needs a reconnect") << "reconnect";
+    QTest::newRow("busy") << "busy";
+}
+
+void SessionPresentationTest::refusedStartsAreNeverEnabled()
+{
+    QFETCH(QString, change);
+    ModelHarness harness(QStringList{});
+    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+    SessionModel &model = *harness.model;
+    SessionPresentation screen(model);
+    QCOMPARE(screen.primaryAction(), QStringLiteral("Start listening"));
+    QVERIFY(screen.canStart() && screen.setupComplete());
+    if (change == "updating")
+        model.setUpdating(true);
+    else if (change == "budget")
+        model.setBudget(QStringLiteral("20.01"));
+    else if (change == "domain")
+        model.setDomain(QStringLiteral("  ab  "));
+    else if (change == "recording")
+        model.setSource(QStringLiteral("recording"));
+    else if (change == "reconnect")
+        model.setNeedsReconnect(true);
+    else if (change == "busy")
+        model.setBusy(true);
+    QVERIFY(!screen.canStart());
+    QVERIFY(!screen.canNewConversation());
+    QCOMPARE(screen.setupComplete(), change != "budget" && change != "domain");
+    if (change != "reconnect")
+        QVERIFY(!screen.primaryEnabled());
+}
+
+void SessionPresentationTest::money_data()
+{
+    QTest::addColumn<qint64>("micros");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("zero") << qint64(0) << "$0.0000";
+    QTest::newRow("rounds to four places") << qint64(9'999) << "$0.0100";
+    QTest::newRow("smallest allowance") << qint64(10'000) << "$0.0100";
+    QTest::newRow("odd micros") << qint64(1'234'567) << "$1.2346";
+    QTest::newRow("largest budget") << qint64(20'000'000) << "$20.0000";
+}
+
+void SessionPresentationTest::money()
+{
+    QFETCH(qint64, micros);
+    QTEST(SessionPresentation::dollars(micros), "text");
+}
+
+void SessionPresentationTest::rowsChangeOnlyWhatChanged()
+{
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SessionPresentation screen(model);
+    QList<PreparedAnswer> answers;
+    for (int i = 0; i < 1'200; ++i)
+        answers.append(answer(QString::number(i)));
+    model.receive(bank(answers));
+    RowListModel *rows = screen.answerRows();
+    QCOMPARE(rows->count(), 1'200);
+
+    QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(rows, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(rows, &QAbstractItemModel::modelReset);
+
+    // The same bank again touches nothing.
+    model.receive(bank(answers));
+    QCOMPARE(inserted.count() + removed.count() + changed.count() + reset.count(), 0);
+
+    // One answer changes, one goes, one comes: three precise notifications.
+    answers[10].cue = QStringLiteral("a better cue");
+    answers.removeAt(500);
+    answers.append(answer(QStringLiteral("new")));
+    model.receive(bank(answers));
+    QCOMPARE(reset.count(), 0);
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(removed.first().at(1).toInt(), 500);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 1'199);
+    QVERIFY(changed.count() >= 1);
+    QCOMPARE(rows->value(10, QStringLiteral("cue")).toString(), QStringLiteral("a better cue"));
+    QCOMPARE(rows->value(1'199, QStringLiteral("key")).toString(), QStringLiteral("new"));
+    // The newest ready answer is in front and marked so.
+    QCOMPARE(rows->value(1'199, QStringLiteral("selected")).toBool(), true);
+    QCOMPARE(rows->value(1'198, QStringLiteral("selected")).toBool(), false);
+}
+
+void SessionPresentationTest::transcriptRows()
+{
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SessionPresentation screen(model);
+    RowListModel *rows = screen.transcriptRows();
+    QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
+
+    model.receive(heard("s1", "Let's talk", 65'000, false));
+    model.receive(heard("s1", "Let's talk about calibration.", 65'000, true));
+    model.receive(heard("s2", "Sure.", 68'000, true, QStringLiteral("microphone")));
+    QCOMPARE(rows->count(), 2);
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(rows->value(0, "speaker").toString(), QStringLiteral("Meeting"));
+    QCOMPARE(rows->value(0, "time").toString(), QStringLiteral("1:05"));
+    QCOMPARE(rows->value(0, "text").toString(), QStringLiteral("Let's talk about calibration."));
+    QCOMPARE(rows->value(0, "live").toBool(), false);
+    QCOMPARE(rows->value(1, "speaker").toString(), QStringLiteral("You"));
+
+    Transcript noTime;
+    noTime.id = QStringLiteral("s0");
+    noTime.text = QStringLiteral("…");
+    ServerEvent event;
+    event.type = QStringLiteral("transcript");
+    event.transcript = noTime;
+    model.receive(event);
+    QCOMPARE(rows->value(0, "time").toString(), QStringLiteral("0:00"));
+    QCOMPARE(rows->value(0, "live").toBool(), true);
+}
+
+void SessionPresentationTest::shelfAndRange()
+{
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SessionPresentation screen(model);
+    PreparedAnswer hidden = answer("h");
+    hidden.hidden = true;
+    model.receive(bank({answer("a"), hidden, answer("p", QStringLiteral("preparing")), answer("b")}));
+    QCOMPARE(screen.answerRows()->count(), 2);
+    QCOMPARE(screen.hiddenCountText(), QStringLiteral("2 hidden / earlier"));
+    model.setShowHidden(true);
+    QCOMPARE(screen.answerRows()->count(), 4);
+    QCOMPARE(screen.answerRows()->value(1, "quiet").toBool(), true);
+
+    QVERIFY(!screen.inRange());
+    QCOMPARE(screen.coverageMessage(),
+             QStringLiteral("Range not reviewed yet. Prepare it to fill missing terms, topics and dates."));
+    reviewFirstMinute(model);
+    QVERIFY(screen.inRange());
+    QVERIFY(screen.memoryNotice().isEmpty());
+    QCOMPARE(screen.anchorText(), QStringLiteral("1:00"));
+    QCOMPARE(screen.lookbackText(), QStringLiteral("60 seconds"));
+
+    // "Now" windows stop growing ten minutes after their anchor.
+    model.setWindowMode(QStringLiteral("now"));
+    model.setAnchor(0);
+    model.setConversationStartedAt(*platform.now - 599'000);
+    model.setClock(*platform.now);
+    QVERIFY(screen.tenMinuteNotice().isEmpty());
+    model.setClock(*platform.now + 1'000);
+    QCOMPARE(screen.tenMinuteNotice(),
+             QStringLiteral("Ten-minute range reached. Use current time to select a new range."));
+}
+
+QTEST_GUILESS_MAIN(SessionPresentationTest)
+#include "tst_SessionPresentation.moc"

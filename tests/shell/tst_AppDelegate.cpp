@@ -1,0 +1,190 @@
+#include "shell/AppDelegate.h"
+
+#include "FakeHotKeys.h"
+#include "FakePlatform.h"
+#include "model/SessionModel.h"
+
+#include <QJSEngine>
+#include <QTest>
+#include <QThread>
+
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+// A capture controller that only notes being stopped, which the model's terminate() does.
+class StopRecorder : public AudioCapture {
+public:
+    explicit StopRecorder(std::shared_ptr<QStringList> log) : m_log(std::move(log)) {}
+    QList<AudioSource> sources() override { return {}; }
+    QCoro::Task<std::shared_ptr<CapturedAudioStream>> start(QString, std::optional<QList<quint32>>) override
+    {
+        co_return std::shared_ptr<CapturedAudioStream>();
+    }
+    void stop() override { m_log->append(QStringLiteral("capture.stop")); }
+
+private:
+    std::shared_ptr<QStringList> m_log;
+};
+
+// What the delegate writes at launch.
+QString launchLine(HotKeys *hotKeys)
+{
+    std::FILE *file = std::tmpfile();
+    {
+        AppDelegate delegate(std::shared_ptr<HotKeys>(hotKeys, [](HotKeys *) {}), nullptr, file);
+        delegate.applicationDidFinishLaunching();
+        delegate.applicationDidFinishLaunching();
+    }
+    std::rewind(file);
+    char buffer[256] = {};
+    const size_t size = std::fread(buffer, 1, sizeof buffer - 1, file);
+    std::fclose(file);
+    return QString::fromUtf8(buffer, qsizetype(size));
+}
+
+} // namespace
+
+class AppDelegateTest : public QObject {
+    Q_OBJECT
+private slots:
+    void statusLine_data();
+    void statusLine();
+    void pressShowsCompanion();
+    void pressFromAnotherThreadRunsOnMainThread();
+    void withoutOpenerNothingHappens();
+    void javaScriptOpener();
+    void terminateEndsSessionBeforeReleasingKey();
+    void terminateWithoutModel();
+    void destructionReleasesKey();
+};
+
+void AppDelegateTest::statusLine_data()
+{
+    QTest::addColumn<int>("handler");
+    QTest::addColumn<int>("registration");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("registered") << 0 << 0 << "Corvana companion shortcut status: 0, 0\n";
+    QTest::newRow("grab taken") << 0 << 10 << "Corvana companion shortcut status: 0, 10\n";
+    QTest::newRow("no X11") << -1 << -1 << "Corvana companion shortcut status: -1, -1\n";
+}
+
+void AppDelegateTest::statusLine()
+{
+    QFETCH(int, handler);
+    QFETCH(int, registration);
+    QFETCH(QString, line);
+    FakeHotKeys hotKeys;
+    hotKeys.handlerStatus = handler;
+    hotKeys.registrationStatus = registration;
+    // Launching twice writes one line and installs once.
+    QCOMPARE(launchLine(&hotKeys), line);
+    QCOMPARE(hotKeys.log->count(QStringLiteral("installHandler")), 1);
+    QCOMPARE(hotKeys.log->count(QStringLiteral("registerHotKey")), 1);
+}
+
+void AppDelegateTest::pressShowsCompanion()
+{
+    auto hotKeys = std::make_shared<FakeHotKeys>();
+    AppDelegate delegate(hotKeys, nullptr, nullptr);
+    int shown = 0;
+    delegate.showCompanion = [&shown] { ++shown; };
+    delegate.applicationDidFinishLaunching();
+    hotKeys->press();
+    hotKeys->press();
+    QCOMPARE(shown, 2);
+    delegate.showCompanionNow();
+    QCOMPARE(shown, 3);
+}
+
+void AppDelegateTest::pressFromAnotherThreadRunsOnMainThread()
+{
+    auto hotKeys = std::make_shared<FakeHotKeys>();
+    AppDelegate delegate(hotKeys, nullptr, nullptr);
+    QThread *shownOn = nullptr;
+    delegate.showCompanion = [&shownOn] { shownOn = QThread::currentThread(); };
+    delegate.applicationDidFinishLaunching();
+    std::thread presser([hotKeys] { hotKeys->press(); });
+    presser.join();
+    QTRY_VERIFY(shownOn != nullptr);
+    QCOMPARE(shownOn, QThread::currentThread());
+}
+
+void AppDelegateTest::withoutOpenerNothingHappens()
+{
+    auto hotKeys = std::make_shared<FakeHotKeys>();
+    AppDelegate delegate(hotKeys, nullptr, nullptr);
+    delegate.applicationDidFinishLaunching();
+    hotKeys->press();
+    delegate.showCompanionNow();
+    int shown = 0;
+    delegate.showCompanion = [&shown] { ++shown; };
+    delegate.setCompanionOpener(QJSValue()); // not callable: clears
+    delegate.showCompanionNow();
+    hotKeys->press();
+    QCOMPARE(shown, 0);
+}
+
+void AppDelegateTest::javaScriptOpener()
+{
+    QJSEngine engine;
+    AppDelegate delegate(std::make_shared<FakeHotKeys>(), nullptr, nullptr);
+    delegate.setCompanionOpener(engine.evaluate(QStringLiteral("var opened = 0; (function () { opened += 1; })")));
+    delegate.showCompanionNow();
+    delegate.showCompanionNow();
+    QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 2);
+}
+
+void AppDelegateTest::terminateEndsSessionBeforeReleasingKey()
+{
+    auto hotKeys = std::make_shared<FakeHotKeys>();
+    FakePlatform fakes;
+    Platform platform = fakes.bundle();
+    platform.capture = std::make_shared<StopRecorder>(hotKeys->log);
+    SessionModel model(std::move(platform));
+
+    AppDelegate delegate(hotKeys, nullptr, nullptr);
+    delegate.setModel(&model);
+    delegate.applicationDidFinishLaunching();
+    hotKeys->log->clear();
+    delegate.applicationWillTerminate();
+    QCOMPARE(*hotKeys->log, QStringList({QStringLiteral("capture.stop"), QStringLiteral("unregisterHotKey"),
+                                         QStringLiteral("removeHandler")}));
+    QVERIFY(!hotKeys->installed());
+    QVERIFY(!hotKeys->registered());
+}
+
+void AppDelegateTest::terminateWithoutModel()
+{
+    auto hotKeys = std::make_shared<FakeHotKeys>();
+    hotKeys->registrationStatus = 10;
+    {
+        AppDelegate delegate(hotKeys, nullptr, nullptr);
+        delegate.applicationDidFinishLaunching();
+        hotKeys->log->clear();
+        delegate.applicationWillTerminate();
+        // A key that never registered is not unregistered.
+        QCOMPARE(*hotKeys->log, QStringList({QStringLiteral("removeHandler")}));
+    }
+    // Nothing is released twice on destruction.
+    QCOMPARE(hotKeys->log->size(), 1);
+}
+
+void AppDelegateTest::destructionReleasesKey()
+{
+    auto hotKeys = std::make_shared<FakeHotKeys>();
+    int shown = 0;
+    {
+        AppDelegate delegate(hotKeys, nullptr, nullptr);
+        delegate.showCompanion = [&shown] { ++shown; };
+        delegate.applicationDidFinishLaunching();
+    }
+    QVERIFY(!hotKeys->installed());
+    QVERIFY(!hotKeys->registered());
+    hotKeys->press();
+    QCOMPARE(shown, 0);
+}
+
+QTEST_GUILESS_MAIN(AppDelegateTest)
+#include "tst_AppDelegate.moc"

@@ -1,0 +1,97 @@
+#include "AccessibleTree.h"
+
+#include <QWindow>
+
+#include <functional>
+
+namespace {
+
+bool visible(QAccessibleInterface *node)
+{
+    const QAccessible::State state = node->state();
+    return !state.invisible && !state.offscreen;
+}
+
+void walk(QAccessibleInterface *node, const std::function<bool(QAccessibleInterface *)> &visit, int depth = 0)
+{
+    if (!node || depth > 200 || !node->isValid() || !visible(node))
+        return;
+    if (visit(node))
+        return;
+    for (int i = 0; i < node->childCount(); ++i)
+        walk(node->child(i), visit, depth + 1);
+}
+
+} // namespace
+
+AccessibleTree::AccessibleTree(QWindow *window)
+    : m_window(window)
+{
+    QAccessible::setActive(true);
+}
+
+QAccessibleInterface *AccessibleTree::find(const QString &name, std::optional<QAccessible::Role> role) const
+{
+    QAccessibleInterface *found = nullptr;
+    walk(QAccessible::queryAccessibleInterface(m_window), [&](QAccessibleInterface *node) {
+        if (found)
+            return true;
+        if (node->text(QAccessible::Name) == name && (!role || node->role() == *role))
+            found = node;
+        return found != nullptr;
+    });
+    return found;
+}
+
+QStringList AccessibleTree::names() const
+{
+    QStringList list;
+    walk(QAccessible::queryAccessibleInterface(m_window), [&](QAccessibleInterface *node) {
+        const QString name = node->text(QAccessible::Name);
+        if (!name.isEmpty())
+            list.append(name);
+        return false;
+    });
+    return list;
+}
+
+QStringList AccessibleTree::namesContaining(const QString &part) const
+{
+    return names().filter(part);
+}
+
+bool AccessibleTree::enabled(const QString &name) const
+{
+    QAccessibleInterface *node = find(name);
+    return node && !node->state().disabled;
+}
+
+bool AccessibleTree::press(const QString &name) const
+{
+    QAccessibleInterface *node = find(name);
+    if (!node || node->state().disabled || !node->actionInterface())
+        return false;
+    QAccessibleActionInterface *actions = node->actionInterface();
+    const QStringList available = actions->actionNames();
+    for (const QString &action : {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::toggleAction()}) {
+        if (available.contains(action)) {
+            actions->doAction(action);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AccessibleTree::type(const QString &name, const QString &text) const
+{
+    QAccessibleInterface *node = find(name);
+    if (!node || node->state().disabled)
+        return false;
+    if (QAccessibleEditableTextInterface *editable = node->editableTextInterface()) {
+        const int length = node->textInterface() ? node->textInterface()->characterCount() : 0;
+        editable->replaceText(0, length, text);
+        return true;
+    }
+    node->setText(QAccessible::Value, text);
+    return true;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "DevServiceProcess.h"
+#include "FakePlatform.h"
+#include "model/SessionModel.h"
+
+#include <memory>
+
+// A session model on fake platform services, connected to a development service of its
+// own (simulated unless the arguments say otherwise), with short service timing.
+struct ModelHarness {
+    explicit ModelHarness(QStringList arguments = {QStringLiteral("--simulated")});
+
+    // Connects the model to the service; false when either failed.
+    bool connect();
+    void advance(double ms) { *platform.now += ms; }
+
+    DevServiceProcess service;
+    FakePlatform platform;
+    std::unique_ptr<SessionModel> model;
+};
