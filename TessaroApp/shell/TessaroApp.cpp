@@ -9,9 +9,16 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QWindow>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QSettings>
+
+#include <xcb/xcb.h>
+
+#include <array>
+#include <cstring>
 
 namespace {
 
@@ -86,6 +93,61 @@ QString TessaroApp::version()
 void TessaroApp::openWindow(const QString &id)
 {
     emit windowRequested(id);
+}
+
+namespace {
+
+xcb_atom_t atom(xcb_connection_t *connection, const char *name)
+{
+    xcb_intern_atom_reply_t *reply
+        = xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
+    const xcb_atom_t found = reply ? reply->atom : XCB_ATOM_NONE;
+    free(reply);
+    return found;
+}
+
+// Asks the window manager, as the EWMH says, to change a mapped window's state.
+void sendToRoot(xcb_connection_t *connection, xcb_window_t root, xcb_window_t window, xcb_atom_t type,
+                std::array<uint32_t, 5> data)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = type;
+    std::copy(data.begin(), data.end(), event.data.data32);
+    xcb_send_event(connection, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&event));
+}
+
+} // namespace
+
+void TessaroApp::floatOnEveryWorkspace(QWindow *window)
+{
+    if (!window)
+        return;
+    window->setFlag(Qt::WindowStaysOnTopHint, true);
+    auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return;
+    xcb_connection_t *connection = x11->connection();
+    const auto apply = [connection, window] {
+        if (!window->isVisible())
+            return;
+        const xcb_window_t id = xcb_window_t(window->winId());
+        const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+        const xcb_atom_t desktop = atom(connection, "_NET_WM_DESKTOP");
+        const xcb_atom_t state = atom(connection, "_NET_WM_STATE");
+        const xcb_atom_t sticky = atom(connection, "_NET_WM_STATE_STICKY");
+        const uint32_t everyDesktop = 0xFFFFFFFF;
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, desktop, XCB_ATOM_CARDINAL, 32, 1, &everyDesktop);
+        sendToRoot(connection, screen->root, id, desktop, {everyDesktop, 1, 0, 0, 0});
+        sendToRoot(connection, screen->root, id, state, {1 /* add */, sticky, 0, 1, 0});
+        xcb_flush(connection);
+    };
+    connect(window, &QWindow::visibleChanged, this, apply);
+    apply();
 }
 
 void TessaroApp::quit()

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QQmlApplicationEngine;
+class QWindow;
 class AppDelegate;
 class AppUpdates;
 class DesktopColorScheme;
@@ -48,6 +49,8 @@ public:
 
     // Open (or bring forward) a window: "main", "companion", "settings" or "about".
     Q_INVOKABLE void openWindow(const QString &id);
+    // Keeps a window above others on every workspace (X11: sticky and on all desktops).
+    Q_INVOKABLE void floatOnEveryWorkspace(QWindow *window);
     // Ends the process the way quitting from the menu does.
     Q_INVOKABLE void quit();
 

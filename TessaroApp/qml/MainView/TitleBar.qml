@@ -84,14 +84,20 @@ Rectangle {
                     objectName: "moreOptionsMenu"
                     x: moreButton.width - width
                     y: moreButton.height + 4
-                    MenuItem {
+                    padding: 4
+                    background: Rectangle {
+                        implicitWidth: 220
+                        color: DesignSystem.surface
+                        radius: DesignSystem.radius
+                        border.width: 1
+                        border.color: DesignSystem.line
+                    }
+                    DesignMenuItem {
                         text: "About Corvana"
-                        Accessible.name: text
                         onTriggered: app.openWindow("about")
                     }
-                    MenuItem {
+                    DesignMenuItem {
                         text: "Check for Updates…"
-                        Accessible.name: text
                         enabled: typeof updates !== "undefined" && updates !== null && updates.canCheck
                         onTriggered: updates.checkForUpdates()
                     }

@@ -1,0 +1,33 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import Corvana
+
+// An entry of a drop-down menu in the scheme's colours.
+MenuItem {
+    id: item
+
+    implicitHeight: 32
+    implicitWidth: Math.max(200, label.implicitWidth + 28)
+    hoverEnabled: true
+    Accessible.role: Accessible.MenuItem
+    Accessible.name: text
+
+    contentItem: Text {
+        id: label
+        leftPadding: 4
+        text: item.text
+        font.pixelSize: DesignSystem.bodySize - 1
+        color: item.enabled ? DesignSystem.ink : DesignSystem.faint
+        verticalAlignment: Text.AlignVCenter
+        elide: Text.ElideRight
+        textFormat: Text.PlainText
+        Accessible.ignored: true
+    }
+
+    background: Rectangle {
+        anchors.fill: parent
+        anchors.margins: 2
+        radius: DesignSystem.smallRadius
+        color: item.highlighted && item.enabled ? DesignSystem.accentSoft : "transparent"
+    }
+}

@@ -1,0 +1,236 @@
+#!/usr/bin/python3
+"""The real app under Xvfb, used through its accessibility tree as a screen reader user
+would: the simulated sample from "Start simulated sample" to "End session", then the
+global hot key Control+Alt+Space brings up the companion.
+
+usage: accessible_walkthrough.py <corvana> <corvana-devservice>
+Runs itself again inside a private D-Bus session (for the accessibility bus). Exits 77
+(skipped) when Xvfb, xdotool, xprop, dbus-run-session or pyatspi are missing.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+
+
+def need(tool):
+    if shutil.which(tool) is None:
+        print(f"skipped: {tool} is not installed")
+        sys.exit(SKIP)
+
+
+def wait_for(what, probe, timeout=30.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = probe()
+        if found:
+            return found
+        time.sleep(0.2)
+    raise AssertionError(f"timed out waiting for {what}")
+
+
+class Tree:
+    """The app's accessibility tree, searched afresh on every call."""
+
+    def __init__(self, pyatspi, name):
+        self.pyatspi = pyatspi
+        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name))
+
+    def _application(self, name):
+        desktop = self.pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            if app is not None and app.name.lower() == name.lower():
+                return app
+        return None
+
+    def window(self, title):
+        for i in range(self.app.childCount):
+            child = self.app.getChildAtIndex(i)
+            if child is not None and child.name == title and self.showing(child):
+                return child
+        return None
+
+    def showing(self, node):
+        try:
+            return node.getState().contains(self.pyatspi.STATE_SHOWING)
+        except Exception:
+            return False
+
+    def find(self, name, within=None, role=None):
+        root = within if within is not None else self.app
+
+        def match(node):
+            try:
+                return node is not None and node.name == name and self.showing(node) and (
+                    role is None or node.getRole() == role)
+            except Exception:
+                return False
+
+        try:
+            return self.pyatspi.findDescendant(root, match)
+        except Exception:
+            return None
+
+    def names(self, within=None):
+        seen = []
+
+        def collect(node, depth):
+            if node is None or depth > 60:
+                return
+            try:
+                if node.name and self.showing(node):
+                    seen.append(node.name)
+                for i in range(node.childCount):
+                    collect(node.getChildAtIndex(i), depth + 1)
+            except Exception:
+                pass
+
+        collect(within if within is not None else self.app, 0)
+        return seen
+
+    def press(self, name, within=None):
+        def pressable():
+            node = self.find(name, within)
+            if node is None or not node.getState().contains(self.pyatspi.STATE_ENABLED):
+                return None
+            return node
+
+        node = wait_for(f'an enabled "{name}"', pressable)
+        node.queryAction().doAction(0)
+
+    def type(self, name, text, within=None):
+        node = wait_for(f'the field "{name}"', lambda: self.find(name, within))
+        node.queryEditableText().setTextContents(text)
+
+    def expect(self, name, within=None, timeout=30.0):
+        return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout)
+
+
+def inner(corvana, devservice):
+    try:
+        import pyatspi
+    except ImportError:
+        print("skipped: python3-pyatspi is not installed")
+        return SKIP
+
+    work = tempfile.mkdtemp(prefix="corvana-atspi-")
+    processes = []
+    try:
+        # A display of our own.
+        read_fd, write_fd = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1400x1000x24", "-noreset"],
+                                pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+        processes.append(xvfb)
+        os.close(write_fd)
+        display = os.read(read_fd, 64).decode().strip()
+        os.close(read_fd)
+        os.environ["DISPLAY"] = ":" + display
+
+        service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.2",
+                                    "--bootstrap-file", os.path.join(work, "connection.json")],
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        processes.append(service)
+        wait_for("the development service", lambda: os.path.exists(os.path.join(work, "connection.json"))
+                 and os.path.getsize(os.path.join(work, "connection.json")) > 0, 15)
+
+        env = dict(os.environ)
+        env.update({
+            "HOME": work,
+            "XDG_CONFIG_HOME": os.path.join(work, "config"),
+            "XDG_DATA_HOME": os.path.join(work, "data"),
+            "TESSARO_NATIVE_BOOTSTRAP": os.path.join(work, "connection.json"),
+            "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
+            "QT_QPA_PLATFORM": "xcb",
+            "QT_QUICK_BACKEND": "software",
+            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+        })
+        log = open(os.path.join(work, "app.log"), "w+")
+        app = subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT)
+        processes.append(app)
+
+        tree = Tree(pyatspi, "corvana")
+        main = wait_for('the window "Corvana"', lambda: tree.window("Corvana"))
+
+        # The hot key registered on this display.
+        def status_line():
+            log.seek(0)
+            for line in log.read().splitlines():
+                if line.startswith("Corvana companion shortcut status: "):
+                    return line
+            return None
+
+        line = wait_for("the shortcut status line", status_line, 10)
+        assert line == "Corvana companion shortcut status: 0, 0", line
+
+        # A fresh profile signed in through the bootstrap connection still finishes onboarding.
+        if tree.find("Open Corvana", main) is not None:
+            tree.press("Open Corvana", main)
+        tree.expect("Answers, already in reach.", main)
+
+        tree.press("Start simulated sample", main)
+        tree.expect("Meeting", main)
+        tree.expect("CUE + DEEPER READY", main, 60)
+        tree.expect("End session", main)
+        for form in ("Deeper", "Cue"):
+            tree.press(form, main)
+        tree.press("I know that", main)
+        tree.expect("CUE + DEEPER READY", main)
+        tree.press("Dismiss", main)
+        tree.press("Reveal previously prepared answers", main)
+        tree.expect("Hidden answer", main)
+        tree.type("Optional follow-up question", "How do we check drift?", main)
+        tree.press("Ask", main)
+        tree.expect("How do we check drift?", main, 30)
+        tree.press("End session", main)
+        tree.expect("Resume", main)
+
+        # Control+Alt+Space from anywhere brings the companion forward.
+        assert tree.window("Corvana Companion") is None, "the companion was open before the hot key"
+        subprocess.run(["xdotool", "key", "ctrl+alt+space"], check=True)
+        companion = wait_for('the window "Corvana Companion"', lambda: tree.window("Corvana Companion"), 15)
+        tree.expect("Open main window", companion)
+        desktop = subprocess.run(["xprop", "-name", "Corvana Companion", "_NET_WM_DESKTOP"],
+                                 capture_output=True, text=True).stdout
+        assert "4294967295" in desktop, f"the companion is not on every workspace: {desktop!r}"
+        print("accessible walkthrough passed")
+        return 0
+    except AssertionError as failure:
+        print(f"FAIL: {failure}")
+        try:
+            log.seek(0)
+            print("app output:\n" + log.read()[-4000:])
+            print("on screen: " + " | ".join(tree.names()[:200]))
+        except Exception:
+            pass
+        return 1
+    finally:
+        for process in reversed(processes):
+            process.send_signal(signal.SIGTERM)
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) == 4 and sys.argv[1] == "--inner":
+        return inner(sys.argv[2], sys.argv[3])
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    for tool in ("Xvfb", "xdotool", "xprop", "dbus-run-session"):
+        need(tool)
+    return subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--inner",
+                           sys.argv[1], sys.argv[2]]).returncode
+
+
+if __name__ == "__main__":
+    sys.exit(main())
