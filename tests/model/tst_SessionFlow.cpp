@@ -1,8 +1,7 @@
 #include "model/SessionModel.h"
 
 #include "DemoScript.h"
-#include "DevServiceProcess.h"
-#include "FakePlatform.h"
+#include "ModelHarness.h"
 #include "RunTask.h"
 #include "protocol/TessaroError.h"
 
@@ -11,16 +10,6 @@
 #include <QTest>
 
 namespace {
-
-ServiceTiming quick()
-{
-    ServiceTiming timing;
-    timing.readyWait = std::chrono::milliseconds(3000);
-    timing.commandTimeout = std::chrono::milliseconds(3000);
-    timing.heartbeat = std::chrono::milliseconds(60'000);
-    timing.replayFrame = std::chrono::milliseconds(5);
-    return timing;
-}
 
 QByteArray wavOf(int frames)
 {
@@ -38,34 +27,6 @@ QStringList commandTypes(const QJsonObject &log)
         types.append(entry.toObject().value("type").toString());
     return types;
 }
-
-// A model on fake platform services, connected to a development service of its own.
-struct Harness {
-    explicit Harness(QStringList arguments = {QStringLiteral("--simulated")})
-        : service(arguments)
-    {
-        model = std::make_unique<SessionModel>(platform.bundle());
-        model->setServiceTiming(quick());
-    }
-
-    bool connect()
-    {
-        if (!service.started())
-            return false;
-        try {
-            runTask(model->connect(service.connection(), false));
-        } catch (const std::exception &) {
-            return false;
-        }
-        return model->client() != nullptr;
-    }
-
-    void advance(double ms) { *platform.now += ms; }
-
-    DevServiceProcess service;
-    FakePlatform platform;
-    std::unique_ptr<SessionModel> model;
-};
 
 } // namespace
 
@@ -107,7 +68,7 @@ void SessionFlowTest::guards()
     QFETCH(QString, setup);
     QFETCH(bool, resuming);
     QFETCH(QString, message);
-    Harness harness;
+    ModelHarness harness;
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     if (setup == "updating")
@@ -129,7 +90,7 @@ void SessionFlowTest::guards()
 
 void SessionFlowTest::simulatedSample()
 {
-    Harness harness;
+    ModelHarness harness;
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     QCOMPARE(model.status(), QStringLiteral("Ready for a simulated sample"));
@@ -191,7 +152,7 @@ void SessionFlowTest::simulatedSample()
 
 void SessionFlowTest::replayOfARecording()
 {
-    Harness harness(QStringList{});
+    ModelHarness harness(QStringList{});
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     model.setSource(QStringLiteral("recording"));
@@ -227,7 +188,7 @@ void SessionFlowTest::replayOfARecording()
 
 void SessionFlowTest::resumeEndsEarlierSessions()
 {
-    Harness harness;
+    ModelHarness harness;
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     runTask(model.start(false, false));
@@ -265,7 +226,7 @@ void SessionFlowTest::resumeEndsEarlierSessions()
 
 void SessionFlowTest::serviceLimitsTheSession()
 {
-    Harness harness;
+    ModelHarness harness;
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     model.setBudget(QStringLiteral("0.03"));
@@ -281,7 +242,7 @@ void SessionFlowTest::serviceLimitsTheSession()
 
 void SessionFlowTest::droppedChannelAndReconnect()
 {
-    Harness harness;
+    ModelHarness harness;
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     runTask(model.start(false, false));
@@ -315,7 +276,7 @@ void SessionFlowTest::droppedChannelAndReconnect()
 
 void SessionFlowTest::expiredAccessOnReconnect()
 {
-    Harness harness;
+    ModelHarness harness;
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     runTask(model.start(false, false));
@@ -340,7 +301,7 @@ void SessionFlowTest::expiredAccessOnReconnect()
 
 void SessionFlowTest::rangeInLiveAndReviewSessions()
 {
-    Harness harness;
+    ModelHarness harness;
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     runTask(model.start(false, false));
@@ -387,7 +348,7 @@ void SessionFlowTest::rangeInLiveAndReviewSessions()
 
 void SessionFlowTest::walletBelowTheSmallestAllowance()
 {
-    Harness harness(QStringList{QStringLiteral("--simulated"), QStringLiteral("--balance-micros"), QStringLiteral("9999")});
+    ModelHarness harness(QStringList{QStringLiteral("--simulated"), QStringLiteral("--balance-micros"), QStringLiteral("9999")});
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
     SessionModel &model = *harness.model;
     runTask(model.start(false, false));
