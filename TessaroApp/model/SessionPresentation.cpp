@@ -194,6 +194,23 @@ QString SessionPresentation::selectedText() const
     return m_selected->preparedText(m_model.detail()).value_or(QString());
 }
 
+QString SessionPresentation::selectedFormText() const
+{
+    // The cue is already the heading; only the other forms add text below it.
+    if (m_model.detail() != QLatin1String("Deeper") && m_model.detail() != QLatin1String("Simpler")
+        && m_model.detail() != QLatin1String("ELI5"))
+        return {};
+    return selectedText();
+}
+
+QStringList SessionPresentation::companionOtherForms() const
+{
+    QStringList forms = selectedForms();
+    forms.removeAll(QStringLiteral("Cue"));
+    forms.removeAll(QStringLiteral("Deeper"));
+    return forms;
+}
+
 QStringList SessionPresentation::selectedForms() const
 {
     if (!m_selected)
@@ -460,6 +477,35 @@ QString SessionPresentation::conversationEmptyText() const
 bool SessionPresentation::following() const
 {
     return m_model.active() && !m_model.reviewOnly() && !m_model.selectedID();
+}
+
+QString SessionPresentation::conversationIndicator() const
+{
+    if (following())
+        return QStringLiteral("Following the conversation");
+    if (!m_model.active() && !m_model.transcript().isEmpty())
+        return QStringLiteral("Audio off");
+    return {};
+}
+
+QString SessionPresentation::audioDescription() const
+{
+    return m_model.audioDescription();
+}
+
+QString SessionPresentation::listeningLabel() const
+{
+    return m_model.listeningLabel();
+}
+
+bool SessionPresentation::canChangeSource() const
+{
+    return !m_model.active() && !m_model.busy();
+}
+
+bool SessionPresentation::showWalkthroughLine() const
+{
+    return primaryAction() == QLatin1String("Start simulated sample");
 }
 
 // Prepared shelf.

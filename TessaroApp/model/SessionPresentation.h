@@ -32,6 +32,8 @@ class SessionPresentation : public QObject {
     Q_PROPERTY(QString selectedTitle READ selectedTitle NOTIFY changed)
     Q_PROPERTY(QString selectedCue READ selectedCue NOTIFY changed)
     Q_PROPERTY(QString selectedText READ selectedText NOTIFY changed)
+    Q_PROPERTY(QString selectedFormText READ selectedFormText NOTIFY changed)
+    Q_PROPERTY(QStringList companionOtherForms READ companionOtherForms NOTIFY changed)
     Q_PROPERTY(QStringList selectedForms READ selectedForms NOTIFY changed)
     Q_PROPERTY(QStringList selectedBadges READ selectedBadges NOTIFY changed)
     Q_PROPERTY(bool selectedQuiet READ selectedQuiet NOTIFY changed)
@@ -61,6 +63,11 @@ class SessionPresentation : public QObject {
     Q_PROPERTY(QString preparedCountText READ preparedCountText NOTIFY changed)
     Q_PROPERTY(QString conversationEmptyText READ conversationEmptyText NOTIFY changed)
     Q_PROPERTY(bool following READ following NOTIFY changed)
+    Q_PROPERTY(QString conversationIndicator READ conversationIndicator NOTIFY changed)
+    Q_PROPERTY(QString audioDescription READ audioDescription NOTIFY changed)
+    Q_PROPERTY(QString listeningLabel READ listeningLabel NOTIFY changed)
+    Q_PROPERTY(bool canChangeSource READ canChangeSource NOTIFY changed)
+    Q_PROPERTY(bool showWalkthroughLine READ showWalkthroughLine NOTIFY changed)
 
     // Prepared shelf.
     Q_PROPERTY(int hiddenCount READ hiddenCount NOTIFY changed)
@@ -118,6 +125,8 @@ public:
     QString selectedTitle() const;
     QString selectedCue() const;
     QString selectedText() const;
+    QString selectedFormText() const;
+    QStringList companionOtherForms() const;
     QStringList selectedForms() const;
     QStringList selectedBadges() const;
     bool selectedQuiet() const;
@@ -145,6 +154,11 @@ public:
     QString preparedCountText() const;
     QString conversationEmptyText() const;
     bool following() const;
+    QString conversationIndicator() const;
+    QString audioDescription() const;
+    QString listeningLabel() const;
+    bool canChangeSource() const;
+    bool showWalkthroughLine() const;
 
     int hiddenCount() const;
     QString hiddenCountText() const;

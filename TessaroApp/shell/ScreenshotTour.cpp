@@ -190,9 +190,12 @@ QCoro::Task<void> ScreenshotTour::run()
         co_await shootMain(QStringLiteral("onboarding"));
         model.finishOnboarding();
         const std::function<bool()> onboarded = [&model] { return !model.onboarding(); };
-        if (!co_await waitFor(onboarded, 5'000))
+        if (!co_await waitFor(onboarded, 5'000)) {
             fail(QStringLiteral("onboarding did not finish: %1")
                      .arg(model.signInMessage().value_or(model.status())));
+            QCoreApplication::exit(1);
+            co_return;
+        }
     }
     co_await settle(600);
 

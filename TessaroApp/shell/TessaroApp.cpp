@@ -63,7 +63,7 @@ bool TessaroApp::loadWindows()
     QQmlContext *context = m_engine->rootContext();
     context->setContextProperty(QStringLiteral("app"), this);
     context->setContextProperty(QStringLiteral("session"), m_model.get());
-    context->setContextProperty(QStringLiteral("screen"), m_presentation.get());
+    context->setContextProperty(QStringLiteral("presentation"), m_presentation.get());
     context->setContextProperty(QStringLiteral("filePicker"), m_filePicker.get());
     context->setContextProperty(QStringLiteral("updates"), m_updates.get());
     context->setContextProperty(QStringLiteral("delegate"), m_delegate.get());

@@ -106,8 +106,12 @@ class Tree:
         node.queryAction().doAction(0)
 
     def type(self, name, text, within=None):
+        """Focuses the field and types on the keyboard, as a person does."""
         node = wait_for(f'the field "{name}"', lambda: self.find(name, within))
-        node.queryEditableText().setTextContents(text)
+        node.queryComponent().grabFocus()
+        wait_for(f'focus in "{name}"', lambda: node.getState().contains(self.pyatspi.STATE_FOCUSED), 10)
+        subprocess.run(["xdotool", "key", "ctrl+a", "Delete"], check=True)
+        subprocess.run(["xdotool", "type", "--delay", "20", text], check=True)
 
     def expect(self, name, within=None, timeout=30.0):
         return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout)

@@ -10,6 +10,7 @@
 #include "model/SessionPresentation.h"
 #include "protocol/WireCoding.h"
 
+#include <QElapsedTimer>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QTemporaryDir>
@@ -46,7 +47,7 @@ private:
 
 void MainWindowScreenTest::init()
 {
-    m_service = std::make_unique<DevServiceProcess>(QStringList{"--simulated", "--time-scale", "0.05"});
+    m_service = std::make_unique<DevServiceProcess>(QStringList{"--simulated", "--time-scale", "0.1"});
     QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
     m_folder = std::make_unique<QTemporaryDir>();
     const QString bootstrap = m_folder->filePath(QStringLiteral("connection.json"));
@@ -151,6 +152,13 @@ void MainWindowScreenTest::companionFollowsTheSelection()
     QTRY_VERIFY_WITH_TIMEOUT(card.has(QStringLiteral("FOLLOWING THE CONVERSATION")), 20'000);
     QTRY_VERIFY(card.has(m_app->presentation().selectedCue()));
     QVERIFY(card.has(QStringLiteral("Sample running")));
+
+    // The service brings answers forward while it plays; choose once it has played out.
+    QElapsedTimer quietFor;
+    quietFor.start();
+    QObject listening;
+    connect(&model, &SessionModel::answersChanged, &listening, [&quietFor] { quietFor.restart(); });
+    QTRY_VERIFY_WITH_TIMEOUT(quietFor.elapsed() > 2'000 && !model.preparing(), 40'000);
 
     // Choosing an answer in the main window brings it to the companion.
     const QString chosen = m_app->presentation().answerRows()->value(0, QStringLiteral("key")).toString();

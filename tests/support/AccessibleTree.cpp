@@ -1,5 +1,6 @@
 #include "AccessibleTree.h"
 
+#include <QTest>
 #include <QWindow>
 
 #include <functional>
@@ -84,14 +85,16 @@ bool AccessibleTree::press(const QString &name) const
 
 bool AccessibleTree::type(const QString &name, const QString &text) const
 {
+    // As a person does: focus the field, clear it, then type on the keyboard.
     QAccessibleInterface *node = find(name);
-    if (!node || node->state().disabled)
+    if (!node || node->state().disabled || !node->actionInterface())
         return false;
-    if (QAccessibleEditableTextInterface *editable = node->editableTextInterface()) {
-        const int length = node->textInterface() ? node->textInterface()->characterCount() : 0;
-        editable->replaceText(0, length, text);
-        return true;
-    }
-    node->setText(QAccessible::Value, text);
+    node->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    if (!node->state().focused)
+        return false;
+    QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(m_window, Qt::Key_Delete);
+    for (const QChar c : text)
+        QTest::keyClick(m_window, c.toLatin1());
     return true;
 }

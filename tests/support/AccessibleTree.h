@@ -25,7 +25,7 @@ public:
     // there is none or it is disabled.
     bool press(const QString &name) const;
     bool enabled(const QString &name) const;
-    // Types into the editable text of that name, replacing what it held.
+    // Focuses the editable text of that name and types over what it held.
     bool type(const QString &name, const QString &text) const;
 
 private:

@@ -4,8 +4,8 @@ import Corvana
 // The windows of the app and the tray. Every way of opening a window (tray, commands,
 // hot key) goes through app.openWindow(id), which arrives here as windowRequested.
 // The windows' contents are declared here, outside the window types, so that names the
-// screens bind to (`screen` above all) reach the application's objects and are never
-// taken for a window's own properties.
+// screens bind to reach the application's objects and are never taken for a window's
+// own properties.
 QtObject {
     id: shell
 
@@ -33,6 +33,8 @@ QtObject {
         minimumHeight: 300
         visible: false
         flags: Qt.Window | Qt.WindowStaysOnTopHint
+        // Above other windows on every workspace, beside the meeting.
+        Component.onCompleted: app.floatOnEveryWorkspace(companionWindow)
 
         CompanionView {
             anchors.fill: parent

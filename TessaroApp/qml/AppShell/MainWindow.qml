@@ -16,6 +16,11 @@ Item {
         if (loadStarted || !window.Window.window || !window.Window.window.visible)
             return
         loadStarted = true
+        // The delegate ends the session at quit and opens the companion on the hot key.
+        if (typeof delegate !== "undefined" && delegate !== null) {
+            delegate.model = session
+            delegate.setCompanionOpener(function () { window.showCompanion() })
+        }
         session.beginLoad()
     }
     Component.onCompleted: beginLoadOnce()
@@ -49,28 +54,33 @@ Item {
     // Application commands.
     Shortcut {
         sequence: "Ctrl+R"
-        enabled: screen.canStart
+        enabled: presentation.canStart
         onActivated: session.requestStart(false, false)
     }
     Shortcut {
         sequence: "Ctrl+."
-        enabled: screen.canStop
+        enabled: presentation.canStop
         onActivated: session.requestStop()
     }
     Shortcut {
         sequence: "Ctrl+Shift+D"
-        enabled: screen.canDeeper
+        enabled: presentation.canDeeper
         onActivated: session.selectDetail("Deeper")
     }
     Shortcut {
         sequence: "Ctrl+Shift+K"
-        enabled: screen.canHide
+        enabled: presentation.canHide
         onActivated: session.requestHide("known")
     }
     Shortcut {
         sequence: "Ctrl+Alt+Space"
         context: Qt.ApplicationShortcut
-        onActivated: window.showCompanion()
+        onActivated: {
+            if (typeof delegate !== "undefined" && delegate !== null)
+                delegate.showCompanionNow()
+            else
+                window.showCompanion()
+        }
     }
 
     FileDialog {

@@ -37,9 +37,9 @@ Platform.SystemTrayIcon {
         }
         Platform.MenuSeparator {}
         Platform.MenuItem {
-            text: screen.menuSessionAction
+            text: presentation.menuSessionAction
             onTriggered: {
-                if (screen.menuSessionAction === "End session")
+                if (presentation.menuSessionAction === "End session")
                     session.requestStop()
                 else
                     session.requestStart(false, false)

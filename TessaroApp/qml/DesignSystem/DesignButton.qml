@@ -38,6 +38,14 @@ Button {
     Accessible.description: toolTipText
     Accessible.checkable: checkable
     Accessible.checked: selected
+    // Assistive technology presses the button as a click does.
+    Accessible.onPressAction: {
+        if (!control.enabled)
+            return
+        if (control.checkable)
+            control.toggle()
+        control.clicked()
+    }
 
     ToolTip.visible: hovered && toolTipText.length > 0
     ToolTip.text: toolTipText

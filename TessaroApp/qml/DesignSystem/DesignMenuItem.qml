@@ -7,13 +7,13 @@ MenuItem {
     id: item
 
     implicitHeight: 32
-    implicitWidth: Math.max(200, label.implicitWidth + 28)
+    implicitWidth: Math.max(200, contentItem.implicitWidth + 28)
     hoverEnabled: true
     Accessible.role: Accessible.MenuItem
     Accessible.name: text
+    Accessible.onPressAction: if (enabled) triggered()
 
     contentItem: Text {
-        id: label
         leftPadding: 4
         text: item.text
         font.pixelSize: DesignSystem.bodySize - 1

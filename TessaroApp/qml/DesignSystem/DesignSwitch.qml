@@ -16,6 +16,16 @@ Switch {
     Accessible.name: text
     Accessible.checkable: true
     Accessible.checked: checked
+    // Assistive technology flips the switch as a click does.
+    Accessible.onToggleAction: flip()
+    Accessible.onPressAction: flip()
+
+    function flip() {
+        if (!enabled)
+            return
+        toggle()
+        toggled()
+    }
 
     ToolTip.visible: hovered && toolTipText.length > 0
     ToolTip.text: toolTipText

@@ -9,8 +9,7 @@ ScrollView {
     id: detail
 
     // The chosen form's text when it says more than the cue heading.
-    // TEMPORARY until the model publishes the text of the chosen form apart from the cue.
-    readonly property string formText: screen.selectedText === screen.selectedCue ? "" : screen.selectedText
+    readonly property string formText: presentation.selectedFormText
 
     contentWidth: availableWidth
     clip: true
@@ -28,18 +27,17 @@ ScrollView {
             spacing: DesignSystem.gap
 
             Spinner {
-                visible: screen.detailPreparing
+                visible: presentation.detailPreparing
                 Layout.alignment: Qt.AlignVCenter
             }
             SectionHeader {
                 objectName: "detailReadiness"
-                text: screen.detailReadiness
+                text: presentation.detailReadiness
                 visible: text.length > 0
                 color: DesignSystem.ready
             }
             DesignLabel {
-                // TEMPORARY until the model publishes the preparing lines of the detail.
-                visible: screen.detailPreparing
+                visible: presentation.detailPreparing
                 text: "Preparing automatically"
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.muted
@@ -48,13 +46,13 @@ ScrollView {
                 Layout.fillWidth: true
             }
             Item {
-                visible: !screen.detailPreparing
+                visible: !presentation.detailPreparing
                 Layout.fillWidth: true
             }
             DesignButton {
                 text: "I know that"
                 compact: true
-                enabled: screen.canHide
+                enabled: presentation.canHide
                 onClicked: session.requestHide("known")
             }
             DesignButton {
@@ -62,7 +60,7 @@ ScrollView {
                 toolTipText: "Keep this answer available quietly"
                 compact: true
                 variant: "quiet"
-                enabled: screen.canHide
+                enabled: presentation.canHide
                 onClicked: session.requestHide("dismiss")
             }
         }
@@ -76,7 +74,7 @@ ScrollView {
 
             DesignLabel {
                 objectName: "selectedTitle"
-                text: screen.selectedTitle
+                text: presentation.selectedTitle
                 font.pixelSize: DesignSystem.smallSize
                 font.weight: Font.DemiBold
                 color: DesignSystem.accent
@@ -84,7 +82,7 @@ ScrollView {
             }
             DesignLabel {
                 objectName: "selectedCue"
-                text: screen.selectedCue
+                text: presentation.selectedCue
                 font.pixelSize: DesignSystem.titleSize
                 font.weight: Font.DemiBold
                 lineHeight: 1.12
@@ -94,9 +92,9 @@ ScrollView {
                 Layout.fillWidth: true
                 Layout.topMargin: 2
                 spacing: 6
-                visible: screen.selectedBadges.length > 0 || screen.selectedQuiet
+                visible: presentation.selectedBadges.length > 0 || presentation.selectedQuiet
                 Repeater {
-                    model: screen.selectedBadges
+                    model: presentation.selectedBadges
                     Badge {
                         required property string modelData
                         text: modelData
@@ -106,7 +104,7 @@ ScrollView {
                     }
                 }
                 Row {
-                    visible: screen.selectedQuiet
+                    visible: presentation.selectedQuiet
                     spacing: 4
                     height: 20
                     Accessible.role: Accessible.StaticText
@@ -135,7 +133,7 @@ ScrollView {
             Layout.leftMargin: DesignSystem.margin
             Layout.rightMargin: DesignSystem.margin
             Layout.topMargin: 2
-            options: screen.selectedForms.map(form => ({ value: form, label: form }))
+            options: presentation.selectedForms.map(form => ({ value: form, label: form }))
             current: session.detail
             onChosen: (form) => session.selectDetail(form)
         }
@@ -146,8 +144,8 @@ ScrollView {
             implicitHeight: explanation.implicitHeight + 2 * DesignSystem.pad
             radius: DesignSystem.radius
             color: DesignSystem.sunken
-            visible: detail.formText.length > 0 || screen.detailMissingForm.length > 0 || screen.detailPreparing
-                     || screen.detailInterrupted.length > 0 || screen.detailFormsNote.length > 0
+            visible: detail.formText.length > 0 || presentation.detailMissingForm.length > 0 || presentation.detailPreparing
+                     || presentation.detailInterrupted.length > 0 || presentation.detailFormsNote.length > 0
 
             ColumnLayout {
                 id: explanation
@@ -161,7 +159,7 @@ ScrollView {
                 DesignLabel {
                     id: formLabel
                     objectName: "selectedText"
-                    text: detail.formText.length > 0 ? detail.formText : screen.detailMissingForm
+                    text: detail.formText.length > 0 ? detail.formText : presentation.detailMissingForm
                     visible: text.length > 0
                     color: detail.formText.length > 0 ? DesignSystem.ink : DesignSystem.muted
                     font.pixelSize: DesignSystem.bodySize + 1
@@ -170,16 +168,15 @@ ScrollView {
                 }
                 DesignLabel {
                     id: preparingLine
-                    // TEMPORARY until the model publishes the preparing lines of the detail.
                     text: "Preparing additional support; this answer is available"
-                    visible: screen.detailPreparing
+                    visible: presentation.detailPreparing
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted
                     Layout.fillWidth: true
                 }
                 DesignLabel {
                     id: interruptedLine
-                    text: screen.detailInterrupted
+                    text: presentation.detailInterrupted
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.caution
@@ -187,7 +184,7 @@ ScrollView {
                 }
                 DesignLabel {
                     id: formsNote
-                    text: screen.detailFormsNote
+                    text: presentation.detailFormsNote
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted
@@ -198,7 +195,7 @@ ScrollView {
 
         // Follow-ups.
         ColumnLayout {
-            visible: screen.followUpRows.count > 0
+            visible: presentation.followUpRows.count > 0
             Layout.fillWidth: true
             Layout.leftMargin: DesignSystem.margin
             Layout.rightMargin: DesignSystem.margin
@@ -209,7 +206,7 @@ ScrollView {
                 color: DesignSystem.line
             }
             Repeater {
-                model: screen.followUpRows
+                model: presentation.followUpRows
                 ColumnLayout {
                     required property string question
                     required property string answer
@@ -243,7 +240,7 @@ ScrollView {
             Layout.bottomMargin: DesignSystem.pad
             spacing: 4
             Repeater {
-                model: screen.sourceNotes
+                model: presentation.sourceNotes
                 DesignLabel {
                     required property string modelData
                     text: modelData
@@ -253,7 +250,7 @@ ScrollView {
                 }
             }
             DesignLabel {
-                text: screen.retrievalNote
+                text: presentation.retrievalNote
                 visible: text.length > 0
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.muted

@@ -10,11 +10,11 @@ ColumnLayout {
     objectName: "sourcesDisclosure"
     property bool expanded: false
 
-    visible: screen.citationRows.count > 0
+    visible: presentation.citationRows.count > 0
     spacing: DesignSystem.gap
 
     DesignButton {
-        text: "Sources · " + screen.citationRows.count
+        text: "Sources · " + presentation.citationRows.count
         variant: "quiet"
         compact: true
         iconKind: sources.expanded ? "chevronDown" : "chevronRight"
@@ -25,7 +25,7 @@ ColumnLayout {
     }
 
     Repeater {
-        model: sources.expanded ? screen.citationRows : null
+        model: sources.expanded ? presentation.citationRows : null
         Rectangle {
             id: citation
             required property string title

@@ -18,13 +18,13 @@ Rectangle {
         spacing: 0
 
         AnswerDetail {
-            visible: screen.hasSelection
+            visible: presentation.hasSelection
             Layout.fillWidth: true
             Layout.fillHeight: true
         }
 
         Item {
-            visible: !screen.hasSelection
+            visible: !presentation.hasSelection
             Layout.fillWidth: true
             Layout.fillHeight: true
 
@@ -41,7 +41,7 @@ Rectangle {
                 }
                 DesignLabel {
                     objectName: "emptyAnswerTitle"
-                    text: screen.emptyAnswerTitle
+                    text: presentation.emptyAnswerTitle
                     font.pixelSize: DesignSystem.titleSize
                     font.weight: Font.DemiBold
                     horizontalAlignment: Text.AlignHCenter
@@ -49,7 +49,7 @@ Rectangle {
                 }
                 DesignLabel {
                     objectName: "emptyAnswerMessage"
-                    text: screen.emptyAnswerMessage
+                    text: presentation.emptyAnswerMessage
                     visible: text.length > 0
                     color: DesignSystem.muted
                     horizontalAlignment: Text.AlignHCenter
@@ -78,11 +78,11 @@ Rectangle {
                 Accessible.name: "Optional follow-up question"
                 text: session.manualQuestion
                 onTextEdited: session.manualQuestion = text
-                onAccepted: if (screen.canAsk) session.requestAsk()
+                onAccepted: if (presentation.canAsk) session.requestAsk()
             }
             DesignButton {
                 text: "Ask"
-                enabled: screen.canAsk
+                enabled: presentation.canAsk
                 onClicked: session.requestAsk()
             }
         }

@@ -14,9 +14,7 @@ Rectangle {
     border.color: DesignSystem.line
 
     // What the pane's header says about the audio.
-    // TEMPORARY until the model publishes the pane's indicator.
-    readonly property string indicator: screen.following ? "Following the conversation"
-                                      : (!session.active && screen.transcriptRows.count > 0 ? "Audio off" : "")
+    readonly property string indicator: presentation.conversationIndicator
 
     ColumnLayout {
         anchors.fill: parent
@@ -48,9 +46,9 @@ Rectangle {
                 height: 7
                 radius: 3.5
                 anchors.verticalCenter: parent.verticalCenter
-                color: screen.following ? DesignSystem.ready : DesignSystem.faint
+                color: presentation.following ? DesignSystem.ready : DesignSystem.faint
                 SequentialAnimation on opacity {
-                    running: screen.following
+                    running: presentation.following
                     loops: Animation.Infinite
                     onRunningChanged: if (!running) followDot.opacity = 1
                     NumberAnimation { to: 0.3; duration: 900; easing.type: Easing.InOutSine }
@@ -60,7 +58,7 @@ Rectangle {
             Label {
                 text: pane.indicator
                 font.pixelSize: DesignSystem.smallSize
-                color: screen.following ? DesignSystem.ready : DesignSystem.muted
+                color: presentation.following ? DesignSystem.ready : DesignSystem.muted
                 Accessible.ignored: true
             }
         }
@@ -77,7 +75,7 @@ Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            model: screen.transcriptRows
+            model: presentation.transcriptRows
             spacing: 2
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
@@ -177,10 +175,10 @@ Rectangle {
     }
 
     DesignLabel {
-        visible: screen.transcriptRows.count === 0
+        visible: presentation.transcriptRows.count === 0
         anchors.centerIn: parent
         width: parent.width - 2 * DesignSystem.margin
-        text: screen.conversationEmptyText
+        text: presentation.conversationEmptyText
         horizontalAlignment: Text.AlignHCenter
         color: DesignSystem.muted
         lineHeight: 1.15

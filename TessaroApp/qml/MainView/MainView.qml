@@ -30,14 +30,14 @@ Item {
 
             StatusNotice {
                 objectName: "statusNotice"
-                visible: screen.errorText.length > 0
-                message: screen.errorText
-                actionText: screen.recoveryAction
+                visible: presentation.errorText.length > 0
+                message: presentation.errorText
+                actionText: presentation.recoveryAction
                 Layout.fillWidth: true
                 onActionTriggered: {
-                    if (screen.recoveryAction === "Reconnect")
+                    if (presentation.recoveryAction === "Reconnect")
                         session.requestReconnect()
-                    else if (screen.recoveryAction === "Resume")
+                    else if (presentation.recoveryAction === "Resume")
                         session.requestStart(true, false)
                 }
             }
@@ -45,7 +45,7 @@ Item {
             // Why audio went off and how to go on, while no session runs.
             Rectangle {
                 objectName: "recoveryMessage"
-                visible: !screen.sessionExists && session.recoveryMessage !== undefined
+                visible: !presentation.sessionExists && session.recoveryMessage !== undefined
                 Layout.fillWidth: true
                 implicitHeight: recoveryText.implicitHeight + 20
                 radius: DesignSystem.radius
@@ -72,7 +72,7 @@ Item {
             }
 
             SessionBar {
-                visible: screen.sessionExists || screen.connecting
+                visible: presentation.sessionExists || presentation.connecting
                 Layout.fillWidth: true
             }
 

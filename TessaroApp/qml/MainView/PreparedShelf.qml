@@ -23,7 +23,7 @@ Item {
             }
             Badge {
                 objectName: "inRange"
-                visible: screen.inRange
+                visible: presentation.inRange
                 text: "IN RANGE"
                 tone: "accent"
                 strong: true
@@ -49,7 +49,7 @@ Item {
                 onToggled: session.showHidden = checked
             }
             DesignLabel {
-                text: screen.hiddenCountText
+                text: presentation.hiddenCountText
                 visible: text.length > 0
                 font.pixelSize: DesignSystem.captionSize
                 color: DesignSystem.faint
@@ -69,7 +69,7 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            model: screen.answerRows
+            model: presentation.answerRows
             spacing: 4
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
@@ -186,7 +186,7 @@ Item {
     }
 
     DesignLabel {
-        visible: screen.answerRows.count === 0
+        visible: presentation.answerRows.count === 0
         anchors.centerIn: parent
         anchors.verticalCenterOffset: 30
         width: parent.width - 2 * DesignSystem.margin

@@ -76,7 +76,7 @@ Item {
                     Item { Layout.fillWidth: true }
                     DesignLabel {
                         objectName: "lookbackText"
-                        text: screen.lookbackText
+                        text: presentation.lookbackText
                         color: DesignSystem.muted
                         wrapMode: Text.NoWrap
                     }
@@ -126,7 +126,7 @@ Item {
                     }
                     DesignLabel {
                         objectName: "anchorText"
-                        text: screen.anchorText
+                        text: presentation.anchorText
                         color: DesignSystem.muted
                         wrapMode: Text.NoWrap
                         Layout.fillWidth: true
@@ -145,16 +145,16 @@ Item {
                     DesignButton {
                         text: "Prepare range"
                         variant: "primary"
-                        enabled: screen.canPrepareRange
+                        enabled: presentation.canPrepareRange
                         onClicked: session.requestRange()
                     }
                     DesignButton {
-                        visible: screen.rangeStage.length > 0
+                        visible: presentation.rangeStage.length > 0
                         text: "Stop preparing"
                         onClicked: session.cancelRange()
                     }
                     BusyIndicator {
-                        visible: screen.rangeStage === "working"
+                        visible: presentation.rangeStage === "working"
                         running: visible
                         implicitWidth: 20
                         implicitHeight: 20
@@ -163,21 +163,21 @@ Item {
 
                 DesignLabel {
                     objectName: "coverageMessage"
-                    text: screen.coverageMessage
+                    text: presentation.coverageMessage
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     font.weight: Font.Medium
                     Layout.fillWidth: true
                 }
                 DesignLabel {
-                    text: screen.tenMinuteNotice
+                    text: presentation.tenMinuteNotice
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.caution
                     Layout.fillWidth: true
                 }
                 DesignLabel {
-                    text: screen.memoryNotice
+                    text: presentation.memoryNotice
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted

@@ -22,14 +22,14 @@ Rectangle {
 
         // Starting.
         BusyIndicator {
-            visible: screen.connecting
+            visible: presentation.connecting
             running: visible
             implicitWidth: 20
             implicitHeight: 20
             palette.dark: DesignSystem.accent
         }
         DesignLabel {
-            visible: screen.connecting
+            visible: presentation.connecting
             text: "Connecting…"
             font.weight: Font.DemiBold
             color: DesignSystem.accent
@@ -39,7 +39,7 @@ Rectangle {
         // Running or paused.
         Rectangle {
             id: liveDot
-            visible: !screen.connecting
+            visible: !presentation.connecting
             width: 10
             height: 10
             radius: 5
@@ -53,18 +53,16 @@ Rectangle {
             }
         }
         DesignLabel {
-            visible: !screen.connecting
+            visible: !presentation.connecting
             // The listening label while audio runs, "Audio off" otherwise.
-            // TEMPORARY: the companion's footer follows the same rule until the model
-            // publishes the session bar's own label.
-            text: screen.companionFooter
+            text: presentation.companionFooter
             font.weight: Font.DemiBold
             color: session.active ? DesignSystem.ink : DesignSystem.muted
             wrapMode: Text.NoWrap
         }
         DesignLabel {
-            visible: !screen.connecting && screen.elapsedText.length > 0
-            text: screen.elapsedText
+            visible: !presentation.connecting && presentation.elapsedText.length > 0
+            text: presentation.elapsedText
             color: DesignSystem.muted
             font.pixelSize: DesignSystem.smallSize
             wrapMode: Text.NoWrap
@@ -73,18 +71,18 @@ Rectangle {
         Item { Layout.fillWidth: true }
 
         DesignButton {
-            visible: screen.connecting
+            visible: presentation.connecting
             text: "Cancel"
             compact: true
             onClicked: session.requestStop()
         }
         DesignButton {
-            visible: !screen.connecting
+            visible: !presentation.connecting
             text: "End session"
             toolTipText: "End the session and stop audio capture"
             iconKind: "stop"
             compact: true
-            enabled: screen.canStop
+            enabled: presentation.canStop
             onClicked: session.requestStop()
         }
     }

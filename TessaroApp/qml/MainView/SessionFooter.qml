@@ -13,10 +13,7 @@ Rectangle {
     implicitHeight: 48
     color: DesignSystem.surface
 
-    // The audio in use. TEMPORARY until the model publishes its audio description;
-    // meanwhile the listening label or "Audio off" stands in.
-    readonly property string audioDescription: screen.audioDescription !== undefined ? screen.audioDescription
-                                                                                     : screen.companionFooter
+    readonly property string audioDescription: presentation.audioDescription
 
     Rectangle {
         anchors.top: parent.top
@@ -42,7 +39,7 @@ Rectangle {
         }
         DesignLabel {
             objectName: "elapsed"
-            text: screen.elapsedText
+            text: presentation.elapsedText
             visible: text.length > 0
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
@@ -55,7 +52,7 @@ Rectangle {
         }
         DesignLabel {
             objectName: "preparedCount"
-            text: screen.preparedCountText
+            text: presentation.preparedCountText
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
             wrapMode: Text.NoWrap
@@ -70,12 +67,12 @@ Rectangle {
             text: "End session"
             toolTipText: "End the session and stop audio capture"
             compact: true
-            enabled: screen.canStop
+            enabled: presentation.canStop
             onClicked: session.requestStop()
         }
         DesignButton {
             objectName: "usageButton"
-            text: screen.usageButtonLabel
+            text: presentation.usageButtonLabel
             compact: true
             variant: "quiet"
             onClicked: footer.showUsage()

@@ -7,18 +7,17 @@ import Corvana
 Rectangle {
     id: bar
 
-    implicitHeight: screen.setupComplete ? content.implicitHeight + 2 * DesignSystem.gutter : 52
+    implicitHeight: presentation.setupComplete ? content.implicitHeight + 2 * DesignSystem.gutter : 52
     radius: DesignSystem.radius
     color: DesignSystem.surface
     border.width: 1
     border.color: DesignSystem.line
 
     // The source can change only between sessions.
-    // TEMPORARY until the model publishes whether the source can change now.
-    readonly property bool sourceEditable: !session.active && !session.busy
+    readonly property bool sourceEditable: presentation.canChangeSource
 
     DesignLabel {
-        visible: !screen.setupComplete
+        visible: !presentation.setupComplete
         anchors.verticalCenter: parent.verticalCenter
         anchors.left: parent.left
         anchors.right: parent.right
@@ -30,7 +29,7 @@ Rectangle {
 
     ColumnLayout {
         id: content
-        visible: screen.setupComplete
+        visible: presentation.setupComplete
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
@@ -45,7 +44,7 @@ Rectangle {
                 id: sourcePicker
                 objectName: "sourcePicker"
                 Layout.preferredWidth: 150
-                model: screen.sourceChoices
+                model: presentation.sourceChoices
                 textRole: "label"
                 valueRole: "value"
                 enabled: bar.sourceEditable
@@ -58,7 +57,7 @@ Rectangle {
                 Layout.fillWidth: true
                 Layout.minimumWidth: 120
                 Layout.maximumWidth: 230
-                model: screen.sourceRows
+                model: presentation.sourceRows
                 textRole: "name"
                 valueRole: "key"
                 enabled: bar.sourceEditable
@@ -97,7 +96,7 @@ Rectangle {
                 visible: session.recordingName !== undefined
                 text: "Replay recording"
                 compact: true
-                enabled: screen.canStart
+                enabled: presentation.canStart
                 onClicked: {
                     session.source = "recording"
                     session.requestStart(false, false)
@@ -141,14 +140,13 @@ Rectangle {
             }
             DesignLabel {
                 objectName: "remaining"
-                text: screen.remainingText
+                text: presentation.remainingText
                 visible: text.length > 0
                 font.weight: Font.Medium
                 wrapMode: Text.NoWrap
             }
             DesignLabel {
-                // TEMPORARY until the model publishes when the walkthrough line shows.
-                visible: session.simulated && !session.active
+                visible: presentation.showWalkthroughLine
                 text: "Ready for a free walkthrough"
                 color: DesignSystem.muted
                 wrapMode: Text.NoWrap
@@ -157,21 +155,21 @@ Rectangle {
             }
             Item { Layout.fillWidth: true }
             DesignButton {
-                visible: screen.showNewConversation
-                enabled: screen.canNewConversation
+                visible: presentation.showNewConversation
+                enabled: presentation.canNewConversation
                 text: "New conversation"
                 toolTipText: "Clear session memory and start with the configured allowance"
                 onClicked: session.requestStart(false, false)
             }
             DesignButton {
                 objectName: "primaryAction"
-                text: screen.primaryAction
+                text: presentation.primaryAction
                 variant: "primary"
-                enabled: screen.primaryEnabled
+                enabled: presentation.primaryEnabled
                 onClicked: {
-                    if (screen.primaryAction === "Reconnect")
+                    if (presentation.primaryAction === "Reconnect")
                         session.requestReconnect()
-                    else if (screen.primaryAction === "Resume")
+                    else if (presentation.primaryAction === "Resume")
                         session.requestStart(true, false)
                     else
                         session.requestStart(false, false)

@@ -14,11 +14,12 @@ Rectangle {
     color: DesignSystem.surface
 
     // The result of an update check, shown when the check ends.
-    property bool updateCheckRunning: typeof updates !== "undefined" && updates !== null && updates.inProgress
-    onUpdateCheckRunningChanged: {
-        if (!updateCheckRunning && typeof updates !== "undefined" && updates !== null
-                && updates.message !== undefined && String(updates.message).length > 0)
-            updateMessage.open()
+    Connections {
+        target: typeof updates !== "undefined" ? updates : null
+        function onMessageChanged() {
+            if (updates.message.length > 0)
+                updateMessage.open()
+        }
     }
 
     ColumnLayout {
@@ -151,8 +152,20 @@ Rectangle {
             border.width: 1
             border.color: DesignSystem.line
         }
-        contentItem: DesignLabel {
-            text: typeof updates !== "undefined" && updates !== null && updates.message !== undefined ? String(updates.message) : ""
+        contentItem: Column {
+            spacing: 6
+            DesignLabel {
+                width: 288
+                text: typeof updates !== "undefined" && updates !== null ? updates.message : ""
+            }
+            DesignButton {
+                visible: typeof updates !== "undefined" && updates !== null && updates.downloadURL.length > 0
+                text: visible ? updates.downloadURL : ""
+                variant: "quiet"
+                compact: true
+                leftPadding: 0
+                onClicked: Qt.openUrlExternally(updates.downloadURL)
+            }
         }
     }
 }

@@ -14,12 +14,9 @@ Rectangle {
     readonly property bool wideHeader: width >= 400
 
     // Forms offered next to "Deeper" (the cue is the card's title).
-    // TEMPORARY until the model publishes its own list of the companion's other forms.
     // The chosen form's text when it says more than the cue title.
-    // TEMPORARY until the model publishes the text of the chosen form apart from the cue.
-    readonly property string formText: screen.selectedText === screen.selectedCue ? "" : screen.selectedText
-
-    readonly property var otherForms: screen.selectedForms.filter(form => form !== "Cue" && form !== "Deeper")
+    readonly property string formText: presentation.selectedFormText
+    readonly property var otherForms: presentation.companionOtherForms
 
     ColumnLayout {
         anchors.fill: parent
@@ -72,7 +69,7 @@ Rectangle {
             border.color: DesignSystem.line
 
             ColumnLayout {
-                visible: screen.hasSelection
+                visible: presentation.hasSelection
                 anchors.fill: parent
                 anchors.margins: DesignSystem.gutter
                 spacing: 6
@@ -81,12 +78,12 @@ Rectangle {
                     Layout.fillWidth: true
                     spacing: DesignSystem.gap
                     SectionHeader {
-                        text: screen.companionEyebrow
+                        text: presentation.companionEyebrow
                         color: DesignSystem.accent
                         Layout.fillWidth: true
                     }
                     Row {
-                        visible: screen.selectedQuiet
+                        visible: presentation.selectedQuiet
                         spacing: 4
                         Accessible.role: Accessible.StaticText
                         Accessible.name: "Hidden answer"
@@ -135,24 +132,24 @@ Rectangle {
                         spacing: 4
                         DesignLabel {
                             objectName: "companionCue"
-                            text: screen.selectedCue
+                            text: presentation.selectedCue
                             font.pixelSize: DesignSystem.leadSize
                             font.weight: Font.DemiBold
                             lineHeight: 1.1
                             Layout.fillWidth: true
                         }
                         DesignLabel {
-                            text: companion.formText.length > 0 ? companion.formText : screen.detailMissingForm
+                            text: companion.formText.length > 0 ? companion.formText : presentation.detailMissingForm
                             visible: text.length > 0
                             color: companion.formText.length > 0 ? DesignSystem.ink : DesignSystem.muted
                             lineHeight: 1.15
                             Layout.fillWidth: true
                         }
                         DesignLabel {
-                            text: screen.companionReadiness
+                            text: presentation.companionReadiness
                             visible: text.length > 0
                             font.pixelSize: DesignSystem.smallSize
-                            color: screen.selectedReady ? DesignSystem.ready : DesignSystem.muted
+                            color: presentation.selectedReady ? DesignSystem.ready : DesignSystem.muted
                             Layout.fillWidth: true
                             Layout.topMargin: 2
                         }
@@ -166,7 +163,7 @@ Rectangle {
                         text: "Deeper"
                         compact: true
                         selected: session.detail === "Deeper"
-                        onClicked: session.selectDetail(screen.deeperToggleForm)
+                        onClicked: session.selectDetail(presentation.deeperToggleForm)
                     }
                     Repeater {
                         model: companion.otherForms
@@ -200,7 +197,7 @@ Rectangle {
             }
 
             ColumnLayout {
-                visible: !screen.hasSelection
+                visible: !presentation.hasSelection
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
@@ -213,7 +210,7 @@ Rectangle {
                     Layout.fillWidth: true
                 }
                 DesignLabel {
-                    text: screen.companionEmptyLine
+                    text: presentation.companionEmptyLine
                     font.pixelSize: DesignSystem.leadSize
                     horizontalAlignment: Text.AlignHCenter
                     Layout.fillWidth: true
@@ -232,7 +229,7 @@ Rectangle {
                 color: session.active ? DesignSystem.ready : DesignSystem.faint
             }
             DesignLabel {
-                text: screen.companionFooter
+                text: presentation.companionFooter
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.muted
                 wrapMode: Text.NoWrap
@@ -240,7 +237,7 @@ Rectangle {
                 Layout.fillWidth: true
             }
             DesignLabel {
-                visible: screen.selectedReady
+                visible: presentation.selectedReady
                 text: "Cue + Deeper ready"
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.ready
@@ -250,7 +247,7 @@ Rectangle {
                 text: "Stop"
                 iconKind: "stop"
                 compact: true
-                enabled: screen.canStop
+                enabled: presentation.canStop
                 onClicked: session.requestStop()
             }
         }
