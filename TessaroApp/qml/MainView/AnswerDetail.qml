@@ -26,27 +26,13 @@ ScrollView {
             Layout.topMargin: DesignSystem.gutter
             spacing: DesignSystem.gap
 
-            Spinner {
-                visible: presentation.detailPreparing
-                Layout.alignment: Qt.AlignVCenter
-            }
             SectionHeader {
                 objectName: "detailReadiness"
                 text: presentation.detailReadiness
                 visible: text.length > 0
                 color: DesignSystem.ready
             }
-            DesignLabel {
-                visible: presentation.detailPreparing
-                text: "Preparing automatically"
-                font.pixelSize: DesignSystem.smallSize
-                color: DesignSystem.muted
-                wrapMode: Text.NoWrap
-                elide: Text.ElideRight
-                Layout.fillWidth: true
-            }
             Item {
-                visible: !presentation.detailPreparing
                 Layout.fillWidth: true
             }
             DesignButton {
@@ -72,6 +58,19 @@ ScrollView {
             Layout.rightMargin: DesignSystem.margin
             spacing: 6
 
+            RowLayout {
+                visible: presentation.detailPreparing
+                spacing: 6
+                Spinner {
+                    Layout.alignment: Qt.AlignVCenter
+                }
+                DesignLabel {
+                    text: "Preparing automatically"
+                    font.pixelSize: DesignSystem.smallSize
+                    color: DesignSystem.muted
+                    Layout.fillWidth: true
+                }
+            }
             DesignLabel {
                 objectName: "selectedTitle"
                 text: presentation.selectedTitle
