@@ -1,34 +1,11 @@
 #include "model/SessionModel.h"
 
+#include "AnswerFixtures.h"
 #include "FakePlatform.h"
 
 #include <QTest>
 
 namespace {
-
-PreparedAnswer answer(const QString &id, const QString &status = QStringLiteral("ready"), bool hidden = false,
-                      bool provisional = false)
-{
-    PreparedAnswer a;
-    a.id = id;
-    a.title = QStringLiteral("Topic ") + id;
-    a.topic = a.title;
-    a.cue = QStringLiteral("cue of ") + id;
-    a.deeper = QStringLiteral("deeper of ") + id;
-    a.status = status;
-    a.hidden = hidden;
-    a.provisional = provisional;
-    a.source = QStringLiteral("service");
-    return a;
-}
-
-ServerEvent bank(const QList<PreparedAnswer> &answers)
-{
-    ServerEvent event;
-    event.type = QStringLiteral("bank");
-    event.answers = answers;
-    return event;
-}
 
 QStringList ids(const QList<PreparedAnswer> &answers)
 {
@@ -71,10 +48,10 @@ void SessionEventsTest::emptyBank()
 {
     FakePlatform platform;
     SessionModel model(platform.bundle());
-    model.receive(bank({}));
+    model.receive(bankOf({}));
     QVERIFY(model.answers().isEmpty());
-    model.receive(bank({answer("a"), answer("b")}));
-    model.receive(bank({}));
+    model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
+    model.receive(bankOf({}));
     QCOMPARE(ids(model.answers()), (QStringList{"a", "b"}));
     ServerEvent absent;
     absent.type = QStringLiteral("bank");
@@ -92,15 +69,15 @@ void SessionEventsTest::bankDropsSelection()
     knowledge.learn(model.domain(), QStringLiteral("Topic c"), std::nullopt, QStringLiteral("ELI5"));
     model.setPrivateKnowledge(knowledge);
 
-    model.receive(bank({answer("a"), answer("b")}));
+    model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
     model.setSelectedID(QStringLiteral("a"));
     model.setDetail(QStringLiteral("Simpler"));
-    model.receive(bank({answer("b"), answer("c")}));
+    model.receive(bankOf({answerFixture("b"), answerFixture("c")}));
     QVERIFY(!model.selectedID());
     QCOMPARE(model.selected()->id, QStringLiteral("c"));
     QCOMPARE(model.detail(), QStringLiteral("ELI5"));
 
-    model.receive(bank({answer("b"), answer("c"), answer("d")}));
+    model.receive(bankOf({answerFixture("b"), answerFixture("c"), answerFixture("d")}));
     QCOMPARE(model.selected()->id, QStringLiteral("d"));
     QCOMPARE(model.detail(), QStringLiteral("Cue"));
 }
@@ -109,17 +86,17 @@ void SessionEventsTest::bankKeepsChosenForm()
 {
     FakePlatform platform;
     SessionModel model(platform.bundle());
-    model.receive(bank({answer("a"), answer("b")}));
+    model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
     model.setSelectedID(QStringLiteral("a"));
     model.setDetail(QStringLiteral("Simpler"));
-    model.receive(bank({answer("a"), answer("b"), answer("c")}));
+    model.receive(bankOf({answerFixture("a"), answerFixture("b"), answerFixture("c")}));
     QCOMPARE(model.selected()->id, QStringLiteral("a"));
     QCOMPARE(model.detail(), QStringLiteral("Simpler"));
 
     // An "answer" event names the selection even before the bank holds it.
     ServerEvent named;
     named.type = QStringLiteral("answer");
-    named.answer = answer("z");
+    named.answer = answerFixture("z");
     model.receive(named);
     QCOMPARE(model.selectedID(), std::optional<QString>(QStringLiteral("z")));
     QCOMPARE(model.selected()->id, QStringLiteral("c"));
@@ -148,10 +125,10 @@ void SessionEventsTest::endingSnapshots()
     QFETCH(std::optional<QString>, recovery);
     FakePlatform platform;
     SessionModel model(platform.bundle());
-    model.receive(bank({answer("a")}));
+    model.receive(bankOf({answerFixture("a")}));
     ServerEvent event;
     event.type = QStringLiteral("bank");
-    event.answers = QList<PreparedAnswer>{answer("b")};
+    event.answers = QList<PreparedAnswer>{answerFixture("b")};
     SessionSnapshot snapshot;
     snapshot.id = QStringLiteral("s1");
     snapshot.state = state;
@@ -217,8 +194,8 @@ void SessionEventsTest::visibility()
     QFETCH(QString, selected);
     FakePlatform platform;
     SessionModel model(platform.bundle());
-    model.receive(bank({answer("ready1"), answer("stale", "stale"), answer("preparing", "preparing"),
-                        answer("hidden", "ready", true), answer("ready2"), answer("provisional", "ready", false, true)}));
+    model.receive(bankOf({answerFixture("ready1"), answerFixture("stale", "stale"), answerFixture("preparing", "preparing"),
+                        answerFixture("hidden", "ready", true), answerFixture("ready2"), answerFixture("provisional", "ready", false, true)}));
     model.setShowHidden(showHidden);
     if (!selectedID.isEmpty())
         model.setSelectedID(selectedID);
@@ -230,11 +207,11 @@ void SessionEventsTest::simpleModeFollowsTheWindow()
 {
     FakePlatform platform;
     SessionModel model(platform.bundle());
-    PreparedAnswer early = answer("early");
+    PreparedAnswer early = answerFixture("early");
     early.occurrences = QList<SpeechOccurrence>{SpeechOccurrence{"o1", 1'000, 2'000}};
-    PreparedAnswer late = answer("late", "stale");
+    PreparedAnswer late = answerFixture("late", "stale");
     late.occurrences = QList<SpeechOccurrence>{SpeechOccurrence{"o2", 100'000, 101'000}};
-    model.receive(bank({early, late}));
+    model.receive(bankOf({early, late}));
     model.setConversationStartedAt(*platform.now - 120'000);
     model.setSimple(true);
     model.setWindowMode(QStringLiteral("continue"));

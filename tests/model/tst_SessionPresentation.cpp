@@ -1,5 +1,6 @@
 #include "model/SessionPresentation.h"
 
+#include "AnswerFixtures.h"
 #include "FakePlatform.h"
 #include "ModelHarness.h"
 #include "RunTask.h"
@@ -8,28 +9,6 @@
 #include <QTest>
 
 namespace {
-
-PreparedAnswer answer(const QString &id, const QString &status = QStringLiteral("ready"))
-{
-    PreparedAnswer a;
-    a.id = id;
-    a.title = QStringLiteral("Topic ") + id;
-    a.topic = a.title;
-    a.cue = QStringLiteral("cue of ") + id;
-    a.deeper = QStringLiteral("deeper of ") + id;
-    a.status = status;
-    a.source = QStringLiteral("service");
-    a.preparation = QStringLiteral("complete");
-    return a;
-}
-
-ServerEvent bank(const QList<PreparedAnswer> &answers)
-{
-    ServerEvent event;
-    event.type = QStringLiteral("bank");
-    event.answers = answers;
-    return event;
-}
 
 ServerEvent heard(const QString &id, const QString &text, double startMs, bool final,
                   const QString &channel = QStringLiteral("system"))
@@ -146,9 +125,9 @@ void SessionPresentationTest::emptyAnswer()
     } else if (state == "active") {
         model.setActive(true);
     } else if (state == "answers") {
-        PreparedAnswer quiet = answer("a");
+        PreparedAnswer quiet = answerFixture("a");
         quiet.hidden = true;
-        model.receive(bank({quiet}));
+        model.receive(bankOf({quiet}));
     }
     QVERIFY(!screen.hasSelection());
     QTEST(screen.emptyAnswerTitle(), "title");
@@ -184,10 +163,10 @@ void SessionPresentationTest::companionLines()
         model.setSnapshot(snapshotIn(QStringLiteral("limited")));
     } else if (!state.isEmpty()) {
         model.setActive(true);
-        PreparedAnswer a = answer("a");
+        PreparedAnswer a = answerFixture("a");
         if (state == "stale")
             a.status = QStringLiteral("stale");
-        model.receive(bank({a}));
+        model.receive(bankOf({a}));
         model.setSelectedID(QStringLiteral("a"));
         if (state == "simpler")
             model.setDetail(QStringLiteral("Simpler"));
@@ -235,14 +214,14 @@ void SessionPresentationTest::detailLines()
     FakePlatform platform;
     SessionModel model(platform.bundle());
     SessionPresentation screen(model);
-    PreparedAnswer a = answer("a", status);
+    PreparedAnswer a = answerFixture("a", status);
     a.preparation = preparation;
     if (preparation == "complete") {
         a.simpler = QStringLiteral("simpler");
         a.eli5 = QStringLiteral("eli5");
     }
     model.setActive(active);
-    model.receive(bank({a}));
+    model.receive(bankOf({a}));
     model.setSelectedID(QStringLiteral("a"));
     model.setDetail(form);
     QTEST(screen.detailReadiness(), "readiness");
@@ -354,8 +333,8 @@ void SessionPresentationTest::rowsChangeOnlyWhatChanged()
     SessionPresentation screen(model);
     QList<PreparedAnswer> answers;
     for (int i = 0; i < 1'200; ++i)
-        answers.append(answer(QString::number(i)));
-    model.receive(bank(answers));
+        answers.append(answerFixture(QString::number(i)));
+    model.receive(bankOf(answers));
     RowListModel *rows = screen.answerRows();
     QCOMPARE(rows->count(), 1'200);
 
@@ -365,14 +344,14 @@ void SessionPresentationTest::rowsChangeOnlyWhatChanged()
     QSignalSpy reset(rows, &QAbstractItemModel::modelReset);
 
     // The same bank again touches nothing.
-    model.receive(bank(answers));
+    model.receive(bankOf(answers));
     QCOMPARE(inserted.count() + removed.count() + changed.count() + reset.count(), 0);
 
     // One answer changes, one goes, one comes: three precise notifications.
     answers[10].cue = QStringLiteral("a better cue");
     answers.removeAt(500);
-    answers.append(answer(QStringLiteral("new")));
-    model.receive(bank(answers));
+    answers.append(answerFixture(QStringLiteral("new")));
+    model.receive(bankOf(answers));
     QCOMPARE(reset.count(), 0);
     QCOMPARE(removed.count(), 1);
     QCOMPARE(removed.first().at(1).toInt(), 500);
@@ -423,9 +402,9 @@ void SessionPresentationTest::shelfAndRange()
     FakePlatform platform;
     SessionModel model(platform.bundle());
     SessionPresentation screen(model);
-    PreparedAnswer hidden = answer("h");
+    PreparedAnswer hidden = answerFixture("h");
     hidden.hidden = true;
-    model.receive(bank({answer("a"), hidden, answer("p", QStringLiteral("preparing")), answer("b")}));
+    model.receive(bankOf({answerFixture("a"), hidden, answerFixture("p", QStringLiteral("preparing")), answerFixture("b")}));
     QCOMPARE(screen.answerRows()->count(), 2);
     QCOMPARE(screen.hiddenCountText(), QStringLiteral("2 hidden / earlier"));
     model.setShowHidden(true);
