@@ -91,6 +91,10 @@ void MainWindowScreenTest::sampleWalkthrough()
     // Partial lines show "Live" until they are final; both speakers appear.
     QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("Live")), 15'000);
     QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("Meeting")), 15'000);
+    // Each line carries its time stamp in minutes and seconds.
+    const QString firstTime = m_app->presentation().transcriptRows()->value(0, QStringLiteral("time")).toString();
+    QVERIFY(firstTime.contains(QLatin1Char(':')));
+    QVERIFY(main.has(firstTime));
     QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("CUE + DEEPER READY")), 20'000);
     QVERIFY(main.has(QStringLiteral("End session")));
 

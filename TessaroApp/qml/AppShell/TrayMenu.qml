@@ -38,6 +38,7 @@ Platform.SystemTrayIcon {
         Platform.MenuSeparator {}
         Platform.MenuItem {
             text: presentation.menuSessionAction
+            enabled: presentation.menuSessionAction === "End session" ? presentation.canStop : presentation.canStart
             onTriggered: {
                 if (presentation.menuSessionAction === "End session")
                     session.requestStop()
