@@ -11,8 +11,11 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QCoro/QCoroTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
@@ -168,6 +171,134 @@ QCoro::Task<void> ScreenshotTour::shootWindow(const char *name, QString state)
     shown->hide();
 }
 
+void ScreenshotTour::scrollTo(QObject *item)
+{
+    auto *target = qobject_cast<QQuickItem *>(item);
+    for (QQuickItem *view = target ? target->parentItem() : nullptr; view; view = view->parentItem()) {
+        auto *content = qvariant_cast<QQuickItem *>(view->property("contentItem"));
+        if (!view->property("contentY").isValid() || !content)
+            continue;
+        const double room = std::max(0.0, view->property("contentHeight").toDouble() - view->height());
+        const double top = target->mapToItem(content, QPointF(0, 0)).y() - 12;
+        view->setProperty("contentY", std::clamp(top, 0.0, room));
+        return;
+    }
+}
+
+QCoro::Task<void> ScreenshotTour::shootKnowledge()
+{
+    SessionModel &model = m_app.model();
+    SessionPresentation &screen = m_app.presentation();
+
+    // Two reference documents, one of them turned off, and two learned preferences.
+    QTemporaryDir files;
+    const auto write = [&files](const QString &name, const QByteArray &text) {
+        QFile file(files.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(text);
+        return file.fileName();
+    };
+    const QString notes = write(QStringLiteral("evaluation-notes.md"),
+                                "# Evaluation notes\n\n"
+                                "Calibration is checked on the held-out set before every release; a model that says "
+                                "80% should be right about 80% of the time.\n\n"
+                                "## Drift\n\n"
+                                "Drift monitoring compares this week's inputs with the training distribution and "
+                                "alerts the support leads when the gap grows.\n");
+    const QString checklist = write(QStringLiteral("release-checklist.txt"),
+                                    "Release checklist. Human fallback for low-confidence answers. Rollback plan "
+                                    "reviewed by the support leads.\n");
+    const QStringList chosen{notes, checklist};
+    co_await model.importFiles(chosen);
+    const QList<KnowledgeDocument> documents = model.domainDocuments();
+    if (documents.size() < 2) {
+        fail(QStringLiteral("the documents were not imported: %1").arg(model.knowledgeMessage().value_or(QString())));
+        co_return;
+    }
+    const QString domain = model.domain();
+    const QString disabled = documents.last().id;
+    model.updateKnowledge([&domain, &disabled](PrivateKnowledge &knowledge) {
+        for (KnowledgeDocument &document : knowledge.documents) {
+            if (document.id == disabled)
+                document.enabled = false;
+        }
+        knowledge.learningEnabled = true;
+        knowledge.learn(domain, QStringLiteral("Expected calibration error"), QStringLiteral("known"), std::nullopt);
+        knowledge.learn(domain, QStringLiteral("Temperature scaling"), std::nullopt, QStringLiteral("Simpler"));
+    });
+
+    // The setup window at the library, then at the service connection.
+    QQuickWindow *setup = window("setupWindow");
+    QObject *section = find(setup, QStringLiteral("domainKnowledge"));
+    if (!setup || !section) {
+        fail(QStringLiteral("no setup window with its knowledge section"));
+        co_return;
+    }
+    setup->show();
+    const QList<int> setupWidth{setup->width()};
+    const int setupHeight = setup->height();
+    if (QObject *form = find(setup, QStringLiteral("domainGroup"))) {
+        co_await settle();
+        scrollTo(form);
+        co_await shoot(setup, QStringLiteral("setup-form"), setupWidth, setupHeight);
+    }
+    section->setProperty("learningExpanded", true);
+    co_await settle();
+    scrollTo(section);
+    co_await shoot(setup, QStringLiteral("setup-knowledge"), setupWidth, setupHeight);
+
+    if (QObject *connection = find(setup, QStringLiteral("serviceConnection"))) {
+        connection->metaObject()->invokeMethod(connection, "clicked");
+        co_await settle();
+        scrollTo(connection);
+        co_await shoot(setup, QStringLiteral("setup-connection"), setupWidth, setupHeight);
+    } else {
+        fail(QStringLiteral("no service connection group"));
+    }
+
+    // The reader over the setup window.
+    section->setProperty("readingId", documents.first().id);
+    co_await settle(500);
+    co_await shoot(setup, QStringLiteral("document-reader"), setupWidth, setupHeight);
+    section->setProperty("readingId", QString());
+    setup->hide();
+
+    // A new conversation whose answer on calibration quotes the notes.
+    model.requestStart(false, false);
+    std::optional<QString> cited;
+    const std::function<bool()> quoted = [&model, &cited] {
+        for (const PreparedAnswer &answer : model.answers()) {
+            if (answer.status == QLatin1String("ready") && answer.citations && !answer.citations->isEmpty())
+                cited = answer.id;
+        }
+        return model.active() && cited.has_value();
+    };
+    if (!co_await waitFor(quoted, 180'000)) {
+        fail(QStringLiteral("no answer with sources arrived: %1").arg(model.error().value_or(model.status())));
+    } else {
+        model.selectAnswer(*cited);
+        model.selectDetail(QStringLiteral("Cue"));
+        co_await settle();
+        QObject *sources = find(window("mainWindow"), QStringLiteral("sourcesDisclosure"));
+        if (sources && screen.citationRows()->count() > 0) {
+            sources->setProperty("expanded", true);
+            co_await settle();
+            // Once the quotes are laid out, the view can scroll down to them.
+            scrollTo(sources);
+            co_await settle();
+            scrollTo(sources);
+            co_await shootMain(QStringLiteral("sources"));
+            sources->setProperty("expanded", false);
+        } else {
+            fail(QStringLiteral("the selected answer shows no sources"));
+        }
+        model.followConversation();
+    }
+    model.requestStop();
+    const std::function<bool()> stopped = [&model] { return !model.active() && !model.busy(); };
+    co_await waitFor(stopped, 15'000);
+}
+
 QCoro::Task<void> ScreenshotTour::run()
 {
     SessionModel &model = m_app.model();
@@ -185,9 +316,37 @@ QCoro::Task<void> ScreenshotTour::run()
     };
     if (!co_await waitFor(loaded, 30'000))
         fail(QStringLiteral("the app did not finish loading: %1").arg(model.status()));
-    if (model.onboarding()) {
-        co_await settle(600);
-        co_await shootMain(QStringLiteral("onboarding"));
+    // The first-run pages, whichever way start-up ended: sign-in (without a configured
+    // service, with the email field, with a simulated code), domain and audio.
+    const bool startedOnboarding = model.onboarding();
+    const int startStep = model.onboardingStep();
+    const std::optional<QString> configuredSignIn = model.signInURL();
+    co_await settle(600);
+    model.setOnboarding(true);
+    model.setOnboardingStep(0);
+    model.setSignInURL(std::nullopt);
+    co_await shootMain(QStringLiteral("onboarding-noservice"));
+    model.setSignInURL(configuredSignIn.value_or(model.serviceURL()));
+    co_await shootMain(QStringLiteral("onboarding-signin"));
+    SignInChallenge challenge;
+    challenge.requestId = QStringLiteral("screenshots");
+    challenge.simulatedCode = QStringLiteral("48213067");
+    model.setSignInEmail(QStringLiteral("ada@example.com"));
+    model.setSignInChallenge(challenge);
+    model.setSignInMessage(
+        QStringLiteral("If this address is invited, a code is on its way. Check your inbox and spam folder."));
+    model.setRecoveringAccount(true);
+    co_await shootMain(QStringLiteral("onboarding-code"));
+    model.setRecoveringAccount(false);
+    model.setSignInChallenge(std::nullopt);
+    model.setSignInMessage(std::nullopt);
+    model.setSignInEmail(QString());
+    model.setSignInURL(configuredSignIn);
+    model.setOnboardingStep(1);
+    co_await shootMain(QStringLiteral("onboarding-domain"));
+    model.setOnboardingStep(2);
+    co_await shootMain(QStringLiteral("onboarding-audio"));
+    if (startedOnboarding) {
         model.finishOnboarding();
         const std::function<bool()> onboarded = [&model] { return !model.onboarding(); };
         if (!co_await waitFor(onboarded, 5'000)) {
@@ -196,8 +355,28 @@ QCoro::Task<void> ScreenshotTour::run()
             QCoreApplication::exit(1);
             co_return;
         }
+    } else {
+        model.setOnboardingStep(startStep);
+        model.setOnboarding(false);
     }
     co_await settle(600);
+
+    // The account panel at the top of the setup window, and its sign-out confirmation.
+    if (QQuickWindow *setup = window("setupWindow"); setup && find(setup, QStringLiteral("accountAccess"))) {
+        QObject *account = find(setup, QStringLiteral("accountAccess"));
+        const QSize setupSize = setup->size();
+        const QList<int> setupWidths{setupSize.width(), setup->minimumWidth()};
+        setup->show();
+        co_await settle(800);
+        co_await shoot(setup, QStringLiteral("account"), setupWidths, setupSize.height());
+        account->setProperty("signingOut", true);
+        co_await shoot(setup, QStringLiteral("account-signout"), setupWidths, setupSize.height());
+        account->setProperty("signingOut", false);
+        setup->resize(setupSize);
+        setup->hide();
+    } else {
+        fail(QStringLiteral("no account panel in the setup window"));
+    }
 
     co_await shootMain(QStringLiteral("idle"));
     co_await shootCompanion(QStringLiteral("empty"));
@@ -251,6 +430,8 @@ QCoro::Task<void> ScreenshotTour::run()
     co_await settle(300);
     co_await shootMain(QStringLiteral("ended"));
     co_await shootCompanion(QStringLiteral("ended"));
+
+    co_await shootKnowledge();
 
     std::printf("screenshots: %lld written to %s\n", static_cast<long long>(m_written.size()), qPrintable(m_directory));
     std::fflush(stdout);

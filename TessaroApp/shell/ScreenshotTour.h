@@ -31,6 +31,10 @@ private:
     QCoro::Task<void> shootCompanion(QString state);
     QCoro::Task<void> shootWindow(const char *name, QString state);
     QCoro::Task<void> shoot(QQuickWindow *window, QString state, QList<int> widths, int height);
+    // The setup window's library and learning, the document reader and an answer's sources.
+    QCoro::Task<void> shootKnowledge();
+    // Scrolls the view that holds the item so that the item's top is at the view's top.
+    void scrollTo(QObject *item);
     QQuickWindow *window(const char *name) const;
     QObject *find(QQuickWindow *window, const QString &objectName) const;
     bool setToggle(const QString &objectName, const char *property, bool value);

@@ -6,6 +6,8 @@
 #include "QmlFilePicker.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
+#include "model/SetupPresentation.h"
+#include "model/OnboardingPresentation.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -42,6 +44,8 @@ TessaroApp::TessaroApp(Platform platform, std::shared_ptr<QmlFilePicker> filePic
     m_delegate = std::make_unique<AppDelegate>(std::move(hotKeys));
     m_model = std::make_unique<SessionModel>(std::move(platform));
     m_presentation = std::make_unique<SessionPresentation>(*m_model);
+    m_setupPresentation = std::make_unique<SetupPresentation>(*m_model, version());
+    m_onboardingPresentation = std::make_unique<OnboardingPresentation>(*m_model);
     m_appearance = knownAppearance(QSettings().value(appearanceKey).toString());
     m_desktopScheme = std::make_unique<DesktopColorScheme>();
     connect(m_desktopScheme.get(), &DesktopColorScheme::changed, this, [this] {
@@ -64,6 +68,8 @@ bool TessaroApp::loadWindows()
     context->setContextProperty(QStringLiteral("app"), this);
     context->setContextProperty(QStringLiteral("session"), m_model.get());
     context->setContextProperty(QStringLiteral("presentation"), m_presentation.get());
+    context->setContextProperty(QStringLiteral("setupPresentation"), m_setupPresentation.get());
+    context->setContextProperty(QStringLiteral("onboardingPresentation"), m_onboardingPresentation.get());
     context->setContextProperty(QStringLiteral("filePicker"), m_filePicker.get());
     context->setContextProperty(QStringLiteral("updates"), m_updates.get());
     context->setContextProperty(QStringLiteral("delegate"), m_delegate.get());

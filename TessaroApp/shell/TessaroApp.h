@@ -14,6 +14,8 @@ class HotKeys;
 class QmlFilePicker;
 class SessionModel;
 class SessionPresentation;
+class SetupPresentation;
+class OnboardingPresentation;
 struct Platform;
 
 // The application object: owns the one session model and what the screens see of it,
@@ -33,6 +35,8 @@ public:
 
     SessionModel &model() { return *m_model; }
     SessionPresentation &presentation() { return *m_presentation; }
+    SetupPresentation &setupPresentation() { return *m_setupPresentation; }
+    OnboardingPresentation &onboardingPresentation() { return *m_onboardingPresentation; }
     AppDelegate &delegate() { return *m_delegate; }
     AppUpdates &updates() { return *m_updates; }
     QQmlApplicationEngine *engine() const { return m_engine.get(); }
@@ -61,6 +65,8 @@ signals:
 private:
     std::unique_ptr<SessionModel> m_model;
     std::unique_ptr<SessionPresentation> m_presentation;
+    std::unique_ptr<SetupPresentation> m_setupPresentation;
+    std::unique_ptr<OnboardingPresentation> m_onboardingPresentation;
     std::unique_ptr<AppUpdates> m_updates;
     std::unique_ptr<AppDelegate> m_delegate;
     std::shared_ptr<QmlFilePicker> m_filePicker;

@@ -61,16 +61,29 @@ QStringList AccessibleTree::namesContaining(const QString &part) const
     return names().filter(part);
 }
 
+namespace {
+
+// Qt Quick does not report a disabled control's state to assistive technology, so the
+// control's own flag decides.
+bool usable(QAccessibleInterface *node)
+{
+    if (!node || node->state().disabled)
+        return false;
+    const QVariant enabled = node->object() ? node->object()->property("enabled") : QVariant();
+    return !enabled.isValid() || enabled.toBool();
+}
+
+} // namespace
+
 bool AccessibleTree::enabled(const QString &name) const
 {
-    QAccessibleInterface *node = find(name);
-    return node && !node->state().disabled;
+    return usable(find(name));
 }
 
 bool AccessibleTree::press(const QString &name) const
 {
     QAccessibleInterface *node = find(name);
-    if (!node || node->state().disabled || !node->actionInterface())
+    if (!usable(node) || !node->actionInterface())
         return false;
     QAccessibleActionInterface *actions = node->actionInterface();
     const QStringList available = actions->actionNames();
@@ -87,7 +100,7 @@ bool AccessibleTree::type(const QString &name, const QString &text) const
 {
     // As a person does: focus the field, clear it, then type on the keyboard.
     QAccessibleInterface *node = find(name);
-    if (!node || node->state().disabled || !node->actionInterface())
+    if (!usable(node) || !node->actionInterface())
         return false;
     node->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
     if (!node->state().focused)

@@ -3,7 +3,7 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvana
 
-// The About screen: the mark, the name and the version.
+// The About screen: the mark, the name, the version and kind of build, and the credits.
 Item {
     implicitWidth: 320
     implicitHeight: column.implicitHeight + 64
@@ -11,6 +11,7 @@ Item {
     ColumnLayout {
         id: column
         anchors.centerIn: parent
+        width: parent.width - 48
         spacing: 6
 
         BrandMark {
@@ -22,12 +23,49 @@ Item {
             text: "Corvana"
             font.pixelSize: DesignSystem.headlineSize
             font.weight: Font.DemiBold
-            Layout.alignment: Qt.AlignHCenter
+            horizontalAlignment: Text.AlignHCenter
+            Layout.fillWidth: true
         }
         DesignLabel {
-            text: "Version " + app.version
+            text: setupPresentation.versionLine
             color: DesignSystem.muted
+            horizontalAlignment: Text.AlignHCenter
+            Layout.fillWidth: true
+        }
+        DesignLabel {
+            text: setupPresentation.buildLine
+            font.pixelSize: DesignSystem.smallSize
+            color: DesignSystem.faint
+            horizontalAlignment: Text.AlignHCenter
+            Layout.fillWidth: true
+        }
+
+        // Credits.
+        Rectangle {
+            visible: setupPresentation.showsCredits
+            Layout.fillWidth: true
+            Layout.topMargin: DesignSystem.gutter
+            Layout.bottomMargin: DesignSystem.unit
+            implicitHeight: 1
+            color: DesignSystem.line
+        }
+        Image {
+            visible: setupPresentation.showsPublisherLogo
+            source: setupPresentation.showsPublisherLogo ? setupPresentation.publisherLogo : ""
+            fillMode: Image.PreserveAspectFit
+            sourceSize.height: 64
+            Layout.preferredHeight: 32
             Layout.alignment: Qt.AlignHCenter
+            Accessible.role: Accessible.Graphic
+            Accessible.name: "Quorrel logo"
+        }
+        DesignLabel {
+            visible: text.length > 0
+            text: setupPresentation.creditsLine
+            font.pixelSize: DesignSystem.smallSize
+            color: DesignSystem.muted
+            horizontalAlignment: Text.AlignHCenter
+            Layout.fillWidth: true
         }
     }
 }

@@ -1,0 +1,574 @@
+#include "model/SetupPresentation.h"
+
+#include "AnswerFixtures.h"
+#include "FakePlatform.h"
+#include "ModelHarness.h"
+#include "RunTask.h"
+#include "model/SessionPresentation.h"
+#include "protocol/Connection.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QString saved = QStringLiteral("Preferences saved.");
+const QString removedLine = QStringLiteral("Imported copy removed; this quote remains only in the current session.");
+
+// A family of four as one user-perceived character: seven code points, eleven UTF-16
+// units.
+QString family(int count)
+{
+    return QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7\xE2\x80\x8D"
+                             "\xF0\x9F\x91\xA6")
+        .repeated(count);
+}
+
+KnowledgePassage passageOf(const QString &documentId, const QString &id, const QString &text)
+{
+    return KnowledgePassage{id, documentId, QStringLiteral("Notes"), QStringLiteral("Section 1"), text};
+}
+
+KnowledgeDocument documentOf(const QString &id, const QString &domain, bool enabled = true)
+{
+    KnowledgeDocument document;
+    document.id = id;
+    document.title = QStringLiteral("Document ") + id;
+    document.domainKey = PrivateKnowledge::domainKey(domain);
+    document.enabled = enabled;
+    document.fingerprint = id;
+    document.passages = {passageOf(id, id + QStringLiteral("-p1"), QStringLiteral("Full text of ") + id)};
+    return document;
+}
+
+LearnedPreference preferenceOf(const QString &id, const QString &domain, const QString &topic)
+{
+    return LearnedPreference{id, PrivateKnowledge::domainKey(domain), topic, QStringLiteral("known"),
+                             QStringLiteral("Cue"), 0};
+}
+
+DocumentCitation citationOf(const QString &documentId, const QString &passageId)
+{
+    return DocumentCitation{passageId, documentId, QStringLiteral("Notes"), QStringLiteral("Section 1"),
+                            QStringLiteral("a quoted sentence")};
+}
+
+// A loaded model on fake platform services, its library in a folder of its own.
+struct Rig {
+    Rig()
+    {
+        model = std::make_unique<SessionModel>(platform.bundle());
+        runTask(model->load());
+        screen = std::make_unique<SetupPresentation>(*model, QString());
+    }
+
+    FakePlatform platform;
+    std::unique_ptr<SessionModel> model;
+    std::unique_ptr<SetupPresentation> screen;
+};
+
+QStringList labels(const QVariantList &choices)
+{
+    QStringList list;
+    for (const QVariant &choice : choices)
+        list.append(choice.toMap().value(QStringLiteral("label")).toString());
+    return list;
+}
+
+} // namespace
+
+class SetupPresentationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void refusedSaveChangesNothing_data();
+    void refusedSaveChangesNothing();
+    void acceptedSaveStoresTrimmedValues_data();
+    void acceptedSaveStoresTrimmedValues();
+    void lockedWhileASessionRuns();
+    void lengthChoices_data();
+    void lengthChoices();
+    void connectShowsTheOutcome_data();
+    void connectShowsTheOutcome();
+    void failedConnectKeepsTheService();
+    void aboutLines_data();
+    void aboutLines();
+    void documentsCountDisabledOnes();
+    void learningOffKeepsPreferencesEditable();
+    void citationLines_data();
+    void citationLines();
+    void removingACitedDocument();
+};
+
+void SetupPresentationTest::refusedSaveChangesNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("familiarity");
+    QTest::addColumn<QString>("budget");
+    QTest::addColumn<QString>("message");
+
+    const QString domain = QStringLiteral("Cardiology for clinical trial reviews");
+    const QString budgetMessage = QStringLiteral("Enter a session limit between $0.01 and $20.");
+    const QString domainMessage = QStringLiteral("Describe your domain in 3–2,000 characters.");
+    QTest::newRow("budget of 25") << "Heart" << domain << "" << "25" << budgetMessage;
+    QTest::newRow("budget below a cent") << "Heart" << domain << "" << "0.009" << budgetMessage;
+    QTest::newRow("budget not a number") << "Heart" << domain << "" << "ten" << budgetMessage;
+    QTest::newRow("two-character domain") << "Heart" << "AI" << "" << "1.00" << domainMessage;
+    QTest::newRow("domain of spaces around two characters") << "Heart" << "  AI \n" << "" << "1.00" << domainMessage;
+    QTest::newRow("domain over 2,000 characters") << "Heart" << QString(2001, QLatin1Char('d')) << "" << "1.00"
+                                                  << domainMessage;
+    QTest::newRow("familiarity over 1,500 characters")
+        << "Heart" << domain << QString(1501, QLatin1Char('f')) << "1.00"
+        << "Keep familiarity to 1,500 characters or fewer.";
+    QTest::newRow("81 emoji in the name") << family(81) << domain << "" << "1.00"
+                                         << "Keep the domain name to 80 characters or fewer.";
+    // The budget is checked first.
+    QTest::newRow("every value wrong") << family(81) << "AI" << QString(1501, QLatin1Char('f')) << "25"
+                                       << budgetMessage;
+}
+
+void SetupPresentationTest::refusedSaveChangesNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, domain);
+    QFETCH(QString, familiarity);
+    QFETCH(QString, budget);
+    QFETCH(QString, message);
+
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SetupPresentation screen(model, QString());
+    const QString nameBefore = model.domainName();
+    const QString domainBefore = model.domain();
+    const QString budgetBefore = model.budget();
+    QSignalSpy changed(&screen, &SetupPresentation::changed);
+
+    const QVariantMap result = screen.save(name, domain, familiarity, budget);
+    QCOMPARE(result.value(QStringLiteral("message")).toString(), message);
+    QVERIFY(result.value(QStringLiteral("failed")).toBool());
+    QCOMPARE(screen.message(), message);
+    QVERIFY(screen.failed());
+    QVERIFY(changed.count() > 0);
+
+    QCOMPARE(model.domainName(), nameBefore);
+    QCOMPARE(model.domain(), domainBefore);
+    QCOMPARE(model.familiarity(), QString());
+    QCOMPARE(model.budget(), budgetBefore);
+    QCOMPARE(platform.preferences->writes, 0);
+}
+
+void SetupPresentationTest::acceptedSaveStoresTrimmedValues_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("familiarity");
+    QTest::addColumn<QString>("budget");
+    QTest::addColumn<QString>("storedName");
+    QTest::addColumn<QString>("storedDomain");
+
+    QTest::newRow("trimmed name and domain, familiarity as typed")
+        << "  Cardiology \n" << "\n Heart rhythm and trial design  \n" << "  I run trials \n" << "1"
+        << "Cardiology" << "Heart rhythm and trial design";
+    QTest::newRow("80 emoji in the name") << family(80) << "Trial design" << "" << "20" << family(80)
+                                          << "Trial design";
+    QTest::newRow("domain of 2,000 characters and a line break")
+        << "Long" << QString(2000, QLatin1Char('d')) + QLatin1Char('\n') << "" << "0.01" << "Long"
+        << QString(2000, QLatin1Char('d'));
+    QTest::newRow("familiarity of 1,500 characters") << "Heart" << "Trial design" << QString(1500, QLatin1Char('f'))
+                                                     << "2.50" << "Heart" << "Trial design";
+}
+
+void SetupPresentationTest::acceptedSaveStoresTrimmedValues()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, domain);
+    QFETCH(QString, familiarity);
+    QFETCH(QString, budget);
+    QFETCH(QString, storedName);
+    QFETCH(QString, storedDomain);
+
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SetupPresentation screen(model, QString());
+    // A refusal before leaves its message; the accepted save replaces it.
+    screen.save(name, domain, familiarity, QStringLiteral("25"));
+    QVERIFY(screen.failed());
+
+    const QVariantMap result = screen.save(name, domain, familiarity, budget);
+    QCOMPARE(result.value(QStringLiteral("message")).toString(), saved);
+    QVERIFY(!result.value(QStringLiteral("failed")).toBool());
+    QCOMPARE(screen.message(), saved);
+    QVERIFY(!screen.failed());
+
+    const FakePreferences &stored = *platform.preferences;
+    QCOMPARE(stored.string(QStringLiteral("domainName")), std::optional<QString>(storedName));
+    QCOMPARE(stored.string(QStringLiteral("domain")), std::optional<QString>(storedDomain));
+    QCOMPARE(stored.string(QStringLiteral("familiarity")), std::optional<QString>(familiarity));
+    QCOMPARE(stored.string(QStringLiteral("budget")), std::optional<QString>(budget));
+    QCOMPARE(stored.integer(QStringLiteral("durationMinutes")), std::optional<qint64>(60));
+    QCOMPARE(model.domainName(), storedName);
+    QCOMPARE(model.domain(), storedDomain);
+}
+
+void SetupPresentationTest::lockedWhileASessionRuns()
+{
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SetupPresentation screen(model, QString());
+    QVERIFY(!screen.locked());
+    QCOMPARE(screen.lockedNote(), QString());
+
+    QSignalSpy changed(&screen, &SetupPresentation::changed);
+    model.setActive(true);
+    QVERIFY(changed.count() > 0);
+    QVERIFY(screen.locked());
+    QCOMPARE(screen.lockedNote(), QStringLiteral("End your session to change its setup."));
+    QVERIFY(!screen.canImport());
+
+    model.setActive(false);
+    QVERIFY(!screen.locked());
+    QCOMPARE(screen.lockedNote(), QString());
+}
+
+void SetupPresentationTest::lengthChoices_data()
+{
+    QTest::addColumn<std::optional<qint64>>("maximum");
+    QTest::addColumn<QStringList>("labels");
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("no account") << std::optional<qint64>() << QStringList{"15 minutes", "30 minutes", "60 minutes"}
+                                << 60 << "60 minutes";
+    QTest::newRow("45-minute account")
+        << std::optional<qint64>(45) << QStringList{"15 minutes", "30 minutes", "45 minutes"} << 45
+        << "45 minutes";
+    QTest::newRow("cap of 120")
+        << std::optional<qint64>(500)
+        << QStringList{"15 minutes", "30 minutes", "60 minutes", "90 minutes", "120 minutes"} << 90 << "90 minutes";
+}
+
+void SetupPresentationTest::lengthChoices()
+{
+    QFETCH(std::optional<qint64>, maximum);
+    QFETCH(QStringList, labels);
+    QFETCH(int, stored);
+    QFETCH(QString, shown);
+
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SetupPresentation screen(model, QString());
+    if (maximum) {
+        Account account;
+        account.health.mode = QStringLiteral("live");
+        account.health.maxSessionMinutes = maximum;
+        model.setAccount(account);
+    }
+    model.setDurationMinutes(stored);
+    QCOMPARE(::labels(screen.durationChoices()), labels);
+    QCOMPARE(screen.durationText(), shown);
+}
+
+void SetupPresentationTest::connectShowsTheOutcome_data()
+{
+    QTest::addColumn<QStringList>("serviceArguments");
+    QTest::addColumn<bool>("release");
+    QTest::addColumn<QString>("urlOverride");
+    QTest::addColumn<QString>("tokenOverride");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("status");
+
+    const QString connected = QStringLiteral("Service connected. Save your domain preferences when ready.");
+    const QString invalid = QStringLiteral("Use an HTTPS service (or localhost) and a valid Tessaro device token.");
+    QTest::newRow("simulated service") << QStringList{"--simulated"} << false << "" << "" << connected
+                                       << "Simulated service";
+    QTest::newRow("live service") << QStringList{} << false << "" << "" << connected << "Connected";
+    QTest::newRow("http to another address") << QStringList{"--simulated"} << false << "http://10.0.0.2:4318" << ""
+                                             << invalid << "Not connected";
+    QTest::newRow("short token") << QStringList{"--simulated"} << false << "" << "too-short" << invalid
+                                 << "Not connected";
+    QTest::newRow("token the service refuses") << QStringList{"--simulated"} << false << ""
+                                               << "a-token-this-service-never-issued" << "Sign in again."
+                                               << "Not connected";
+    QTest::newRow("release build") << QStringList{"--simulated"} << true << "" << ""
+                                   << "This release only connects to the Corvana service." << "Not connected";
+}
+
+void SetupPresentationTest::connectShowsTheOutcome()
+{
+    QFETCH(QStringList, serviceArguments);
+    QFETCH(bool, release);
+    QFETCH(QString, urlOverride);
+    QFETCH(QString, tokenOverride);
+    QFETCH(QString, message);
+    QFETCH(QString, status);
+
+    DevServiceProcess service(serviceArguments);
+    QVERIFY2(service.started(), qPrintable(service.errorText()));
+    FakePlatform platform;
+    if (release) {
+        platform.informationDictionary.insert(QStringLiteral("CVNReleaseBuild"), true);
+        platform.informationDictionary.insert(QStringLiteral("CVNServiceURL"), QStringLiteral("https://corvana.example"));
+    }
+    SessionModel model(platform.bundle());
+    SetupPresentation screen(model, QString());
+    QCOMPARE(screen.offersServiceConnection(), !release);
+    QCOMPARE(screen.connectionStatus(), QStringLiteral("Not connected"));
+
+    const QString url = urlOverride.isEmpty() ? service.baseUrl() : urlOverride;
+    const QString token = tokenOverride.isEmpty() ? service.token() : tokenOverride;
+    QList<bool> connecting;
+    QObject::connect(&screen, &SetupPresentation::changed, &screen,
+                     [&] { connecting.append(screen.connecting()); });
+    runTask(screen.connectTo(url, token));
+
+    QVERIFY(connecting.contains(true));
+    QVERIFY(!screen.connecting());
+    QCOMPARE(screen.message(), message);
+    const bool succeeded = status != QLatin1String("Not connected");
+    QCOMPARE(screen.failed(), !succeeded);
+    QCOMPARE(screen.connectionStatus(), status);
+    // Persisted only on success: the device token goes to the secret store.
+    QCOMPARE(platform.secrets->items.isEmpty(), !succeeded);
+    if (succeeded)
+        QCOMPARE(model.serviceURL(), service.baseUrl());
+}
+
+void SetupPresentationTest::failedConnectKeepsTheService()
+{
+    ModelHarness harness;
+    QVERIFY(harness.connect());
+    SetupPresentation screen(*harness.model, QString());
+    const ServiceClient *before = harness.model->client();
+
+    runTask(screen.connectTo(harness.service.baseUrl(), QStringLiteral("a-token-this-service-never-issued")));
+    QCOMPARE(screen.message(), QStringLiteral("Sign in again."));
+    QVERIFY(screen.failed());
+    QVERIFY(!screen.connecting());
+    QCOMPARE(harness.model->client(), before);
+    QCOMPARE(screen.connectionStatus(), QStringLiteral("Simulated service"));
+    QVERIFY(harness.platform.secrets->items.isEmpty());
+}
+
+void SetupPresentationTest::aboutLines_data()
+{
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("release");
+    QTest::addColumn<QString>("versionLine");
+    QTest::addColumn<QString>("buildLine");
+
+    QTest::newRow("development build without a version") << "" << false << "Version 0.4.0" << "Development build";
+    QTest::newRow("release build") << "1.2.0" << true << "Version 1.2.0" << "Private beta";
+    QTest::newRow("blank version") << "  " << true << "Version 0.4.0" << "Private beta";
+}
+
+void SetupPresentationTest::aboutLines()
+{
+    QFETCH(QString, version);
+    QFETCH(bool, release);
+    QFETCH(QString, versionLine);
+    QFETCH(QString, buildLine);
+
+    FakePlatform platform;
+    if (release)
+        platform.informationDictionary.insert(QStringLiteral("CVNReleaseBuild"), true);
+    SessionModel model(platform.bundle());
+    SetupPresentation screen(model, version);
+    QCOMPARE(screen.versionLine(), versionLine);
+    QCOMPARE(screen.buildLine(), buildLine);
+    // The publisher's logo is not bundled, so the credits are left out.
+    QVERIFY(!screen.showsPublisherLogo());
+    QVERIFY(!screen.showsCredits());
+}
+
+void SetupPresentationTest::documentsCountDisabledOnes()
+{
+    Rig rig;
+    SessionModel &model = *rig.model;
+    SetupPresentation &screen = *rig.screen;
+    model.setDomainName(QStringLiteral("Trials"));
+    QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 0"));
+    QCOMPARE(screen.documentsEmptyLine(), QStringLiteral("No reference documents yet."));
+    QCOMPARE(screen.documentsDomainLine(), QStringLiteral("Reference files for your saved domain: Trials"));
+
+    const QString other = QStringLiteral("Another domain altogether");
+    model.updateKnowledge([&](PrivateKnowledge &knowledge) {
+        knowledge.documents = {documentOf(QStringLiteral("a"), model.domain()),
+                               documentOf(QStringLiteral("b"), other),
+                               documentOf(QStringLiteral("c"), model.domain(), false)};
+    });
+    QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 2"));
+    QCOMPARE(screen.documentsEmptyLine(), QString());
+    RowListModel &rows = *screen.documentRows();
+    QCOMPARE(rows.count(), 2);
+    QCOMPARE(rows.value(0, QStringLiteral("key")).toString(), QStringLiteral("a"));
+    QCOMPARE(rows.value(1, QStringLiteral("title")).toString(), QStringLiteral("Document c"));
+    QCOMPARE(rows.value(1, QStringLiteral("enabled")).toBool(), false);
+
+    // Turning a document off keeps it counted; only removing it lowers the count.
+    screen.setDocumentEnabled(QStringLiteral("a"), false);
+    QCOMPARE(rows.value(0, QStringLiteral("enabled")).toBool(), false);
+    QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 2"));
+    QVERIFY(model.privateKnowledge().passages(model.domain()).isEmpty());
+    screen.setDocumentEnabled(QStringLiteral("c"), true);
+    QCOMPARE(model.privateKnowledge().passages(model.domain()).size(), 1);
+
+    screen.removeDocument(QStringLiteral("c"));
+    QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 1"));
+    QCOMPARE(model.privateKnowledge().documents.size(), 2);
+    // The reader finds documents by id, and nothing for a removed one.
+    const QVariantMap content = screen.documentContent(QStringLiteral("a"));
+    QVERIFY(content.value(QStringLiteral("found")).toBool());
+    QCOMPARE(content.value(QStringLiteral("passages")).toList().first().toMap().value(QStringLiteral("text")).toString(),
+             QStringLiteral("Full text of a"));
+    QVERIFY(!screen.documentContent(QStringLiteral("c")).value(QStringLiteral("found")).toBool());
+
+    // Another domain text shows another library.
+    model.setDomain(other);
+    QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 1"));
+    QCOMPARE(rows.value(0, QStringLiteral("key")).toString(), QStringLiteral("b"));
+}
+
+void SetupPresentationTest::learningOffKeepsPreferencesEditable()
+{
+    Rig rig;
+    SessionModel &model = *rig.model;
+    SetupPresentation &screen = *rig.screen;
+    QCOMPARE(screen.learningTitle(), QStringLiteral("Private learning · off"));
+    QCOMPARE(screen.preferencesEmptyLine(), QStringLiteral("No learned preferences for this domain."));
+
+    const QString other = QStringLiteral("Another domain altogether");
+    model.updateKnowledge([&](PrivateKnowledge &knowledge) {
+        knowledge.preferences = {preferenceOf(QStringLiteral("P1"), model.domain(), QStringLiteral("Calibration")),
+                                 preferenceOf(QStringLiteral("P2"), other, QStringLiteral("Drift")),
+                                 preferenceOf(QStringLiteral("P3"), model.domain(), QStringLiteral("Model drift"))};
+    });
+    screen.setLearningEnabled(true);
+    QCOMPARE(screen.learningTitle(), QStringLiteral("Private learning · on"));
+    screen.setLearningEnabled(false);
+    QCOMPARE(screen.learningTitle(), QStringLiteral("Private learning · off"));
+    QVERIFY(!model.privateKnowledge().learningEnabled);
+
+    // With learning off, the rows stay and take edits.
+    RowListModel &rows = *screen.preferenceRows();
+    QCOMPARE(rows.count(), 2);
+    QCOMPARE(screen.preferencesEmptyLine(), QString());
+    screen.savePreference(QStringLiteral("P1"), QStringLiteral("  Calibration error \n"), QStringLiteral("quiet"),
+                          QStringLiteral("ELI5"));
+    QCOMPARE(rows.value(0, QStringLiteral("topic")).toString(), QStringLiteral("Calibration error"));
+    QCOMPARE(rows.value(0, QStringLiteral("prominence")).toString(), QStringLiteral("quiet"));
+    QCOMPARE(rows.value(0, QStringLiteral("style")).toString(), QStringLiteral("ELI5"));
+
+    screen.forgetPreference(QStringLiteral("P3"));
+    QCOMPARE(rows.count(), 1);
+    screen.forgetDomainPreferences();
+    QCOMPARE(rows.count(), 0);
+    QCOMPARE(screen.preferencesEmptyLine(), QStringLiteral("No learned preferences for this domain."));
+    // Other domains keep theirs.
+    QCOMPARE(model.privateKnowledge().preferences.size(), 1);
+    QCOMPARE(model.privateKnowledge().preferences.first().id, QStringLiteral("P2"));
+
+    // The edits are saved to the library file.
+    model.waitForKnowledgeWrites();
+    QCOMPARE(PrivateKnowledgeStore(rig.platform.knowledgeDirectory->filePath(QStringLiteral("knowledge"))).load(), model.privateKnowledge());
+}
+
+void SetupPresentationTest::citationLines_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("citations");
+    QTest::addColumn<std::optional<RetrievalInfo>>("retrieval");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("note");
+    QTest::addColumn<QString>("line");
+
+    const QString sampleNote = QStringLiteral("Simulated answer · exact quotes from your imported text.");
+    const QString otherNote =
+        QStringLiteral("Exact quotes from your imported text. The explanation may also include model knowledge.");
+    const auto search = [](bool searched, qint64 matched) {
+        return std::optional<RetrievalInfo>(RetrievalInfo{searched, matched, 2.0});
+    };
+    QTest::newRow("no search") << "service" << 0 << std::optional<RetrievalInfo>() << "" << "" << "";
+    QTest::newRow("search not run") << "service" << 0 << search(false, 4) << "" << "" << "";
+    QTest::newRow("search without a match") << "service" << 0 << search(true, 0) << "" << ""
+                                            << "No matching document passage · model knowledge";
+    QTest::newRow("matches but nothing cited") << "service" << 0 << search(true, 3) << "" << ""
+                                               << "No supporting document citation · model knowledge";
+    QTest::newRow("sample with two citations") << "sample" << 2 << search(true, 2) << "Sources · 2" << sampleNote << "";
+    QTest::newRow("service answer with one citation") << "service" << 1 << search(true, 0) << "Sources · 1"
+                                                      << otherNote << "";
+}
+
+void SetupPresentationTest::citationLines()
+{
+    QFETCH(QString, source);
+    QFETCH(int, citations);
+    QFETCH(std::optional<RetrievalInfo>, retrieval);
+    QFETCH(QString, title);
+    QFETCH(QString, note);
+    QFETCH(QString, line);
+
+    PreparedAnswer answer = answerFixture(QStringLiteral("a1"));
+    answer.source = source;
+    answer.retrieval = retrieval;
+    if (citations > 0) {
+        answer.citations = QList<DocumentCitation>();
+        for (int i = 0; i < citations; ++i)
+            answer.citations->append(citationOf(QStringLiteral("d"), QStringLiteral("p%1").arg(i)));
+    }
+    QCOMPARE(SetupPresentation::sourcesTitle(answer), title);
+    QCOMPARE(SetupPresentation::sourcesNote(answer), note);
+    QCOMPARE(SetupPresentation::sourcesLine(answer), line);
+
+    // The same lines for the answer in front of the main window.
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SetupPresentation screen(model, QString());
+    QCOMPARE(screen.sourcesTitle(), QString());
+    model.setAnswers({answer});
+    QCOMPARE(screen.sourcesTitle(), title);
+    QCOMPARE(screen.sourcesNote(), note);
+    QCOMPARE(screen.sourcesLine(), line);
+}
+
+void SetupPresentationTest::removingACitedDocument()
+{
+    Rig rig;
+    SessionModel &model = *rig.model;
+    SetupPresentation &screen = *rig.screen;
+    SessionPresentation main(model);
+    model.updateKnowledge([&](PrivateKnowledge &knowledge) {
+        knowledge.documents = {documentOf(QStringLiteral("d1"), model.domain()),
+                               documentOf(QStringLiteral("d2"), model.domain())};
+    });
+    PreparedAnswer answer = answerFixture(QStringLiteral("a1"));
+    answer.citations = QList<DocumentCitation>{citationOf(QStringLiteral("d1"), QStringLiteral("d1-p1")),
+                                               citationOf(QStringLiteral("d2"), QStringLiteral("d2-p1")),
+                                               // A passage the document never had.
+                                               citationOf(QStringLiteral("d2"), QStringLiteral("d2-p9"))};
+    model.setAnswers({answer});
+    QCOMPARE(screen.sourcesTitle(), QStringLiteral("Sources · 3"));
+    QCOMPARE(screen.quotation(QStringLiteral("a quoted sentence")), QStringLiteral("“a quoted sentence”"));
+
+    RowListModel &citations = *main.citationRows();
+    const auto noteOf = [&](int row) {
+        return screen.passageNote(citations.value(row, QStringLiteral("removed")).toBool());
+    };
+    QCOMPARE(citations.count(), 3);
+    QCOMPARE(noteOf(0), QString());
+    QCOMPARE(citations.value(0, QStringLiteral("passage")).toString(), QStringLiteral("Full text of d1"));
+    QCOMPARE(noteOf(1), QString());
+    QCOMPARE(noteOf(2), removedLine);
+    QCOMPARE(SetupPresentation::citedPassage(model.privateKnowledge(), answer.citations->at(0)),
+             std::optional<QString>(QStringLiteral("Full text of d1")));
+
+    screen.removeDocument(QStringLiteral("d1"));
+    QCOMPARE(noteOf(0), removedLine);
+    QCOMPARE(noteOf(1), QString());
+    QCOMPARE(SetupPresentation::citedPassage(model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
+    // The quotes stay with the answer.
+    QCOMPARE(screen.sourcesTitle(), QStringLiteral("Sources · 3"));
+    QCOMPARE(citations.value(0, QStringLiteral("quote")).toString(), QStringLiteral("a quoted sentence"));
+}
+
+QTEST_GUILESS_MAIN(SetupPresentationTest)
+#include "tst_SetupPresentation.moc"

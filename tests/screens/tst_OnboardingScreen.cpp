@@ -1,0 +1,230 @@
+// The first-run pages and the account panel over the real QML and a real simulated
+// development service, used through the accessibility tree as a person (or a screen
+// reader) uses them.
+#include "AccessibleTree.h"
+#include "DevServiceProcess.h"
+#include "FakeHotKeys.h"
+#include "FakePlatform.h"
+#include "RunTask.h"
+#include "model/SessionModel.h"
+#include "shell/QmlFilePicker.h"
+#include "shell/TessaroApp.h"
+
+#include <QJsonArray>
+#include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQuickWindow>
+#include <QRegularExpression>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
+
+namespace {
+
+const QString noService = QStringLiteral(
+    "This development build has no beta service configured. Use the free development launcher, or install a "
+    "configured beta release.");
+
+QQuickWindow *windowOf(TessaroApp &app, const char *name)
+{
+    QObject *root = app.engine()->rootObjects().value(0);
+    return root ? root->property(name).value<QQuickWindow *>() : nullptr;
+}
+
+// Whether the control of that name takes presses. Qt Quick 6.4 does not report a
+// disabled item's state to assistive technology, so this asks the item itself.
+bool enabledControl(const AccessibleTree &tree, const QString &name)
+{
+    QAccessibleInterface *node = tree.find(name);
+    return node && node->object() && node->object()->property("enabled").toBool();
+}
+
+int requestsTo(DevServiceProcess &service, const QString &path)
+{
+    int count = 0;
+    for (const QJsonValue &request : service.log().value("requests").toArray())
+        count += request.toObject().value("path").toString() == path;
+    return count;
+}
+
+} // namespace
+
+class OnboardingScreenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void firstRunWithTheSimulatedCode();
+    void accountPanelSignsThisMacOut_data();
+    void accountPanelSignsThisMacOut();
+
+private:
+    std::unique_ptr<DevServiceProcess> m_service;
+    std::unique_ptr<FakePlatform> m_platform;
+    std::unique_ptr<TessaroApp> m_app;
+    QQuickWindow *m_main = nullptr;
+};
+
+void OnboardingScreenTest::init()
+{
+    m_service = std::make_unique<DevServiceProcess>(QStringList{"--simulated"});
+    QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
+    // A fresh profile: no stored credential, onboarding never completed.
+    m_platform = std::make_unique<FakePlatform>();
+    auto picker = std::make_shared<QmlFilePicker>();
+    Platform bundle = m_platform->bundle();
+    bundle.filePicker = picker;
+    m_app = std::make_unique<TessaroApp>(std::move(bundle), picker, std::make_shared<FakeHotKeys>());
+    QVERIFY(m_app->loadWindows());
+    m_main = windowOf(*m_app, "mainWindow");
+    QVERIFY(m_main);
+    QTRY_VERIFY_WITH_TIMEOUT(m_app->model().loaded() && m_app->model().onboarding(), 10'000);
+    QVERIFY(!m_app->model().client());
+}
+
+void OnboardingScreenTest::cleanup()
+{
+    if (m_app)
+        m_app->model().terminate();
+    m_app.reset();
+    m_platform.reset();
+    m_service.reset();
+}
+
+void OnboardingScreenTest::firstRunWithTheSimulatedCode()
+{
+    SessionModel &model = m_app->model();
+    AccessibleTree main(m_main);
+    QTRY_VERIFY(main.has(QStringLiteral("WELCOME")));
+
+    // This build names no beta service (the development service is plain http on
+    // loopback, which the configuration never accepts): only a development connection.
+    QVERIFY(main.has(noService));
+    QVERIFY(main.has(QStringLiteral("Development connection…")));
+    QVERIFY(!main.has(QStringLiteral("Sign-in email address")));
+    QVERIFY(!main.has(QStringLiteral("Back")));
+
+    model.setSignInURL(m_service->baseUrl());
+    QTRY_VERIFY(main.has(QStringLiteral("Sign-in email address")));
+    QVERIFY(!main.has(noService));
+    QVERIFY(!enabledControl(main, QStringLiteral("Send sign-in code")));
+    QVERIFY(main.type(QStringLiteral("Sign-in email address"), QStringLiteral("ada.example.com")));
+    QTRY_COMPARE(model.signInEmail(), QStringLiteral("ada.example.com"));
+    QVERIFY(!enabledControl(main, QStringLiteral("Send sign-in code")));
+    QVERIFY(main.type(QStringLiteral("Sign-in email address"), QStringLiteral("ada@example.com")));
+    QTRY_VERIFY(enabledControl(main, QStringLiteral("Send sign-in code")));
+    QVERIFY(main.press(QStringLiteral("Send sign-in code")));
+
+    // The simulated service shows its code on the page; no email is involved.
+    QTRY_VERIFY_WITH_TIMEOUT(!main.namesContaining(QStringLiteral(" · no email sent")).isEmpty(), 10'000);
+    const QString line = main.namesContaining(QStringLiteral(" · no email sent")).first();
+    const QRegularExpressionMatch code = QRegularExpression(QStringLiteral("(\\d{4})(\\d{4})")).match(line);
+    QVERIFY2(code.hasMatch(), qPrintable(line));
+    QVERIFY(main.has(
+        QStringLiteral("If this address is invited, a code is on its way. Check your inbox and spam folder.")));
+    QVERIFY(!main.has(QStringLiteral("Sign-in email address")));
+
+    // Typed as it reads in an email, with a space between the groups.
+    const QString typed = code.captured(1) + QLatin1Char(' ') + code.captured(2);
+    QVERIFY(main.type(QStringLiteral("Email sign-in code"), typed));
+    QTRY_COMPARE(model.signInCode(), typed);
+    QVERIFY(main.press(QStringLiteral("Sign in")));
+    QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("Give the conversation context.")), 10'000);
+    QVERIFY(model.account());
+    QCOMPARE(model.account()->profile->email, QStringLiteral("ada@example.com"));
+    QVERIFY(main.has(QStringLiteral("YOUR EXPERTISE")));
+    QVERIFY(main.has(QStringLiteral("Back")));
+
+    QVERIFY(main.press(QStringLiteral("Continue")));
+    QTRY_VERIFY(main.has(QStringLiteral("Listen where the conversation is.")));
+    QVERIFY(main.has(QStringLiteral("Simulated allowance · no provider credits")));
+    QVERIFY(main.has(QStringLiteral("Show companion   ⌃⌥Space")));
+
+    // "Back" returns to the domain page with what was typed.
+    QVERIFY(main.press(QStringLiteral("Back")));
+    QTRY_VERIFY(main.has(QStringLiteral("Give the conversation context.")));
+    QVERIFY(main.press(QStringLiteral("Continue")));
+    QTRY_VERIFY(main.has(QStringLiteral("Open Corvana")));
+
+    QVERIFY(main.press(QStringLiteral("Open Corvana")));
+    QTRY_VERIFY(!model.onboarding());
+    QTRY_VERIFY(main.has(QStringLiteral("Answers, already in reach.")));
+    QVERIFY(m_platform->preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false));
+}
+
+void OnboardingScreenTest::accountPanelSignsThisMacOut_data()
+{
+    QTest::addColumn<bool>("throughTheRow");
+    QTest::newRow("Remove access on this Mac") << true;
+    QTest::newRow("Sign out after the confirmation") << false;
+}
+
+void OnboardingScreenTest::accountPanelSignsThisMacOut()
+{
+    QFETCH(bool, throughTheRow);
+    SessionModel &model = m_app->model();
+    model.setSignInURL(m_service->baseUrl());
+    model.setSignInEmail(QStringLiteral("lin@example.com"));
+    runTask(model.requestSignIn());
+    QVERIFY(model.signInChallenge() && model.signInChallenge()->simulatedCode);
+    model.setSignInCode(*model.signInChallenge()->simulatedCode);
+    runTask(model.completeSignIn());
+    QVERIFY2(model.account(), qPrintable(model.signInMessage().value_or(QString())));
+    model.setOnboardingStep(2);
+    model.finishOnboarding();
+    QVERIFY(!model.onboarding());
+
+    // The panel as the Setup window holds it, in a window of its own width.
+    QQmlComponent component(m_app->engine());
+    component.setData("import QtQuick\nimport Corvana\n"
+                      "DesignWindow { width: 580; height: 520\n"
+                      "  AccountAccessView { x: 20; y: 20; width: parent.width - 40 } }",
+                      QUrl(QStringLiteral("qrc:/tests/AccountWindow.qml")));
+    std::unique_ptr<QObject> created(component.create());
+    auto *window = qobject_cast<QQuickWindow *>(created.get());
+    QVERIFY2(window, qPrintable(component.errorString()));
+    const int fetchesBefore = requestsTo(*m_service, QStringLiteral("/v1/devices"));
+    window->show();
+    AccessibleTree panel(window);
+    QTRY_VERIFY(panel.has(QStringLiteral("YOUR ACCOUNT")));
+    // Showing the panel fetched the devices once.
+    QTRY_VERIFY_WITH_TIMEOUT(panel.has(QStringLiteral("this Mac")), 10'000);
+    QCOMPARE(requestsTo(*m_service, QStringLiteral("/v1/devices")), fetchesBefore + 1);
+    QVERIFY(panel.has(QStringLiteral("Corvana on Mac")));
+    QVERIFY(panel.has(QStringLiteral("Simulated development account · no provider credits")));
+    QVERIFY(!panel.has(QStringLiteral("Sign in to access your beta allowance.")));
+
+    if (throughTheRow) {
+        QVERIFY(panel.press(QStringLiteral("Remove access")));
+    } else {
+        const QString warning = QStringLiteral(
+            "Audio will stop and conversation memory will be cleared. Your local reference library and preferences "
+            "remain.");
+        QVERIFY(!panel.has(warning));
+        QVERIFY(panel.press(QStringLiteral("Sign out")));
+        QTRY_VERIFY(panel.has(warning));
+        QVERIFY(panel.press(QStringLiteral("Cancel")));
+        QTRY_VERIFY(!panel.has(warning));
+        QVERIFY(model.account());
+        QVERIFY(panel.press(QStringLiteral("Sign out")));
+        QTRY_VERIFY(panel.has(warning));
+        // The confirmation's own "Sign out" replaces the first one.
+        QCOMPARE(panel.names().count(QStringLiteral("Sign out")), 1);
+        QVERIFY(panel.press(QStringLiteral("Sign out")));
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!model.account(), 10'000);
+    QVERIFY(model.onboarding());
+    QCOMPARE(model.onboardingStep(), 0);
+    QVERIFY(m_platform->secrets->items.isEmpty());
+    QCOMPARE(requestsTo(*m_service, QStringLiteral("/v1/auth/signout")), 1);
+    QTRY_VERIFY(panel.has(QStringLiteral("Sign in to access your beta allowance.")));
+    QVERIFY(!panel.has(QStringLiteral("this Mac")));
+    // The main window is back at the first page.
+    AccessibleTree main(m_main);
+    QTRY_VERIFY(main.has(QStringLiteral("WELCOME")));
+    QVERIFY(main.has(QStringLiteral("Sign-in email address")));
+}
+
+QTEST_MAIN(OnboardingScreenTest)
+#include "tst_OnboardingScreen.moc"

@@ -1,0 +1,326 @@
+// The setup window, the knowledge views and an answer's sources over the real QML and a
+// real development service, used through the accessibility tree as a screen reader does.
+#include "AccessibleTree.h"
+#include "DevServiceProcess.h"
+#include "FakeHotKeys.h"
+#include "FakePlatform.h"
+#include "RunTask.h"
+#include "model/SessionModel.h"
+#include "model/SessionPresentation.h"
+#include "model/SetupPresentation.h"
+#include "protocol/WireCoding.h"
+#include "shell/QmlFilePicker.h"
+#include "shell/TessaroApp.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
+
+namespace {
+
+const QString removedLine = QStringLiteral("Imported copy removed; this quote remains only in the current session.");
+
+QQuickWindow *windowOf(TessaroApp &app, const char *name)
+{
+    QObject *root = app.engine()->rootObjects().value(0);
+    return root ? root->property(name).value<QQuickWindow *>() : nullptr;
+}
+
+// Chooses in a drop-down the way a keyboard user does: focus it, then step with the arrow keys.
+bool step(QWindow *window, QAccessibleInterface *picker, Qt::Key key, int times)
+{
+    if (!picker || !picker->actionInterface())
+        return false;
+    picker->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    if (!picker->state().focused)
+        return false;
+    for (int i = 0; i < times; ++i)
+        QTest::keyClick(window, key);
+    return true;
+}
+
+// Types into an editable text as a person does: focus it, clear it, type.
+bool typeInto(QWindow *window, QAccessibleInterface *field, const QString &text)
+{
+    if (!field || field->state().disabled || !field->actionInterface())
+        return false;
+    field->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    if (!field->state().focused)
+        return false;
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_Delete);
+    for (const QChar c : text)
+        QTest::keyClick(window, c.toLatin1());
+    return true;
+}
+
+// Whether the control of that name takes input. This Qt's tree does not mark disabled
+// controls, so the answer comes from the control itself.
+bool itemEnabled(const AccessibleTree &tree, const QString &name)
+{
+    QAccessibleInterface *node = tree.find(name);
+    return node && node->object() && node->object()->property("enabled").toBool();
+}
+
+// The tree lists only what is on screen; a window tall enough leaves nothing scrolled away.
+void showEverything(QQuickWindow *window, int height)
+{
+    window->resize(window->width(), height);
+    QTRY_COMPARE(window->height(), height);
+}
+
+} // namespace
+
+class SetupScreenTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void saveThroughTheForm();
+    void libraryAndLearning();
+    void answerWithSources();
+
+private:
+    QString importNotes();
+    QQuickWindow *openSetup();
+
+    std::unique_ptr<DevServiceProcess> m_service;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<FakePlatform> m_platform;
+    std::unique_ptr<TessaroApp> m_app;
+    QQuickWindow *m_main = nullptr;
+};
+
+void SetupScreenTest::initTestCase()
+{
+    // The appearance is kept in the application's settings; keep the tests' own apart.
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void SetupScreenTest::init()
+{
+    m_service = std::make_unique<DevServiceProcess>(QStringList{"--simulated", "--time-scale", "0.05"});
+    QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
+    m_folder = std::make_unique<QTemporaryDir>();
+    const QString bootstrap = m_folder->filePath(QStringLiteral("connection.json"));
+    QFile file(bootstrap);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(wire::encode(m_service->connection()));
+    file.close();
+
+    m_platform = std::make_unique<FakePlatform>();
+    m_platform->environment->insert(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"), bootstrap);
+    m_platform->preferences->setBoolean(QStringLiteral("onboardingComplete"), true);
+    auto picker = std::make_shared<QmlFilePicker>();
+    Platform bundle = m_platform->bundle();
+    bundle.filePicker = picker;
+    m_app = std::make_unique<TessaroApp>(std::move(bundle), picker, std::make_shared<FakeHotKeys>());
+    m_app->setAppearance(QStringLiteral("system"));
+    QVERIFY(m_app->loadWindows());
+    m_main = windowOf(*m_app, "mainWindow");
+    QVERIFY(m_main);
+    QTRY_VERIFY_WITH_TIMEOUT(m_app->model().client() && m_app->model().loaded(), 10'000);
+    QVERIFY(!m_app->model().onboarding());
+}
+
+void SetupScreenTest::cleanup()
+{
+    if (m_app) {
+        m_app->setAppearance(QStringLiteral("system"));
+        m_app->model().terminate();
+    }
+    m_app.reset();
+    m_platform.reset();
+    m_service.reset();
+}
+
+QString SetupScreenTest::importNotes()
+{
+    const QString path = m_folder->filePath(QStringLiteral("evaluation-notes.md"));
+    QFile notes(path);
+    notes.open(QIODevice::WriteOnly);
+    notes.write("# Evaluation notes\n\n"
+                "Calibration is checked on the held-out set before every release; a model that says 80% "
+                "should be right about 80% of the time. Rollback plans are reviewed every month.\n");
+    notes.close();
+    runTask(m_app->model().importFiles({path}));
+    return path;
+}
+
+QQuickWindow *SetupScreenTest::openSetup()
+{
+    m_app->openWindow(QStringLiteral("settings"));
+    QQuickWindow *setup = windowOf(*m_app, "setupWindow");
+    if (!setup || !QTest::qWaitFor([setup] { return setup->isVisible() && setup->isExposed(); }, 5'000))
+        return nullptr;
+    return setup;
+}
+
+void SetupScreenTest::saveThroughTheForm()
+{
+    SessionModel &model = m_app->model();
+    QQuickWindow *setup = openSetup();
+    QVERIFY(setup);
+    QCOMPARE(setup->title(), QStringLiteral("Corvana Setup"));
+    QCOMPARE(setup->size(), QSize(580, 690));
+    showEverything(setup, 2400);
+    AccessibleTree form(setup);
+    QTRY_VERIFY(form.has(QStringLiteral("Corvana setup")));
+    for (const char *shown : {"Expertise, within reach.", "YOUR DOMAIN", "SESSION & APPEARANCE", "Service connection",
+                              "Simulated service", "Reference documents · 0", "Save preferences"})
+        QVERIFY2(form.has(QString::fromUtf8(shown)), shown);
+    QVERIFY(!form.has(QStringLiteral("End your session to change its setup.")));
+
+    // A spend limit over $20 is refused and nothing is stored.
+    const QString spend = QStringLiteral("Maximum session spend in US dollars");
+    QVERIFY(form.type(spend, QStringLiteral("25")));
+    QVERIFY(form.type(QStringLiteral("Domain name"), QStringLiteral("Cardiology trials")));
+    QVERIFY(form.press(QStringLiteral("Save preferences")));
+    QTRY_VERIFY(form.has(QStringLiteral("Enter a session limit between $0.01 and $20.")));
+    QCOMPARE(model.budget(), QStringLiteral("1.00"));
+    QCOMPARE(model.domainName(), QStringLiteral("ML & AI"));
+    QVERIFY(!m_platform->preferences->string(QStringLiteral("budget")));
+
+    // A limit within range saves the form.
+    QVERIFY(form.type(spend, QStringLiteral("2.5")));
+    QVERIFY(form.press(QStringLiteral("Save preferences")));
+    QTRY_VERIFY(form.has(QStringLiteral("Preferences saved.")));
+    QVERIFY(!form.has(QStringLiteral("Enter a session limit between $0.01 and $20.")));
+    QCOMPARE(model.budget(), QStringLiteral("2.5"));
+    QCOMPARE(model.domainName(), QStringLiteral("Cardiology trials"));
+    QCOMPARE(m_platform->preferences->string(QStringLiteral("budget")), std::optional<QString>(QStringLiteral("2.5")));
+    QVERIFY(form.has(QStringLiteral("Reference files for your saved domain: Cardiology trials")));
+    QAccessibleInterface *length = form.find(QStringLiteral("Maximum connection length"), QAccessible::ComboBox);
+    QVERIFY(length);
+    QCOMPARE(length->text(QAccessible::Description), QStringLiteral("60 minutes"));
+
+    // The appearance applies at once, to every window.
+    QAccessibleInterface *appearance = form.find(QStringLiteral("Appearance"), QAccessible::ComboBox);
+    QVERIFY(appearance);
+    QVERIFY(step(setup, appearance, Qt::Key_Down, 2));
+    QTRY_COMPARE(m_app->appearance(), QStringLiteral("dark"));
+    QVERIFY(m_app->darkScheme());
+    QVERIFY(step(setup, form.find(QStringLiteral("Appearance"), QAccessible::ComboBox), Qt::Key_Up, 1));
+    QTRY_COMPARE(m_app->appearance(), QStringLiteral("light"));
+    QVERIFY(!m_app->darkScheme());
+
+    // Opening the window again starts from the saved values, without the old message.
+    setup->hide();
+    openSetup();
+    QTRY_VERIFY(!form.has(QStringLiteral("Preferences saved.")));
+}
+
+void SetupScreenTest::libraryAndLearning()
+{
+    SessionModel &model = m_app->model();
+    model.updateKnowledge([&model](PrivateKnowledge &knowledge) {
+        knowledge.learningEnabled = true;
+        knowledge.learn(model.domain(), QStringLiteral("Expected calibration error"), QStringLiteral("known"),
+                        std::nullopt);
+    });
+    importNotes();
+    QQuickWindow *setup = openSetup();
+    QVERIFY(setup);
+    showEverything(setup, 2400);
+    AccessibleTree form(setup);
+    QTRY_VERIFY(form.has(QStringLiteral("Reference documents · 1")));
+    QVERIFY(form.has(QStringLiteral("Documents imported on this Mac.")));
+    const QString title = model.domainDocuments().first().title;
+
+    // The document's switch turns its text off for later sessions; it stays listed.
+    QVERIFY(form.press(title));
+    QTRY_VERIFY(!model.domainDocuments().first().enabled);
+    QVERIFY(model.privateKnowledge().passages(model.domain()).isEmpty());
+    QVERIFY(form.has(QStringLiteral("Reference documents · 1")));
+
+    // The reader shows every passage of the imported copy.
+    QVERIFY(form.press(QStringLiteral("Read")));
+    QTRY_VERIFY(form.has(QStringLiteral("Imported text · saved on this Mac")));
+    QVERIFY(!form.namesContaining(QStringLiteral("Calibration is checked on the held-out set")).isEmpty());
+    QVERIFY(form.press(QStringLiteral("Done")));
+    QTRY_VERIFY(!form.has(QStringLiteral("Imported text · saved on this Mac")));
+
+    // With learning off, the learned preference stays listed and its row still saves.
+    QVERIFY(form.press(QStringLiteral("Private learning · on")));
+    QTRY_VERIFY(form.has(QStringLiteral("Learn from my feedback on this Mac")));
+    QVERIFY(form.press(QStringLiteral("Learn from my feedback on this Mac")));
+    QTRY_VERIFY(form.has(QStringLiteral("Private learning · off")));
+    QVERIFY(!model.privateKnowledge().learningEnabled);
+    QAccessibleInterface *topic = form.find(QStringLiteral("Topic"), QAccessible::EditableText);
+    QVERIFY(topic && topic->object()->property("enabled").toBool());
+    QVERIFY(typeInto(setup, topic, QStringLiteral("ECE")));
+    QVERIFY(form.press(QStringLiteral("Save")));
+    QTRY_COMPARE(model.learnedPreferences().first().topic, QStringLiteral("ECE"));
+    QVERIFY(form.press(QStringLiteral("Forget")));
+    QTRY_VERIFY(form.has(QStringLiteral("No learned preferences for this domain.")));
+
+    QVERIFY(form.press(QStringLiteral("Remove")));
+    QTRY_VERIFY(form.has(QStringLiteral("No reference documents yet.")));
+    QVERIFY(form.has(QStringLiteral("Reference documents · 0")));
+}
+
+void SetupScreenTest::answerWithSources()
+{
+    SessionModel &model = m_app->model();
+    importNotes();
+    showEverything(m_main, 2400);
+    AccessibleTree main(m_main);
+    QTRY_VERIFY(main.enabled(QStringLiteral("Start simulated sample")));
+    QVERIFY(main.press(QStringLiteral("Start simulated sample")));
+
+    // The answer on calibration cites the imported notes.
+    std::optional<PreparedAnswer> cited;
+    const auto citedAnswer = [&model, &cited] {
+        for (const PreparedAnswer &answer : model.answers()) {
+            if (answer.title == QLatin1String("Calibration") && answer.status == QLatin1String("ready")
+                && answer.citations && !answer.citations->isEmpty())
+                cited = answer;
+        }
+        return cited.has_value();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(citedAnswer(), 30'000);
+    model.selectAnswer(cited->id);
+
+    // While the session runs, the setup cannot change.
+    QQuickWindow *setup = openSetup();
+    QVERIFY(setup);
+    showEverything(setup, 2400);
+    AccessibleTree form(setup);
+    QTRY_VERIFY(form.has(QStringLiteral("End your session to change its setup.")));
+    QVERIFY(!itemEnabled(form, QStringLiteral("Domain name")));
+    QVERIFY(!itemEnabled(form, QStringLiteral("Save preferences")));
+
+    const QString sources = QStringLiteral("Sources · %1").arg(cited->citations->size());
+    QTRY_VERIFY(main.has(sources));
+    QVERIFY(main.press(sources));
+    QTRY_VERIFY(main.has(QStringLiteral("Simulated answer · exact quotes from your imported text.")));
+    const DocumentCitation &first = cited->citations->first();
+    QVERIFY(main.has(QStringLiteral("“") + first.quote + QStringLiteral("”")));
+    QVERIFY(main.has(first.title));
+    QVERIFY(!first.quote.contains(QStringLiteral("Rollback")));
+    QVERIFY(main.namesContaining(QStringLiteral("Rollback plans")).isEmpty());
+    QVERIFY(main.press(QStringLiteral("Read the full passage")));
+    QTRY_VERIFY(!main.namesContaining(QStringLiteral("Rollback plans are reviewed every month.")).isEmpty());
+    QVERIFY(!main.has(removedLine));
+
+    // Removing the imported copy leaves the quote, without its passage.
+    QVERIFY(form.press(QStringLiteral("Remove")));
+    QTRY_VERIFY(main.has(removedLine));
+    QVERIFY(!main.has(QStringLiteral("Read the full passage")));
+    QVERIFY(main.has(QStringLiteral("“") + first.quote + QStringLiteral("”")));
+
+    QVERIFY(main.press(QStringLiteral("End session")));
+    QTRY_VERIFY(!model.active());
+    QTRY_VERIFY(!form.has(QStringLiteral("End your session to change its setup.")));
+    QVERIFY(itemEnabled(form, QStringLiteral("Domain name")));
+    QVERIFY(itemEnabled(form, QStringLiteral("Save preferences")));
+}
+
+QTEST_MAIN(SetupScreenTest)
+#include "tst_SetupScreen.moc"
