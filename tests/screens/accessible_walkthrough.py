@@ -127,17 +127,25 @@ def inner(corvana, devservice):
     work = tempfile.mkdtemp(prefix="corvana-atspi-")
     processes = []
     try:
-        # A display of our own.
-        read_fd, write_fd = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1400x1000x24", "-noreset"],
-                                pass_fds=[write_fd], stderr=subprocess.DEVNULL)
-        processes.append(xvfb)
-        os.close(write_fd)
-        display = os.read(read_fd, 64).decode().strip()
-        os.close(read_fd)
-        os.environ["DISPLAY"] = ":" + display
-        wait_for("the display to accept clients",
-                 lambda: subprocess.run(["xprop", "-root", "-len", "1"], capture_output=True).returncode == 0, 15)
+        # A display of our own; a server that never accepts clients is replaced.
+        for attempt in range(3):
+            read_fd, write_fd = os.pipe()
+            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1400x1000x24", "-noreset"],
+                                    pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+            processes.append(xvfb)
+            os.close(write_fd)
+            display = os.read(read_fd, 64).decode().strip()
+            os.close(read_fd)
+            os.environ["DISPLAY"] = ":" + display
+            try:
+                wait_for("the display to accept clients",
+                         lambda: display != "" and subprocess.run(["xprop", "-root", "-len", "1"],
+                                                                  capture_output=True).returncode == 0, 10)
+                break
+            except AssertionError:
+                xvfb.kill()
+                if attempt == 2:
+                    raise
 
         service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.2",
                                     "--bootstrap-file", os.path.join(work, "connection.json")],

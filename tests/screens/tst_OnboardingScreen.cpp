@@ -114,6 +114,7 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     QVERIFY(!enabledControl(main, QStringLiteral("Send sign-in code")));
     QVERIFY(main.type(QStringLiteral("Sign-in email address"), QStringLiteral("ada@example.com")));
     QTRY_VERIFY(enabledControl(main, QStringLiteral("Send sign-in code")));
+    QTRY_VERIFY(main.enabled(QStringLiteral("Send sign-in code")));
     QVERIFY(main.press(QStringLiteral("Send sign-in code")));
 
     // The simulated service shows its code on the page; no email is involved.
@@ -129,6 +130,7 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     const QString typed = code.captured(1) + QLatin1Char(' ') + code.captured(2);
     QVERIFY(main.type(QStringLiteral("Email sign-in code"), typed));
     QTRY_COMPARE(model.signInCode(), typed);
+    QTRY_VERIFY(main.enabled(QStringLiteral("Sign in")));
     QVERIFY(main.press(QStringLiteral("Sign in")));
     QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("Give the conversation context.")), 10'000);
     QVERIFY(model.account());
@@ -136,6 +138,7 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     QVERIFY(main.has(QStringLiteral("YOUR EXPERTISE")));
     QVERIFY(main.has(QStringLiteral("Back")));
 
+    QTRY_VERIFY(main.enabled(QStringLiteral("Continue")));
     QVERIFY(main.press(QStringLiteral("Continue")));
     QTRY_VERIFY(main.has(QStringLiteral("Listen where the conversation is.")));
     QVERIFY(main.has(QStringLiteral("Simulated allowance · no provider credits")));
@@ -144,9 +147,11 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     // "Back" returns to the domain page with what was typed.
     QVERIFY(main.press(QStringLiteral("Back")));
     QTRY_VERIFY(main.has(QStringLiteral("Give the conversation context.")));
+    QTRY_VERIFY(main.enabled(QStringLiteral("Continue")));
     QVERIFY(main.press(QStringLiteral("Continue")));
     QTRY_VERIFY(main.has(QStringLiteral("Open Corvana")));
 
+    QTRY_VERIFY(main.enabled(QStringLiteral("Open Corvana")));
     QVERIFY(main.press(QStringLiteral("Open Corvana")));
     QTRY_VERIFY(!model.onboarding());
     QTRY_VERIFY(main.has(QStringLiteral("Answers, already in reach.")));
