@@ -98,6 +98,7 @@ Item {
                 Accessible.description: cue
                 Accessible.selectable: true
                 Accessible.selected: selected
+                Accessible.onPressAction: session.selectAnswer(key)
                 onClicked: session.selectAnswer(key)
 
                 background: Rectangle {
