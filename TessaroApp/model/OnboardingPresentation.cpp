@@ -1,5 +1,6 @@
 #include "OnboardingPresentation.h"
 
+#include "model/ModelChanges.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
 #include "model/SessionSetup.h"
@@ -25,14 +26,7 @@ OnboardingPresentation::OnboardingPresentation(SessionModel &model, QObject *par
     connect(&model, &SessionModel::onboardingStepChanged, this, &OnboardingPresentation::refreshPages);
     connect(&model, &SessionModel::devicesChanged, this, &OnboardingPresentation::refreshDevicesRows);
 
-    // Every published change of the model may change a decision.
-    const QMetaObject *meta = model.metaObject();
-    const QMetaMethod notify = metaObject()->method(metaObject()->indexOfSignal("changed()"));
-    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-        const QMetaMethod method = meta->method(i);
-        if (method.methodType() == QMetaMethod::Signal && method.parameterCount() == 0)
-            connect(&model, method, this, notify);
-    }
+    ModelChanges::forwardAll(model, this);
     refreshPages();
     refreshDevicesRows();
 }

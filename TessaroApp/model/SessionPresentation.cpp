@@ -1,5 +1,6 @@
 #include "SessionPresentation.h"
 
+#include "model/ModelChanges.h"
 #include "model/SessionModel.h"
 #include "model/SessionSetup.h"
 
@@ -55,28 +56,9 @@ SessionPresentation::SessionPresentation(SessionModel &model, QObject *parent)
 {
     connect(&model, &SessionModel::transcriptChanged, this, &SessionPresentation::refreshTranscript);
     connect(&model, &SessionModel::audioSourcesChanged, this, &SessionPresentation::refreshSources);
-    const auto answerInputs = {&SessionModel::answersChanged, &SessionModel::memoryChanged,
-                               &SessionModel::selectedIDChanged, &SessionModel::showHiddenChanged,
-                               &SessionModel::simpleChanged, &SessionModel::privateKnowledgeChanged,
-                               &SessionModel::windowModeChanged, &SessionModel::anchorChanged,
-                               &SessionModel::lookbackChanged, &SessionModel::categoryChanged,
-                               &SessionModel::rangeStateChanged, &SessionModel::detailChanged};
-    for (const auto signal : answerInputs)
-        connect(&model, signal, this, &SessionPresentation::refreshAnswers);
-    // In simple mode the answer window moves with the conversation time.
-    connect(&model, &SessionModel::clockChanged, this, [this] {
-        if (m_model.simple())
-            refreshAnswers();
-    });
+    ModelChanges::onSelectionInputs(model, this, [this] { refreshAnswers(); });
 
-    // Every published change of the model may change a decision.
-    const QMetaObject *meta = model.metaObject();
-    const QMetaMethod notify = metaObject()->method(metaObject()->indexOfSignal("changed()"));
-    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-        const QMetaMethod method = meta->method(i);
-        if (method.methodType() == QMetaMethod::Signal && method.parameterCount() == 0)
-            connect(&model, method, this, notify);
-    }
+    ModelChanges::forwardAll(model, this);
     refresh();
 }
 

@@ -1,5 +1,6 @@
 #include "SetupPresentation.h"
 
+#include "model/ModelChanges.h"
 #include "model/SessionModel.h"
 
 #include "protocol/Connection.h"
@@ -43,27 +44,9 @@ SetupPresentation::SetupPresentation(SessionModel &model, QString version, QObje
     connect(&model, &SessionModel::domainChanged, this, &SetupPresentation::refreshRows);
     // The selected answer changes with these; finding it walks the whole bank, so it is
     // found once per change rather than at every read.
-    const auto answerInputs = {&SessionModel::answersChanged, &SessionModel::memoryChanged,
-                               &SessionModel::selectedIDChanged, &SessionModel::showHiddenChanged,
-                               &SessionModel::simpleChanged, &SessionModel::privateKnowledgeChanged,
-                               &SessionModel::windowModeChanged, &SessionModel::anchorChanged,
-                               &SessionModel::lookbackChanged, &SessionModel::categoryChanged,
-                               &SessionModel::rangeStateChanged, &SessionModel::domainChanged};
-    for (const auto signal : answerInputs)
-        connect(&model, signal, this, &SetupPresentation::refreshSelection);
-    connect(&model, &SessionModel::clockChanged, this, [this] {
-        if (m_model.simple())
-            refreshSelection();
-    });
+    ModelChanges::onSelectionInputs(model, this, [this] { refreshSelection(); });
 
-    // Every published change of the model may change a decision.
-    const QMetaObject *meta = model.metaObject();
-    const QMetaMethod notify = metaObject()->method(metaObject()->indexOfSignal("changed()"));
-    for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-        const QMetaMethod method = meta->method(i);
-        if (method.methodType() == QMetaMethod::Signal && method.parameterCount() == 0)
-            connect(&model, method, this, notify);
-    }
+    ModelChanges::forwardAll(model, this);
     refreshRows();
     refreshSelection();
 }
