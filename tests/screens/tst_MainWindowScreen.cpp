@@ -1,6 +1,7 @@
 // The main window and the companion over the real QML and a real development service,
 // used the way a person (or a screen reader) uses them: through the accessibility tree.
 #include "AccessibleTree.h"
+#include "ScreenApp.h"
 #include "DevServiceProcess.h"
 #include "FakeHotKeys.h"
 #include "FakePlatform.h"
@@ -21,12 +22,6 @@ Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
 
 namespace {
 
-QQuickWindow *windowOf(TessaroApp &app, const char *name)
-{
-    QObject *root = app.engine()->rootObjects().value(0);
-    return root ? root->property(name).value<QQuickWindow *>() : nullptr;
-}
-
 } // namespace
 
 class MainWindowScreenTest : public QObject {
@@ -38,52 +33,27 @@ private slots:
     void companionFollowsTheSelection();
 
 private:
-    std::unique_ptr<DevServiceProcess> m_service;
-    std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TessaroApp> m_app;
-    QQuickWindow *m_main = nullptr;
+    ScreenApp m_screen;
 };
 
 void MainWindowScreenTest::init()
 {
-    m_service = std::make_unique<DevServiceProcess>(QStringList{"--simulated", "--time-scale", "0.1"});
-    QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
-    m_folder = std::make_unique<QTemporaryDir>();
-    const QString bootstrap = m_folder->filePath(QStringLiteral("connection.json"));
-    QFile file(bootstrap);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(wire::encode(m_service->connection()));
-    file.close();
-
-    m_platform = std::make_unique<FakePlatform>();
-    m_platform->environment->insert(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"), bootstrap);
-    m_platform->preferences->setBoolean(QStringLiteral("onboardingComplete"), true);
-    auto picker = std::make_shared<QmlFilePicker>();
-    Platform bundle = m_platform->bundle();
-    bundle.filePicker = picker;
-    m_app = std::make_unique<TessaroApp>(std::move(bundle), picker, std::make_shared<FakeHotKeys>());
-    QVERIFY(m_app->loadWindows());
-    m_main = windowOf(*m_app, "mainWindow");
-    QVERIFY(m_main);
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->model().client() && m_app->model().loaded(), 10'000);
-    QVERIFY(!m_app->model().onboarding());
+    const QString failed = m_screen.start({"--simulated", "--time-scale", "0.1"}, true);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    QTRY_VERIFY_WITH_TIMEOUT(m_screen.app->model().client() && m_screen.app->model().loaded(), 10'000);
+    QVERIFY(!m_screen.app->model().onboarding());
 }
 
 void MainWindowScreenTest::cleanup()
 {
-    if (m_app)
-        m_app->model().terminate();
-    m_app.reset();
-    m_platform.reset();
-    m_service.reset();
+    m_screen.stop();
 }
 
 void MainWindowScreenTest::sampleWalkthrough()
 {
-    SessionModel &model = m_app->model();
-    AccessibleTree main(m_main);
-    QCOMPARE(m_main->title(), QStringLiteral("Corvana"));
+    SessionModel &model = m_screen.app->model();
+    AccessibleTree main(m_screen.main);
+    QCOMPARE(m_screen.main->title(), QStringLiteral("Corvana"));
     QTRY_VERIFY(main.has(QStringLiteral("Answers, already in reach.")));
     QVERIFY(main.has(QStringLiteral("Meeting audio appears here when you start listening.")));
 
@@ -92,37 +62,37 @@ void MainWindowScreenTest::sampleWalkthrough()
     QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("Live")), 15'000);
     QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("Meeting")), 15'000);
     // Each line carries its time stamp in minutes and seconds.
-    const QString firstTime = m_app->presentation().transcriptRows()->value(0, QStringLiteral("time")).toString();
+    const QString firstTime = m_screen.app->presentation().transcriptRows()->value(0, QStringLiteral("time")).toString();
     QVERIFY(firstTime.contains(QLatin1Char(':')));
     QVERIFY(main.has(firstTime));
     QTRY_VERIFY_WITH_TIMEOUT(main.has(QStringLiteral("CUE + DEEPER READY")), 20'000);
     QVERIFY(main.has(QStringLiteral("End session")));
 
     // Each prepared form of the answer in front.
-    const QStringList forms = m_app->presentation().selectedForms();
+    const QStringList forms = m_screen.app->presentation().selectedForms();
     QVERIFY(forms.contains(QStringLiteral("Deeper")));
     for (const QString &form : forms) {
         QVERIFY2(main.press(form), qPrintable(form));
         QTRY_COMPARE(model.detail(), form);
-        QVERIFY(main.has(m_app->presentation().selectedText()));
+        QVERIFY(main.has(m_screen.app->presentation().selectedText()));
     }
 
     // "I know that" and "Dismiss" hide the answer in front; the hidden count grows.
-    const int hiddenBefore = m_app->presentation().hiddenCount();
-    const QString first = m_app->presentation().selectedTitle();
+    const int hiddenBefore = m_screen.app->presentation().hiddenCount();
+    const QString first = m_screen.app->presentation().selectedTitle();
     QVERIFY(main.press(QStringLiteral("I know that")));
-    QTRY_VERIFY(m_app->presentation().selectedTitle() != first);
-    QTRY_VERIFY(m_app->presentation().hasSelection());
+    QTRY_VERIFY(m_screen.app->presentation().selectedTitle() != first);
+    QTRY_VERIFY(m_screen.app->presentation().hasSelection());
     QVERIFY(main.press(QStringLiteral("Dismiss")));
-    QTRY_COMPARE(m_app->presentation().hiddenCount(), hiddenBefore + 2);
-    const QString countText = m_app->presentation().hiddenCountText();
+    QTRY_COMPARE(m_screen.app->presentation().hiddenCount(), hiddenBefore + 2);
+    const QString countText = m_screen.app->presentation().hiddenCountText();
     QTRY_VERIFY(main.has(countText));
 
     // Revealing lists them again, marked as hidden.
-    const int listed = m_app->presentation().answerRows()->count();
+    const int listed = m_screen.app->presentation().answerRows()->count();
     QVERIFY(main.press(QStringLiteral("Reveal previously prepared answers")));
     QTRY_VERIFY(model.showHidden());
-    QTRY_VERIFY(m_app->presentation().answerRows()->count() >= listed + 2);
+    QTRY_VERIFY(m_screen.app->presentation().answerRows()->count() >= listed + 2);
     QTRY_VERIFY(main.has(QStringLiteral("Hidden answer")));
 
     // A typed follow-up goes to the service and its prepared reply comes forward.
@@ -130,7 +100,7 @@ void MainWindowScreenTest::sampleWalkthrough()
     QTRY_COMPARE(model.manualQuestion(), QStringLiteral("How do we check drift?"));
     QVERIFY(main.press(QStringLiteral("Ask")));
     QTRY_VERIFY(model.manualQuestion().isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(m_app->presentation().selectedTitle(), QStringLiteral("How do we check drift?"), 10'000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_screen.app->presentation().selectedTitle(), QStringLiteral("How do we check drift?"), 10'000);
 
     QVERIFY(main.press(QStringLiteral("End session")));
     QTRY_VERIFY(!model.active());
@@ -141,9 +111,9 @@ void MainWindowScreenTest::sampleWalkthrough()
 
 void MainWindowScreenTest::companionFollowsTheSelection()
 {
-    SessionModel &model = m_app->model();
-    m_app->openWindow(QStringLiteral("companion"));
-    QQuickWindow *companion = windowOf(*m_app, "companionWindow");
+    SessionModel &model = m_screen.app->model();
+    m_screen.app->openWindow(QStringLiteral("companion"));
+    QQuickWindow *companion = m_screen.window("companionWindow");
     QVERIFY(companion);
     QTRY_VERIFY(companion->isVisible());
     QCOMPARE(companion->title(), QStringLiteral("Corvana Companion"));
@@ -154,7 +124,7 @@ void MainWindowScreenTest::companionFollowsTheSelection()
 
     model.requestStart(false, false);
     QTRY_VERIFY_WITH_TIMEOUT(card.has(QStringLiteral("FOLLOWING THE CONVERSATION")), 20'000);
-    QTRY_VERIFY(card.has(m_app->presentation().selectedCue()));
+    QTRY_VERIFY(card.has(m_screen.app->presentation().selectedCue()));
     QVERIFY(card.has(QStringLiteral("Sample running")));
 
     // The service brings answers forward while it plays; choose once it has played out.
@@ -165,9 +135,9 @@ void MainWindowScreenTest::companionFollowsTheSelection()
     QTRY_VERIFY_WITH_TIMEOUT(quietFor.elapsed() > 2'000 && !model.preparing(), 40'000);
 
     // Choosing an answer in the main window brings it to the companion.
-    const QString chosen = m_app->presentation().answerRows()->value(0, QStringLiteral("key")).toString();
+    const QString chosen = m_screen.app->presentation().answerRows()->value(0, QStringLiteral("key")).toString();
     model.selectAnswer(chosen);
-    QTRY_VERIFY(card.has(m_app->presentation().selectedCue()));
+    QTRY_VERIFY(card.has(m_screen.app->presentation().selectedCue()));
     QVERIFY(card.press(QStringLiteral("Deeper")));
     QTRY_COMPARE(model.detail(), QStringLiteral("Deeper"));
     QVERIFY(card.press(QStringLiteral("Deeper")));

@@ -2,6 +2,7 @@
 // development service, used through the accessibility tree as a person (or a screen
 // reader) uses them.
 #include "AccessibleTree.h"
+#include "ScreenApp.h"
 #include "DevServiceProcess.h"
 #include "FakeHotKeys.h"
 #include "FakePlatform.h"
@@ -25,12 +26,6 @@ namespace {
 const QString noService = QStringLiteral(
     "This development build has no beta service configured. Use the free development launcher, or install a "
     "configured beta release.");
-
-QQuickWindow *windowOf(TessaroApp &app, const char *name)
-{
-    QObject *root = app.engine()->rootObjects().value(0);
-    return root ? root->property(name).value<QQuickWindow *>() : nullptr;
-}
 
 // Whether the control of that name takes presses. Qt Quick 6.4 does not report a
 // disabled item's state to assistive technology, so this asks the item itself.
@@ -60,42 +55,27 @@ private slots:
     void accountPanelSignsThisMacOut();
 
 private:
-    std::unique_ptr<DevServiceProcess> m_service;
-    std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TessaroApp> m_app;
-    QQuickWindow *m_main = nullptr;
+    ScreenApp m_screen;
 };
 
 void OnboardingScreenTest::init()
 {
-    m_service = std::make_unique<DevServiceProcess>(QStringList{"--simulated"});
-    QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
     // A fresh profile: no stored credential, onboarding never completed.
-    m_platform = std::make_unique<FakePlatform>();
-    auto picker = std::make_shared<QmlFilePicker>();
-    Platform bundle = m_platform->bundle();
-    bundle.filePicker = picker;
-    m_app = std::make_unique<TessaroApp>(std::move(bundle), picker, std::make_shared<FakeHotKeys>());
-    QVERIFY(m_app->loadWindows());
-    m_main = windowOf(*m_app, "mainWindow");
-    QVERIFY(m_main);
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->model().loaded() && m_app->model().onboarding(), 10'000);
-    QVERIFY(!m_app->model().client());
+    const QString failed = m_screen.start({"--simulated"}, false);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    QTRY_VERIFY_WITH_TIMEOUT(m_screen.app->model().loaded() && m_screen.app->model().onboarding(), 10'000);
+    QVERIFY(!m_screen.app->model().client());
 }
 
 void OnboardingScreenTest::cleanup()
 {
-    if (m_app)
-        m_app->model().terminate();
-    m_app.reset();
-    m_platform.reset();
-    m_service.reset();
+    m_screen.stop();
 }
 
 void OnboardingScreenTest::firstRunWithTheSimulatedCode()
 {
-    SessionModel &model = m_app->model();
-    AccessibleTree main(m_main);
+    SessionModel &model = m_screen.app->model();
+    AccessibleTree main(m_screen.main);
     QTRY_VERIFY(main.has(QStringLiteral("WELCOME")));
 
     // This build names no beta service (the development service is plain http on
@@ -105,7 +85,7 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     QVERIFY(!main.has(QStringLiteral("Sign-in email address")));
     QVERIFY(!main.has(QStringLiteral("Back")));
 
-    model.setSignInURL(m_service->baseUrl());
+    model.setSignInURL(m_screen.service->baseUrl());
     QTRY_VERIFY(main.has(QStringLiteral("Sign-in email address")));
     QVERIFY(!main.has(noService));
     QVERIFY(!enabledControl(main, QStringLiteral("Send sign-in code")));
@@ -155,7 +135,7 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     QVERIFY(main.press(QStringLiteral("Open Corvana")));
     QTRY_VERIFY(!model.onboarding());
     QTRY_VERIFY(main.has(QStringLiteral("Answers, already in reach.")));
-    QVERIFY(m_platform->preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false));
+    QVERIFY(m_screen.platform->preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false));
 }
 
 void OnboardingScreenTest::accountPanelSignsThisMacOut_data()
@@ -168,8 +148,8 @@ void OnboardingScreenTest::accountPanelSignsThisMacOut_data()
 void OnboardingScreenTest::accountPanelSignsThisMacOut()
 {
     QFETCH(bool, throughTheRow);
-    SessionModel &model = m_app->model();
-    model.setSignInURL(m_service->baseUrl());
+    SessionModel &model = m_screen.app->model();
+    model.setSignInURL(m_screen.service->baseUrl());
     model.setSignInEmail(QStringLiteral("lin@example.com"));
     runTask(model.requestSignIn());
     QVERIFY(model.signInChallenge() && model.signInChallenge()->simulatedCode);
@@ -181,7 +161,7 @@ void OnboardingScreenTest::accountPanelSignsThisMacOut()
     QVERIFY(!model.onboarding());
 
     // The panel as the Setup window holds it, in a window of its own width.
-    QQmlComponent component(m_app->engine());
+    QQmlComponent component(m_screen.app->engine());
     component.setData("import QtQuick\nimport Corvana\n"
                       "DesignWindow { width: 580; height: 520\n"
                       "  AccountAccessView { x: 20; y: 20; width: parent.width - 40 } }",
@@ -189,13 +169,13 @@ void OnboardingScreenTest::accountPanelSignsThisMacOut()
     std::unique_ptr<QObject> created(component.create());
     auto *window = qobject_cast<QQuickWindow *>(created.get());
     QVERIFY2(window, qPrintable(component.errorString()));
-    const int fetchesBefore = requestsTo(*m_service, QStringLiteral("/v1/devices"));
+    const int fetchesBefore = requestsTo(*m_screen.service, QStringLiteral("/v1/devices"));
     window->show();
     AccessibleTree panel(window);
     QTRY_VERIFY(panel.has(QStringLiteral("YOUR ACCOUNT")));
     // Showing the panel fetched the devices once.
     QTRY_VERIFY_WITH_TIMEOUT(panel.has(QStringLiteral("this Mac")), 10'000);
-    QCOMPARE(requestsTo(*m_service, QStringLiteral("/v1/devices")), fetchesBefore + 1);
+    QCOMPARE(requestsTo(*m_screen.service, QStringLiteral("/v1/devices")), fetchesBefore + 1);
     QVERIFY(panel.has(QStringLiteral("Corvana on Mac")));
     QVERIFY(panel.has(QStringLiteral("Simulated development account · no provider credits")));
     QVERIFY(!panel.has(QStringLiteral("Sign in to access your beta allowance.")));
@@ -221,12 +201,12 @@ void OnboardingScreenTest::accountPanelSignsThisMacOut()
     QTRY_VERIFY_WITH_TIMEOUT(!model.account(), 10'000);
     QVERIFY(model.onboarding());
     QCOMPARE(model.onboardingStep(), 0);
-    QVERIFY(m_platform->secrets->items.isEmpty());
-    QCOMPARE(requestsTo(*m_service, QStringLiteral("/v1/auth/signout")), 1);
+    QVERIFY(m_screen.platform->secrets->items.isEmpty());
+    QCOMPARE(requestsTo(*m_screen.service, QStringLiteral("/v1/auth/signout")), 1);
     QTRY_VERIFY(panel.has(QStringLiteral("Sign in to access your beta allowance.")));
     QVERIFY(!panel.has(QStringLiteral("this Mac")));
     // The main window is back at the first page.
-    AccessibleTree main(m_main);
+    AccessibleTree main(m_screen.main);
     QTRY_VERIFY(main.has(QStringLiteral("WELCOME")));
     QVERIFY(main.has(QStringLiteral("Sign-in email address")));
 }

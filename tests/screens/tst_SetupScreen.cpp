@@ -1,6 +1,7 @@
 // The setup window, the knowledge views and an answer's sources over the real QML and a
 // real development service, used through the accessibility tree as a screen reader does.
 #include "AccessibleTree.h"
+#include "ScreenApp.h"
 #include "DevServiceProcess.h"
 #include "FakeHotKeys.h"
 #include "FakePlatform.h"
@@ -24,12 +25,6 @@ Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
 namespace {
 
 const QString removedLine = QStringLiteral("Imported copy removed; this quote remains only in the current session.");
-
-QQuickWindow *windowOf(TessaroApp &app, const char *name)
-{
-    QObject *root = app.engine()->rootObjects().value(0);
-    return root ? root->property(name).value<QQuickWindow *>() : nullptr;
-}
 
 // Chooses in a drop-down the way a keyboard user does: focus it, then step with the arrow keys.
 bool step(QWindow *window, QAccessibleInterface *picker, Qt::Key key, int times)
@@ -90,11 +85,7 @@ private:
     QString importNotes();
     QQuickWindow *openSetup();
 
-    std::unique_ptr<DevServiceProcess> m_service;
-    std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<FakePlatform> m_platform;
-    std::unique_ptr<TessaroApp> m_app;
-    QQuickWindow *m_main = nullptr;
+    ScreenApp m_screen;
 };
 
 void SetupScreenTest::initTestCase()
@@ -105,58 +96,37 @@ void SetupScreenTest::initTestCase()
 
 void SetupScreenTest::init()
 {
-    m_service = std::make_unique<DevServiceProcess>(QStringList{"--simulated", "--time-scale", "0.05"});
-    QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
-    m_folder = std::make_unique<QTemporaryDir>();
-    const QString bootstrap = m_folder->filePath(QStringLiteral("connection.json"));
-    QFile file(bootstrap);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(wire::encode(m_service->connection()));
-    file.close();
-
-    m_platform = std::make_unique<FakePlatform>();
-    m_platform->environment->insert(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"), bootstrap);
-    m_platform->preferences->setBoolean(QStringLiteral("onboardingComplete"), true);
-    auto picker = std::make_shared<QmlFilePicker>();
-    Platform bundle = m_platform->bundle();
-    bundle.filePicker = picker;
-    m_app = std::make_unique<TessaroApp>(std::move(bundle), picker, std::make_shared<FakeHotKeys>());
-    m_app->setAppearance(QStringLiteral("system"));
-    QVERIFY(m_app->loadWindows());
-    m_main = windowOf(*m_app, "mainWindow");
-    QVERIFY(m_main);
-    QTRY_VERIFY_WITH_TIMEOUT(m_app->model().client() && m_app->model().loaded(), 10'000);
-    QVERIFY(!m_app->model().onboarding());
+    const QString failed = m_screen.start({"--simulated", "--time-scale", "0.05"}, true);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    m_screen.app->setAppearance(QStringLiteral("system"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_screen.app->model().client() && m_screen.app->model().loaded(), 10'000);
+    QVERIFY(!m_screen.app->model().onboarding());
 }
 
 void SetupScreenTest::cleanup()
 {
-    if (m_app) {
-        m_app->setAppearance(QStringLiteral("system"));
-        m_app->model().terminate();
-    }
-    m_app.reset();
-    m_platform.reset();
-    m_service.reset();
+    if (m_screen.app)
+        m_screen.app->setAppearance(QStringLiteral("system"));
+    m_screen.stop();
 }
 
 QString SetupScreenTest::importNotes()
 {
-    const QString path = m_folder->filePath(QStringLiteral("evaluation-notes.md"));
+    const QString path = m_screen.folder->filePath(QStringLiteral("evaluation-notes.md"));
     QFile notes(path);
     notes.open(QIODevice::WriteOnly);
     notes.write("# Evaluation notes\n\n"
                 "Calibration is checked on the held-out set before every release; a model that says 80% "
                 "should be right about 80% of the time. Rollback plans are reviewed every month.\n");
     notes.close();
-    runTask(m_app->model().importFiles({path}));
+    runTask(m_screen.app->model().importFiles({path}));
     return path;
 }
 
 QQuickWindow *SetupScreenTest::openSetup()
 {
-    m_app->openWindow(QStringLiteral("settings"));
-    QQuickWindow *setup = windowOf(*m_app, "setupWindow");
+    m_screen.app->openWindow(QStringLiteral("settings"));
+    QQuickWindow *setup = m_screen.window("setupWindow");
     if (!setup || !QTest::qWaitFor([setup] { return setup->isVisible() && setup->isExposed(); }, 5'000))
         return nullptr;
     return setup;
@@ -164,7 +134,7 @@ QQuickWindow *SetupScreenTest::openSetup()
 
 void SetupScreenTest::saveThroughTheForm()
 {
-    SessionModel &model = m_app->model();
+    SessionModel &model = m_screen.app->model();
     QQuickWindow *setup = openSetup();
     QVERIFY(setup);
     QCOMPARE(setup->title(), QStringLiteral("Corvana Setup"));
@@ -185,7 +155,7 @@ void SetupScreenTest::saveThroughTheForm()
     QTRY_VERIFY(form.has(QStringLiteral("Enter a session limit between $0.01 and $20.")));
     QCOMPARE(model.budget(), QStringLiteral("1.00"));
     QCOMPARE(model.domainName(), QStringLiteral("ML & AI"));
-    QVERIFY(!m_platform->preferences->string(QStringLiteral("budget")));
+    QVERIFY(!m_screen.platform->preferences->string(QStringLiteral("budget")));
 
     // A limit within range saves the form.
     QVERIFY(form.type(spend, QStringLiteral("2.5")));
@@ -194,7 +164,7 @@ void SetupScreenTest::saveThroughTheForm()
     QVERIFY(!form.has(QStringLiteral("Enter a session limit between $0.01 and $20.")));
     QCOMPARE(model.budget(), QStringLiteral("2.5"));
     QCOMPARE(model.domainName(), QStringLiteral("Cardiology trials"));
-    QCOMPARE(m_platform->preferences->string(QStringLiteral("budget")), std::optional<QString>(QStringLiteral("2.5")));
+    QCOMPARE(m_screen.platform->preferences->string(QStringLiteral("budget")), std::optional<QString>(QStringLiteral("2.5")));
     QVERIFY(form.has(QStringLiteral("Reference files for your saved domain: Cardiology trials")));
     QAccessibleInterface *length = form.find(QStringLiteral("Maximum connection length"), QAccessible::ComboBox);
     QVERIFY(length);
@@ -204,11 +174,11 @@ void SetupScreenTest::saveThroughTheForm()
     QAccessibleInterface *appearance = form.find(QStringLiteral("Appearance"), QAccessible::ComboBox);
     QVERIFY(appearance);
     QVERIFY(step(setup, appearance, Qt::Key_Down, 2));
-    QTRY_COMPARE(m_app->appearance(), QStringLiteral("dark"));
-    QVERIFY(m_app->darkScheme());
+    QTRY_COMPARE(m_screen.app->appearance(), QStringLiteral("dark"));
+    QVERIFY(m_screen.app->darkScheme());
     QVERIFY(step(setup, form.find(QStringLiteral("Appearance"), QAccessible::ComboBox), Qt::Key_Up, 1));
-    QTRY_COMPARE(m_app->appearance(), QStringLiteral("light"));
-    QVERIFY(!m_app->darkScheme());
+    QTRY_COMPARE(m_screen.app->appearance(), QStringLiteral("light"));
+    QVERIFY(!m_screen.app->darkScheme());
 
     // Opening the window again starts from the saved values, without the old message.
     setup->hide();
@@ -218,7 +188,7 @@ void SetupScreenTest::saveThroughTheForm()
 
 void SetupScreenTest::libraryAndLearning()
 {
-    SessionModel &model = m_app->model();
+    SessionModel &model = m_screen.app->model();
     model.updateKnowledge([&model](PrivateKnowledge &knowledge) {
         knowledge.learningEnabled = true;
         knowledge.learn(model.domain(), QStringLiteral("Expected calibration error"), QStringLiteral("known"),
@@ -267,10 +237,10 @@ void SetupScreenTest::libraryAndLearning()
 
 void SetupScreenTest::answerWithSources()
 {
-    SessionModel &model = m_app->model();
+    SessionModel &model = m_screen.app->model();
     importNotes();
-    showEverything(m_main, 2400);
-    AccessibleTree main(m_main);
+    showEverything(m_screen.main, 2400);
+    AccessibleTree main(m_screen.main);
     QTRY_VERIFY(main.enabled(QStringLiteral("Start simulated sample")));
     QVERIFY(main.press(QStringLiteral("Start simulated sample")));
 
