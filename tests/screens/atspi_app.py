@@ -1,0 +1,149 @@
+"""What the accessibility walkthroughs of the real app share: waiting, typing with
+xdotool, a private Xvfb display and the app's accessibility tree read with pyatspi."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+SKIP = 77
+
+
+def need(tool):
+    if shutil.which(tool) is None:
+        print(f"skipped: {tool} is not installed")
+        sys.exit(SKIP)
+
+
+def wait_for(what, probe, timeout=30.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = probe()
+        if found:
+            return found
+        time.sleep(0.2)
+    raise AssertionError(f"timed out waiting for {what}")
+
+
+def xdotool(*args):
+    subprocess.run(["xdotool", *args], check=True)
+
+
+class Tree:
+    """The app's accessibility tree, searched afresh on every call."""
+
+    def __init__(self, pyatspi, name):
+        self.pyatspi = pyatspi
+        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name))
+
+    def _application(self, name):
+        desktop = self.pyatspi.Registry.getDesktop(0)
+        for i in range(desktop.childCount):
+            app = desktop.getChildAtIndex(i)
+            if app is not None and app.name.lower() == name.lower():
+                return app
+        return None
+
+    def window(self, title):
+        for i in range(self.app.childCount):
+            child = self.app.getChildAtIndex(i)
+            try:
+                if child is not None and child.name == title and child.getState().contains(
+                        self.pyatspi.STATE_SHOWING):
+                    return child
+            except Exception:
+                pass
+        return None
+
+    def showing(self, node):
+        try:
+            return node.getState().contains(self.pyatspi.STATE_SHOWING)
+        except Exception:
+            return False
+
+    def find(self, name, within=None, role=None):
+        test = name if callable(name) else (lambda text: text == name)
+
+        def match(node):
+            try:
+                return node is not None and test(node.name) and self.showing(node) and (
+                    role is None or node.getRole() == role)
+            except Exception:
+                return False
+
+        try:
+            return self.pyatspi.findDescendant(within if within is not None else self.app, match)
+        except Exception:
+            return None
+
+    def names(self, within=None):
+        seen = []
+
+        def collect(node, depth):
+            if node is None or depth > 60:
+                return
+            try:
+                if node.name and self.showing(node):
+                    seen.append(node.name)
+                for i in range(node.childCount):
+                    collect(node.getChildAtIndex(i), depth + 1)
+            except Exception:
+                pass
+
+        collect(within if within is not None else self.app, 0)
+        return seen
+
+    def press(self, name, within=None):
+        def pressable():
+            node = self.find(name, within)
+            if node is None or not node.getState().contains(self.pyatspi.STATE_ENABLED):
+                return None
+            return node
+
+        node = wait_for(f'an enabled "{name}"', pressable)
+        node.queryAction().doAction(0)
+
+    def checked(self, node):
+        return node.getState().contains(self.pyatspi.STATE_CHECKED)
+
+    def type(self, name, text, within=None, role=None):
+        """Focuses the field and types on the keyboard, as a person does."""
+        node = wait_for(f'the field "{name}"', lambda: self.find(name, within, role))
+        node.queryComponent().grabFocus()
+        wait_for(f'focus in "{name}"', lambda: node.getState().contains(self.pyatspi.STATE_FOCUSED), 10)
+        xdotool("key", "ctrl+a", "Delete")
+        xdotool("type", "--delay", "20", "--", text)
+
+    def expect(self, name, within=None, timeout=30.0):
+        return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout)
+
+
+def focus_window(title, height=None):
+    """Gives the X window of that title the keyboard (there is no window manager), and
+    makes it taller when asked so that a long form shows whole without scrolling."""
+    found = wait_for(f'the X window "{title}"', lambda: subprocess.run(
+        ["xdotool", "search", "--name", f"^{re.escape(title)}$"], capture_output=True, text=True).stdout.split(), 10)
+    if height is not None:
+        xdotool("windowsize", "--sync", found[0], "580", str(height))
+    xdotool("windowfocus", "--sync", found[0])
+
+
+def start_display():
+    read_fd, write_fd = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1400x2600x24", "-noreset"],
+                            pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    display = os.read(read_fd, 64).decode().strip()
+    os.close(read_fd)
+    return xvfb, display
+
+
+def wait_for_display(display):
+    env = dict(os.environ, DISPLAY=":" + display)
+    try:
+        return wait_for("the display to accept clients", lambda: subprocess.run(
+            ["xprop", "-root", "-len", "1"], capture_output=True, env=env).returncode == 0, 15)
+    except AssertionError:
+        return False
