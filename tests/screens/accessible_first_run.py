@@ -13,13 +13,13 @@ gnome-keyring-daemon or pyatspi are missing.
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import time
 
-from atspi_app import SKIP, Tree, focus_window, need, start_display, wait_for, wait_for_display, xdotool
+from atspi_app import (SKIP, Tree, focus_window, private_display, report_failure, run_privately, start_app, stop_all,
+                       wait_for, xdotool)
 # Setup, fully expanded, fits in this height; the display is taller still.
 SETUP_HEIGHT = 2500
 NOTES = ("# Evaluation notes\n\n"
@@ -67,15 +67,8 @@ def inner(corvana, devservice):
     log = None
     tree = None
     try:
-        # A display of our own (tried again when another Xvfb took the same number first).
-        for _ in range(3):
-            xvfb, display = start_display()
-            processes.append(xvfb)
-            if display and wait_for_display(display):
-                break
-        else:
-            raise AssertionError("Xvfb did not start")
-        os.environ["DISPLAY"] = ":" + display
+        # Tall enough for Setup shown whole.
+        private_display(processes, "1400x2600")
 
         # A fresh profile with a Secret Service of its own, unlocked, on this session bus.
         runtime = os.path.join(work, "runtime")
@@ -110,18 +103,7 @@ def inner(corvana, devservice):
         with open(notes, "w", encoding="utf-8") as file:
             file.write(NOTES)
 
-        env.update({
-            "QT_QPA_PLATFORM": "xcb",
-            "QT_QUICK_BACKEND": "software",
-            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-        })
-        # libxkbcommon-x11 hands strndup length-bounded key names that are not
-        # NUL-terminated, which is valid; a sanitized build must not stop on that.
-        if "ASAN_OPTIONS" in env:
-            env["ASAN_OPTIONS"] = env["ASAN_OPTIONS"].replace("strict_string_checks=1", "strict_string_checks=0")
-        log = open(os.path.join(work, "app.log"), "w+")
-        app = subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT)
-        processes.append(app)
+        log = start_app(corvana, env, work, processes)
 
         tree = Tree(pyatspi, "corvana")
         main = wait_for('the window "Corvana"', lambda: tree.window("Corvana"))
@@ -223,35 +205,17 @@ def inner(corvana, devservice):
         print("accessible first run passed")
         return 0
     except Exception as failure:
-        print(f"FAIL: {failure}")
-        try:
-            log.seek(0)
-            print("app output:\n" + log.read()[-4000:])
-            print("on screen: " + " | ".join(tree.names()[:300]))
-        except Exception:
-            pass
+        report_failure(failure, log, tree)
         return 1
     finally:
-        for process in reversed(processes):
-            process.send_signal(signal.SIGTERM)
-            try:
-                process.wait(5)
-            except subprocess.TimeoutExpired:
-                process.kill()
+        stop_all(processes)
         shutil.rmtree(work, ignore_errors=True)
-
 
 def main():
     if len(sys.argv) == 4 and sys.argv[1] == "--inner":
         return inner(sys.argv[2], sys.argv[3])
-    if len(sys.argv) != 3:
-        print(__doc__)
-        return 2
-    for tool in ("Xvfb", "xdotool", "xprop", "dbus-run-session", "dbus-send", "gnome-keyring-daemon"):
-        need(tool)
-    return subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--inner",
-                           sys.argv[1], sys.argv[2]]).returncode
-
+    return run_privately(__file__, ("Xvfb", "xdotool", "xprop", "dbus-run-session", "dbus-send",
+                                    "gnome-keyring-daemon"), __doc__)
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -10,13 +10,11 @@ Runs itself again inside a private D-Bus session (for the accessibility bus). Ex
 
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
-import time
 
-from atspi_app import SKIP, Tree, need, wait_for
+from atspi_app import SKIP, Tree, private_display, report_failure, run_privately, start_app, stop_all, wait_for
 
 
 def inner(corvana, devservice):
@@ -28,26 +26,10 @@ def inner(corvana, devservice):
 
     work = tempfile.mkdtemp(prefix="corvana-atspi-")
     processes = []
+    log = None
+    tree = None
     try:
-        # A display of our own; a server that never accepts clients is replaced.
-        for attempt in range(3):
-            read_fd, write_fd = os.pipe()
-            xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1400x1000x24", "-noreset"],
-                                    pass_fds=[write_fd], stderr=subprocess.DEVNULL)
-            processes.append(xvfb)
-            os.close(write_fd)
-            display = os.read(read_fd, 64).decode().strip()
-            os.close(read_fd)
-            os.environ["DISPLAY"] = ":" + display
-            try:
-                wait_for("the display to accept clients",
-                         lambda: display != "" and subprocess.run(["xprop", "-root", "-len", "1"],
-                                                                  capture_output=True).returncode == 0, 10)
-                break
-            except AssertionError:
-                xvfb.kill()
-                if attempt == 2:
-                    raise
+        private_display(processes)
 
         service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.2",
                                     "--bootstrap-file", os.path.join(work, "connection.json")],
@@ -63,17 +45,8 @@ def inner(corvana, devservice):
             "XDG_DATA_HOME": os.path.join(work, "data"),
             "TESSARO_NATIVE_BOOTSTRAP": os.path.join(work, "connection.json"),
             "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
-            "QT_QPA_PLATFORM": "xcb",
-            "QT_QUICK_BACKEND": "software",
-            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
         })
-        # libxkbcommon-x11 hands strndup length-bounded key names that are not
-        # NUL-terminated, which is valid; a sanitized build must not stop on that.
-        if "ASAN_OPTIONS" in env:
-            env["ASAN_OPTIONS"] = env["ASAN_OPTIONS"].replace("strict_string_checks=1", "strict_string_checks=0")
-        log = open(os.path.join(work, "app.log"), "w+")
-        app = subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT)
-        processes.append(app)
+        log = start_app(corvana, env, work, processes)
 
         tree = Tree(pyatspi, "corvana")
         main = wait_for('the window "Corvana"', lambda: tree.window("Corvana"))
@@ -124,35 +97,16 @@ def inner(corvana, devservice):
         print("accessible walkthrough passed")
         return 0
     except AssertionError as failure:
-        print(f"FAIL: {failure}")
-        try:
-            log.seek(0)
-            print("app output:\n" + log.read()[-4000:])
-            print("on screen: " + " | ".join(tree.names()[:200]))
-        except Exception:
-            pass
+        report_failure(failure, log, tree)
         return 1
     finally:
-        for process in reversed(processes):
-            process.send_signal(signal.SIGTERM)
-            try:
-                process.wait(5)
-            except subprocess.TimeoutExpired:
-                process.kill()
+        stop_all(processes)
         shutil.rmtree(work, ignore_errors=True)
-
 
 def main():
     if len(sys.argv) == 4 and sys.argv[1] == "--inner":
         return inner(sys.argv[2], sys.argv[3])
-    if len(sys.argv) != 3:
-        print(__doc__)
-        return 2
-    for tool in ("Xvfb", "xdotool", "xprop", "dbus-run-session"):
-        need(tool)
-    return subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(__file__), "--inner",
-                           sys.argv[1], sys.argv[2]]).returncode
-
+    return run_privately(__file__, ("Xvfb", "xdotool", "xprop", "dbus-run-session"), __doc__)
 
 if __name__ == "__main__":
     sys.exit(main())

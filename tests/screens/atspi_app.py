@@ -4,6 +4,7 @@ xdotool, a private Xvfb display and the app's accessibility tree read with pyats
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -130,20 +131,72 @@ def focus_window(title, height=None):
     xdotool("windowfocus", "--sync", found[0])
 
 
-def start_display():
-    read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1400x2600x24", "-noreset"],
-                            pass_fds=[write_fd], stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    display = os.read(read_fd, 64).decode().strip()
-    os.close(read_fd)
-    return xvfb, display
+def private_display(processes, size="1400x1000"):
+    """Starts an Xvfb of our own, tried again when another Xvfb took the same number
+    first, and makes it this process's DISPLAY."""
+    for _ in range(3):
+        read_fd, write_fd = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-noreset"],
+                                pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+        processes.append(xvfb)
+        os.close(write_fd)
+        display = os.read(read_fd, 64).decode().strip()
+        os.close(read_fd)
+        env = dict(os.environ, DISPLAY=":" + display)
+        try:
+            wait_for("the display to accept clients", lambda: display != "" and subprocess.run(
+                ["xprop", "-root", "-len", "1"], capture_output=True, env=env).returncode == 0, 15)
+        except AssertionError:
+            xvfb.kill()
+            continue
+        os.environ["DISPLAY"] = ":" + display
+        return display
+    raise AssertionError("Xvfb did not start")
 
 
-def wait_for_display(display):
-    env = dict(os.environ, DISPLAY=":" + display)
+def start_app(corvana, env, work, processes):
+    """Starts the app on the display with its accessibility bridge on; returns its log."""
+    env = dict(env)
+    env.update({
+        "QT_QPA_PLATFORM": "xcb",
+        "QT_QUICK_BACKEND": "software",
+        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+    })
+    # libxkbcommon-x11 hands strndup length-bounded key names that are not
+    # NUL-terminated, which is valid; a sanitized build must not stop on that.
+    if "ASAN_OPTIONS" in env:
+        env["ASAN_OPTIONS"] = env["ASAN_OPTIONS"].replace("strict_string_checks=1", "strict_string_checks=0")
+    log = open(os.path.join(work, "app.log"), "w+")
+    processes.append(subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT))
+    return log
+
+
+def report_failure(failure, log, tree):
+    print(f"FAIL: {failure}")
     try:
-        return wait_for("the display to accept clients", lambda: subprocess.run(
-            ["xprop", "-root", "-len", "1"], capture_output=True, env=env).returncode == 0, 15)
-    except AssertionError:
-        return False
+        log.seek(0)
+        print("app output:\n" + log.read()[-4000:])
+        print("on screen: " + " | ".join(tree.names()[:300]))
+    except Exception:
+        pass
+
+
+def stop_all(processes):
+    for process in reversed(processes):
+        process.send_signal(signal.SIGTERM)
+        try:
+            process.wait(5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+
+
+def run_privately(script, tools, usage):
+    """The command line of a walkthrough: checks its tools, then runs the script again
+    with --inner inside a private D-Bus session (for the accessibility bus)."""
+    if len(sys.argv) != 3:
+        print(usage)
+        return 2
+    for tool in tools:
+        need(tool)
+    return subprocess.run(["dbus-run-session", "--", sys.executable, os.path.abspath(script), "--inner",
+                           sys.argv[1], sys.argv[2]]).returncode
