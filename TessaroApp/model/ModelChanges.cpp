@@ -15,21 +15,3 @@ void ModelChanges::forwardAll(SessionModel &model, QObject *receiver)
             QObject::connect(&model, method, receiver, notify);
     }
 }
-
-void ModelChanges::onSelectionInputs(SessionModel &model, QObject *receiver, const std::function<void()> &refresh)
-{
-    const auto inputs = {&SessionModel::answersChanged, &SessionModel::memoryChanged,
-                         &SessionModel::selectedIDChanged, &SessionModel::showHiddenChanged,
-                         &SessionModel::simpleChanged, &SessionModel::privateKnowledgeChanged,
-                         &SessionModel::windowModeChanged, &SessionModel::anchorChanged,
-                         &SessionModel::lookbackChanged, &SessionModel::categoryChanged,
-                         &SessionModel::rangeStateChanged, &SessionModel::detailChanged,
-                         &SessionModel::domainChanged};
-    for (const auto signal : inputs)
-        QObject::connect(&model, signal, receiver, refresh);
-    SessionModel *source = &model;
-    QObject::connect(&model, &SessionModel::clockChanged, receiver, [source, refresh] {
-        if (source->simple())
-            refresh();
-    });
-}

@@ -164,6 +164,8 @@ public:
     // Presentation and feedback.
     QList<PreparedAnswer> visibleAnswers() const;
     std::optional<PreparedAnswer> selected() const;
+    // The answer in front among answers already known to be the visible ones.
+    std::optional<PreparedAnswer> selectedAmong(const QList<PreparedAnswer> &visible) const;
     bool isQuiet(const PreparedAnswer &answer) const;
     Q_INVOKABLE void selectDetail(const QString &form);
     QCoro::Task<void> hideSelected(QString action);

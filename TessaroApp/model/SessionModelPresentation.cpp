@@ -39,7 +39,11 @@ QList<PreparedAnswer> SessionModel::visibleAnswers() const
 
 std::optional<PreparedAnswer> SessionModel::selected() const
 {
-    const QList<PreparedAnswer> visible = visibleAnswers();
+    return selectedAmong(visibleAnswers());
+}
+
+std::optional<PreparedAnswer> SessionModel::selectedAmong(const QList<PreparedAnswer> &visible) const
+{
     if (m_selectedID) {
         for (const PreparedAnswer &answer : visible) {
             if (answer.id == *m_selectedID)

@@ -3,6 +3,7 @@
 #include "model/ModelChanges.h"
 #include "model/SessionModel.h"
 #include "model/SessionSetup.h"
+#include "model/SetupPresentation.h"
 
 #include "conversation/AnswerWindow.h"
 #include "text/UnicodeText.h"
@@ -28,21 +29,6 @@ bool hasCitations(const PreparedAnswer &answer)
     return answer.citations && !answer.citations->isEmpty();
 }
 
-// The passage a citation quotes, when the library still holds it.
-const KnowledgePassage *citedPassage(const PrivateKnowledge &knowledge, const DocumentCitation &citation)
-{
-    for (const KnowledgeDocument &document : knowledge.documents) {
-        if (document.id != citation.documentId)
-            continue;
-        for (const KnowledgePassage &passage : document.passages) {
-            if (passage.id == citation.id)
-                return &passage;
-        }
-        return nullptr;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 SessionPresentation::SessionPresentation(SessionModel &model, QObject *parent)
@@ -56,7 +42,21 @@ SessionPresentation::SessionPresentation(SessionModel &model, QObject *parent)
 {
     connect(&model, &SessionModel::transcriptChanged, this, &SessionPresentation::refreshTranscript);
     connect(&model, &SessionModel::audioSourcesChanged, this, &SessionPresentation::refreshSources);
-    ModelChanges::onSelectionInputs(model, this, [this] { refreshAnswers(); });
+    // The answer in front and the visible list change with these; in simple mode the
+    // answer window also moves with the clock.
+    const auto answerInputs = {&SessionModel::answersChanged, &SessionModel::memoryChanged,
+                               &SessionModel::selectedIDChanged, &SessionModel::showHiddenChanged,
+                               &SessionModel::simpleChanged, &SessionModel::privateKnowledgeChanged,
+                               &SessionModel::windowModeChanged, &SessionModel::anchorChanged,
+                               &SessionModel::lookbackChanged, &SessionModel::categoryChanged,
+                               &SessionModel::rangeStateChanged, &SessionModel::detailChanged,
+                               &SessionModel::domainChanged};
+    for (const auto signal : answerInputs)
+        connect(&model, signal, this, &SessionPresentation::refreshAnswers);
+    connect(&model, &SessionModel::clockChanged, this, [this] {
+        if (m_model.simple())
+            refreshAnswers();
+    });
 
     ModelChanges::forwardAll(model, this);
     refresh();
@@ -96,10 +96,10 @@ void SessionPresentation::refreshSources()
 
 void SessionPresentation::refreshAnswers()
 {
-    m_selected = m_model.selected();
+    const QList<PreparedAnswer> visible = m_model.visibleAnswers();
+    m_selected = m_model.selectedAmong(visible);
     const QString selectedID = m_selected ? m_selected->id : QString();
     QList<QVariantMap> rows;
-    const QList<PreparedAnswer> visible = m_model.visibleAnswers();
     rows.reserve(visible.size());
     for (const PreparedAnswer &answer : visible) {
         const double at = answer.occurrences && !answer.occurrences->isEmpty() ? answer.occurrences->first().startMs : 0;
@@ -129,13 +129,13 @@ void SessionPresentation::refreshSelection()
         }
         const QList<DocumentCitation> cited = m_selected->citations.value_or(QList<DocumentCitation>());
         for (qsizetype i = 0; i < cited.size(); ++i) {
-            const KnowledgePassage *passage = citedPassage(m_model.privateKnowledge(), cited[i]);
+            const std::optional<QString> passage = SetupPresentation::citedPassage(m_model.privateKnowledge(), cited[i]);
             citations.append({{QStringLiteral("key"), m_selected->id + QLatin1Char('#') + QString::number(i)},
                               {QStringLiteral("title"), cited[i].title},
                               {QStringLiteral("location"), cited[i].location},
                               {QStringLiteral("quote"), cited[i].quote},
-                              {QStringLiteral("passage"), passage ? passage->text : QString()},
-                              {QStringLiteral("removed"), passage == nullptr}});
+                              {QStringLiteral("passage"), passage.value_or(QString())},
+                              {QStringLiteral("removed"), !passage.has_value()}});
         }
     }
     m_followUpRows.setRows(std::move(followUps));
@@ -221,7 +221,7 @@ QStringList SessionPresentation::selectedBadges() const
         badges.append(QStringLiteral("Model knowledge"));
     if (cited) {
         for (const DocumentCitation &citation : *m_selected->citations) {
-            if (!citedPassage(m_model.privateKnowledge(), citation)) {
+            if (!SetupPresentation::citedPassage(m_model.privateKnowledge(), citation)) {
                 badges.append(QStringLiteral("Held only for this session"));
                 break;
             }
@@ -301,10 +301,17 @@ QStringList SessionPresentation::sourceNotes() const
 
 QString SessionPresentation::retrievalNote() const
 {
-    if (!m_selected || hasCitations(*m_selected) || !m_selected->retrieval || !m_selected->retrieval->searched)
-        return {};
-    return m_selected->retrieval->matched != 0 ? QStringLiteral("No supporting document citation · model knowledge")
-                                               : QStringLiteral("No matching document passage · model knowledge");
+    return m_selected ? SetupPresentation::sourcesLine(*m_selected) : QString();
+}
+
+QString SessionPresentation::sourcesTitle() const
+{
+    return m_selected ? SetupPresentation::sourcesTitle(*m_selected) : QString();
+}
+
+QString SessionPresentation::sourcesNote() const
+{
+    return m_selected ? SetupPresentation::sourcesNote(*m_selected) : QString();
 }
 
 // The empty answer workspace: the first matching row wins; the message skips the row

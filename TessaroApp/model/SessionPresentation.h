@@ -45,6 +45,8 @@ class SessionPresentation : public QObject {
     Q_PROPERTY(QString detailFormsNote READ detailFormsNote NOTIFY changed)
     Q_PROPERTY(QStringList sourceNotes READ sourceNotes NOTIFY changed)
     Q_PROPERTY(QString retrievalNote READ retrievalNote NOTIFY changed)
+    Q_PROPERTY(QString sourcesTitle READ sourcesTitle NOTIFY changed)
+    Q_PROPERTY(QString sourcesNote READ sourcesNote NOTIFY changed)
 
     // Empty answer workspace.
     Q_PROPERTY(QString emptyAnswerTitle READ emptyAnswerTitle NOTIFY changed)
@@ -138,6 +140,8 @@ public:
     QString detailFormsNote() const;
     QStringList sourceNotes() const;
     QString retrievalNote() const;
+    QString sourcesTitle() const;
+    QString sourcesNote() const;
 
     QString emptyAnswerTitle() const;
     QString emptyAnswerMessage() const;

@@ -42,18 +42,8 @@ SetupPresentation::SetupPresentation(SessionModel &model, QString version, QObje
 {
     connect(&model, &SessionModel::privateKnowledgeChanged, this, &SetupPresentation::refreshRows);
     connect(&model, &SessionModel::domainChanged, this, &SetupPresentation::refreshRows);
-    // The selected answer changes with these; finding it walks the whole bank, so it is
-    // found once per change rather than at every read.
-    ModelChanges::onSelectionInputs(model, this, [this] { refreshSelection(); });
-
     ModelChanges::forwardAll(model, this);
     refreshRows();
-    refreshSelection();
-}
-
-void SetupPresentation::refreshSelection()
-{
-    m_selected = m_model.selected();
 }
 
 void SetupPresentation::refreshRows()
@@ -373,21 +363,6 @@ std::optional<QString> SetupPresentation::citedPassage(const PrivateKnowledge &k
         return std::nullopt;
     }
     return std::nullopt;
-}
-
-QString SetupPresentation::sourcesTitle() const
-{
-    return m_selected ? sourcesTitle(*m_selected) : QString();
-}
-
-QString SetupPresentation::sourcesNote() const
-{
-    return m_selected ? sourcesNote(*m_selected) : QString();
-}
-
-QString SetupPresentation::sourcesLine() const
-{
-    return m_selected ? sourcesLine(*m_selected) : QString();
 }
 
 QString SetupPresentation::quotation(const QString &quote) const

@@ -61,9 +61,6 @@ class SetupPresentation : public QObject {
     Q_PROPERTY(QVariantList styleChoices READ styleChoices CONSTANT)
 
     // The sources of the selected answer (its citation rows are the main window's).
-    Q_PROPERTY(QString sourcesTitle READ sourcesTitle NOTIFY changed)
-    Q_PROPERTY(QString sourcesNote READ sourcesNote NOTIFY changed)
-    Q_PROPERTY(QString sourcesLine READ sourcesLine NOTIFY changed)
 
 public:
     // `version` is the application's short version; empty reads as "0.4.0".
@@ -106,10 +103,6 @@ public:
     QString preferencesEmptyLine() const;
     static QVariantList prominenceChoices();
     static QVariantList styleChoices();
-
-    QString sourcesTitle() const;
-    QString sourcesNote() const;
-    QString sourcesLine() const;
 
     // The sources of one answer, as the citation view shows them: the group title
     // ("Sources · N", empty without citations), the note over the quotes, and the one
@@ -154,7 +147,6 @@ signals:
 
 private:
     void refreshRows();
-    void refreshSelection();
     void setMessage(const QString &message, bool failed);
 
     SessionModel &m_model;
@@ -164,5 +156,4 @@ private:
     bool m_connecting = false;
     QString m_message;
     bool m_failed = false;
-    std::optional<PreparedAnswer> m_selected;
 };

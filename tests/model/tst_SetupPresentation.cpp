@@ -522,12 +522,12 @@ void SetupPresentationTest::citationLines()
     // The same lines for the answer in front of the main window.
     FakePlatform platform;
     SessionModel model(platform.bundle());
-    SetupPresentation screen(model, QString());
-    QCOMPARE(screen.sourcesTitle(), QString());
+    SessionPresentation main(model);
+    QCOMPARE(main.sourcesTitle(), QString());
     model.setAnswers({answer});
-    QCOMPARE(screen.sourcesTitle(), title);
-    QCOMPARE(screen.sourcesNote(), note);
-    QCOMPARE(screen.sourcesLine(), line);
+    QCOMPARE(main.sourcesTitle(), title);
+    QCOMPARE(main.sourcesNote(), note);
+    QCOMPARE(main.retrievalNote(), line);
 }
 
 void SetupPresentationTest::removingACitedDocument()
@@ -546,7 +546,7 @@ void SetupPresentationTest::removingACitedDocument()
                                                // A passage the document never had.
                                                citationOf(QStringLiteral("d2"), QStringLiteral("d2-p9"))};
     model.setAnswers({answer});
-    QCOMPARE(screen.sourcesTitle(), QStringLiteral("Sources · 3"));
+    QCOMPARE(main.sourcesTitle(), QStringLiteral("Sources · 3"));
     QCOMPARE(screen.quotation(QStringLiteral("a quoted sentence")), QStringLiteral("“a quoted sentence”"));
 
     RowListModel &citations = *main.citationRows();
@@ -566,7 +566,7 @@ void SetupPresentationTest::removingACitedDocument()
     QCOMPARE(noteOf(1), QString());
     QCOMPARE(SetupPresentation::citedPassage(model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
     // The quotes stay with the answer.
-    QCOMPARE(screen.sourcesTitle(), QStringLiteral("Sources · 3"));
+    QCOMPARE(main.sourcesTitle(), QStringLiteral("Sources · 3"));
     QCOMPARE(citations.value(0, QStringLiteral("quote")).toString(), QStringLiteral("a quoted sentence"));
 }
 

@@ -5,8 +5,8 @@ import Corvana
 CitationSources {
     objectName: "sourcesDisclosure"
     rows: presentation.citationRows
-    title: setupPresentation.sourcesTitle
-    note: setupPresentation.sourcesNote
+    title: presentation.sourcesTitle
+    note: presentation.sourcesNote
     // The answer detail shows the retrieval line itself, under the source notes.
     line: ""
 }
