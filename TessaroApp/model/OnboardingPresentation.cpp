@@ -5,7 +5,6 @@
 #include "model/SessionPresentation.h"
 #include "model/SessionSetup.h"
 
-#include <QMetaMethod>
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include "conversation/AnswerWindow.h"
 #include "text/UnicodeText.h"
 
-#include <QMetaMethod>
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include "protocol/TessaroError.h"
 
 #include <QFile>
-#include <QMetaMethod>
 #include <QPointer>
 
 const QString SetupPresentation::lockedMessage = QStringLiteral("End your session to change its setup.");
