@@ -468,23 +468,23 @@ PreparedAnswer DemoScript::assistAnswer(const QString &question, int number)
     return answer;
 }
 
-QList<DemoScript::Step> DemoScript::conversation(const QList<KnowledgePassage> &knowledge, double timeScale,
-                                                 double offsetMs)
+namespace {
+
+// One playing of the sample: steps due from 0, conversation times from `offsetMs`, and
+// the suffixes added to its segment and answer ids.
+QList<DemoScript::Step> roundSteps(const QList<KnowledgePassage> &knowledge, double timeScale, double offsetMs,
+                                   const QString &segmentSuffix, const QString &answerSuffix)
 {
-    if (!std::isfinite(timeScale) || timeScale <= 0)
-        timeScale = 1.0;
-    if (!std::isfinite(offsetMs) || offsetMs < 0)
-        offsetMs = 0;
+    using Step = DemoScript::Step;
     // Conversation times in events and the moments steps are sent scale alike.
     const auto at = [&](double ms) { return offsetMs + ms * timeScale; };
-    const QString runSuffix = offsetMs > 0 ? QStringLiteral("-at-%1").arg(qRound64(offsetMs)) : QString();
 
     // The lines as spoken, one after the other.
     QList<Spoken> spoken;
     double clock = 0;
     for (const Line &line : lines) {
         Spoken s;
-        s.id = QStringLiteral("seg-%1").arg(spoken.size() + 1, 2, 10, QLatin1Char('0')) + runSuffix;
+        s.id = QStringLiteral("seg-%1").arg(spoken.size() + 1, 2, 10, QLatin1Char('0')) + segmentSuffix;
         s.text = QString::fromUtf8(line.text);
         s.words = s.text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         s.microphone = line.microphone;
@@ -522,7 +522,7 @@ QList<DemoScript::Step> DemoScript::conversation(const QList<KnowledgePassage> &
         moments.append({ready + completeAfterMs + delay, -1, 0, int(a), 3});
 
         PreparedAnswer answer;
-        answer.id = QString::fromUtf8(text.id);
+        answer.id = QString::fromUtf8(text.id) + answerSuffix;
         answer.topic = QString::fromUtf8(text.topic);
         answer.title = QString::fromUtf8(text.title);
         answer.question = QString::fromUtf8(text.question);
@@ -547,7 +547,7 @@ QList<DemoScript::Step> DemoScript::conversation(const QList<KnowledgePassage> &
         occurrence.endMs = at(occurrence.endMs);
         answer.occurrences = QList<SpeechOccurrence>{occurrence};
         qint64 matched = 0;
-        const QList<DocumentCitation> cited = citations(phrases, knowledge, &matched);
+        const QList<DocumentCitation> cited = DemoScript::citations(phrases, knowledge, &matched);
         if (!cited.isEmpty())
             answer.citations = cited;
         answer.retrieval = RetrievalInfo{!knowledge.isEmpty(), matched, knowledge.isEmpty() ? 0.0 : 3.5};
@@ -615,5 +615,31 @@ QList<DemoScript::Step> DemoScript::conversation(const QList<KnowledgePassage> &
     // The conversation is over and nothing is being prepared.
     if (steps.last().event.type != QLatin1String("quiet"))
         steps.append({steps.last().atMs + finalLatencyMs * timeScale, signal("quiet"), 0});
+    return steps;
+}
+
+} // namespace
+
+QList<DemoScript::Step> DemoScript::conversation(const QList<KnowledgePassage> &knowledge, double timeScale,
+                                                 double offsetMs)
+{
+    return round(knowledge, timeScale, offsetMs, 1, 0);
+}
+
+QList<DemoScript::Step> DemoScript::round(const QList<KnowledgePassage> &knowledge, double timeScale, double offsetMs,
+                                          int number, double startMs)
+{
+    if (!std::isfinite(timeScale) || timeScale <= 0)
+        timeScale = 1.0;
+    if (!std::isfinite(offsetMs) || offsetMs < 0)
+        offsetMs = 0;
+    if (!std::isfinite(startMs) || startMs < 0)
+        startMs = 0;
+    number = std::max(1, number);
+    const QString roundSuffix = number > 1 ? QStringLiteral("-r%1").arg(number) : QString();
+    const QString runSuffix = offsetMs > 0 ? QStringLiteral("-at-%1").arg(qRound64(offsetMs)) : QString();
+    QList<Step> steps = roundSteps(knowledge, timeScale, offsetMs + startMs, runSuffix + roundSuffix, roundSuffix);
+    for (Step &step : steps)
+        step.atMs += startMs;
     return steps;
 }

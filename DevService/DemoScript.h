@@ -29,6 +29,14 @@ public:
     static QList<Step> conversation(const QList<KnowledgePassage> &knowledge, double timeScale = 1.0,
                                     double offsetMs = 0);
 
+    // Round `number` (from 1) of the sample played several times back to back: the same
+    // conversation, its steps due from `startMs` after "sample.start" (where the previous
+    // round ended) and its conversation times following on from there. From round 2 on its
+    // segment and answer ids end in "-r" and the round number. Round 1 from 0 is
+    // `conversation`.
+    static QList<Step> round(const QList<KnowledgePassage> &knowledge, double timeScale, double offsetMs, int number,
+                             double startMs);
+
     // An answer prepared for a typed question.
     static PreparedAnswer assistAnswer(const QString &question, int number);
 

@@ -61,6 +61,7 @@ DevService::DevService(Options options, QObject *parent)
     development.expiresAt = development.createdAt + 365 * 86400.0;
     m_devices.insert(development.id, development);
     m_scenario.timeScale = m_options.timeScale;
+    m_scenario.sampleRounds = m_options.sampleRounds;
     m_sockets.setMaxPendingConnections(64);
     connect(&m_server, &QTcpServer::newConnection, this, &DevService::accept);
     connect(&m_sockets, &QWebSocketServer::newConnection, this, [this] {
@@ -407,7 +408,8 @@ QByteArray DevService::control(const HttpMessage &request)
         if (!document.isObject())
             return failure(400, QStringLiteral("A scenario is one JSON object."));
         QString error;
-        const std::optional<DevScenario> scenario = DevScenario::fromJson(document.object(), m_options.timeScale, error);
+        const std::optional<DevScenario> scenario = DevScenario::fromJson(document.object(), m_options.timeScale,
+                                                                              m_options.sampleRounds, error);
         if (!scenario)
             return failure(400, error);
         m_scenario = *scenario;
@@ -416,6 +418,7 @@ QByteArray DevService::control(const HttpMessage &request)
     if (request.path == QLatin1String("/dev/reset") && request.method == "POST") {
         m_scenario = DevScenario();
         m_scenario.timeScale = m_options.timeScale;
+        m_scenario.sampleRounds = m_options.sampleRounds;
         for (Device &device : m_devices) {
             if (device.token == m_options.token)
                 device.revoked = false;

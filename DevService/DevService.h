@@ -31,6 +31,7 @@ public:
         std::optional<qint64> maxSessionMinutes;
         qint64 balanceMicros = 5'000'000;
         double timeScale = 1.0;              // of the simulated sample; scenarios may change it
+        int sampleRounds = 1;                // times the sample plays back to back; likewise
     };
 
     struct Device {

@@ -30,9 +30,15 @@ DevSession::DevSession(DevService &service, QString sessionID, QWebSocket *socke
     connect(socket, &QWebSocket::textMessageReceived, this, &DevSession::command);
     connect(socket, &QWebSocket::binaryMessageReceived, this, &DevSession::audio);
     connect(socket, &QWebSocket::disconnected, this, [this] {
-        m_stepTimer.stop();
+        haltWork();
         deleteLater();
     });
+    if (const DevService::Session *held = m_service.session(m_sessionID); held && !m_service.simulated()) {
+        // Ids of this session's segments and answers, apart from every other session's.
+        const QString prefix = QStringLiteral("live-") + m_sessionID.left(8);
+        LiveScript script(prefix, held->input.knowledge.value_or(QList<KnowledgePassage>()));
+        m_live = new LiveMode(liveHost(), std::move(script), prefix, held->input.timeOffsetMs.value_or(0), this);
+    }
 
     // The service ends a session at its planned length.
     if (DevService::Session *held = m_service.session(m_sessionID); held && held->snapshot.timeLimitSeconds) {
@@ -44,7 +50,7 @@ DevSession::DevSession(DevService &service, QString sessionID, QWebSocket *socke
                 return;
             held->snapshot.state = QStringLiteral("stopped");
             held->snapshot.reason = QStringLiteral("The session reached its planned length.");
-            m_stepTimer.stop();
+            haltWork();
             sendSnapshot(QStringLiteral("session"));
         });
     }
@@ -53,15 +59,19 @@ DevSession::DevSession(DevService &service, QString sessionID, QWebSocket *socke
     if (scenario.withholdReady)
         return;
     const bool undecodable = scenario.sendUndecodable;
-    const bool oversize = scenario.sendOversize;
+    const qint64 oversize = scenario.oversizeBytes;
     QTimer::singleShot(std::max(0, scenario.readyDelayMs), this, [this, undecodable, oversize] {
         ServerEvent ready;
         ready.type = QStringLiteral("ready");
         send(ready);
         if (undecodable)
             sendRaw(QByteArrayLiteral("{\"kind\":\"not an event\"}"));
-        if (oversize)
-            sendRaw("{\"type\":\"bank\",\"message\":\"" + QByteArray(9 * 1024 * 1024, 'x') + "\"}");
+        if (oversize > 0) {
+            // A well-formed event of exactly that many bytes.
+            const QByteArray head = "{\"type\":\"bank\",\"message\":\"";
+            const QByteArray tail = "\"}";
+            sendRaw(head + QByteArray(oversize - head.size() - tail.size(), 'x') + tail);
+        }
     });
 }
 
@@ -69,7 +79,7 @@ DevSession::~DevSession() = default;
 
 void DevSession::close(QWebSocketProtocol::CloseCode code)
 {
-    m_stepTimer.stop();
+    haltWork();
     if (m_socket && m_socket->state() == QAbstractSocket::ConnectedState)
         m_socket->close(code);
 }
@@ -171,12 +181,15 @@ void DevSession::command(const QString &text)
         assist(object.value("question").toString());
     } else if (type == QLatin1String("range.start")) {
         prepareRange(object.value("fromMs").toDouble(), object.value("toMs").toDouble(), object.value("follow").toBool());
+    } else if (type == QLatin1String("audio.finish")) {
+        if (m_live)
+            m_live->finish(object.value("channel").toString());
     } else if (type == QLatin1String("session.stop")) {
         if (DevService::Session *held = m_service.session(m_sessionID)) {
             held->snapshot.state = QStringLiteral("stopped");
             m_service.sessionStopped(m_sessionID);
         }
-        m_stepTimer.stop();
+        haltWork();
         QTimer::singleShot(50, this, [this] { close(); });
     }
 }
@@ -193,25 +206,35 @@ void DevSession::audio(const QByteArray &message)
         send(error);
         return;
     }
-    if (m_service.simulated())
+    const DevService::Session *held = m_service.session(m_sessionID);
+    if (!m_live || !held || held->snapshot.state != QLatin1String("active"))
         return;
-    const qint64 before = m_audioBytes / 320'000;
-    m_audioBytes += pcm;
-    const qint64 after = m_audioBytes / 320'000;
-    if (after > before) {
-        Transcript heard;
-        heard.id = QStringLiteral("audio-%1").arg(after);
-        heard.text = QStringLiteral("(audio received: %1 s)").arg(after * 10);
-        heard.final = true;
-        heard.startMs = double(before) * 10'000;
-        heard.endMs = double(after) * 10'000;
-        heard.lastWordEndMs = heard.endMs;
-        m_heard.append(heard);
-        ServerEvent event;
-        event.type = QStringLiteral("transcript");
-        event.transcript = heard;
+    m_live->audio(tag == 0 ? QStringLiteral("microphone") : QStringLiteral("system"), QByteArrayView(message).sliced(1));
+}
+
+void DevSession::haltWork()
+{
+    m_stepTimer.stop();
+    if (m_live)
+        m_live->halt();
+}
+
+LiveMode::Host DevSession::liveHost()
+{
+    LiveMode::Host host;
+    host.spend = [this](qint64 micros) { return charge(micros); };
+    host.send = [this](ServerEvent event) {
+        if (event.transcript && event.transcript->final)
+            m_heard.append(*event.transcript);
+        if (const DevService::Session *held = m_service.session(m_sessionID))
+            event.session = held->snapshot;
         send(event);
-    }
+    };
+    host.prepared = [this](const PreparedAnswer &answer) {
+        takeBank({answer});
+        sendBank();
+    };
+    return host;
 }
 
 void DevSession::runScript()
@@ -220,18 +243,34 @@ void DevSession::runScript()
     if (!held)
         return;
     // A resumed conversation carries on at the conversation time its session starts at.
-    m_script = DemoScript::conversation(held->input.knowledge.value_or(QList<KnowledgePassage>()),
-                                        m_service.scenario().timeScale, held->input.timeOffsetMs.value_or(0));
+    m_round = 1;
+    m_rounds = m_service.scenario().sampleRounds;
+    m_timeScale = m_service.scenario().timeScale;
+    m_script = DemoScript::conversation(held->input.knowledge.value_or(QList<KnowledgePassage>()), m_timeScale,
+                                        held->input.timeOffsetMs.value_or(0));
     m_next = 0;
     m_scriptClock.start();
     nextStep();
+}
+
+// A sample of several rounds is made one round at a time, each once the previous one is over.
+bool DevSession::nextRound()
+{
+    const DevService::Session *held = m_service.session(m_sessionID);
+    if (!held || m_script.isEmpty() || m_round >= m_rounds)
+        return false;
+    const double startMs = m_script.last().atMs;
+    m_script = DemoScript::round(held->input.knowledge.value_or(QList<KnowledgePassage>()), m_timeScale,
+                                 held->input.timeOffsetMs.value_or(0), ++m_round, startMs);
+    m_next = 0;
+    return !m_script.isEmpty();
 }
 
 // Every step is due at its own time after "sample.start", so a late timer never delays
 // the rest of the conversation.
 void DevSession::nextStep()
 {
-    while (m_next < m_script.size() && !m_limited) {
+    while ((m_next < m_script.size() || nextRound()) && !m_limited) {
         const double waitMs = m_script[m_next].atMs - double(m_scriptClock.nsecsElapsed()) / 1e6;
         if (waitMs > 0) {
             m_stepTimer.start(std::chrono::milliseconds(qint64(std::ceil(waitMs))));
@@ -247,20 +286,11 @@ bool DevSession::play(DemoScript::Step step)
     DevService::Session *held = m_service.session(m_sessionID);
     if (!held)
         return false;
-    SessionSnapshot &snapshot = held->snapshot;
-    if (snapshot.spentMicros + step.costMicros > snapshot.budgetMicros) {
-        snapshot.spentMicros = snapshot.budgetMicros;
-        snapshot.reservedMicros = 0;
-        snapshot.state = QStringLiteral("limited");
-        snapshot.reason = QStringLiteral("The session limit was reached.");
-        m_limited = true;
-        sendSnapshot(QStringLiteral("session"));
+    if (!charge(step.costMicros))
         return false;
-    }
-    snapshot.spentMicros += step.costMicros;
-    m_service.spend(step.costMicros);
-    snapshot.reservedMicros = m_next < m_script.size() ? 10'000 : 0;
-    if (step.event.transcript)
+    SessionSnapshot &snapshot = held->snapshot;
+    snapshot.reservedMicros = m_next < m_script.size() || m_round < m_rounds ? 10'000 : 0;
+    if (step.event.transcript && step.event.transcript->final)
         m_heard.append(*step.event.transcript);
     if (step.event.answers) {
         takeBank(*step.event.answers);
@@ -268,6 +298,29 @@ bool DevSession::play(DemoScript::Step step)
     }
     step.event.session = snapshot;
     send(step.event);
+    return true;
+}
+
+bool DevSession::charge(qint64 micros)
+{
+    DevService::Session *held = m_service.session(m_sessionID);
+    if (!held || m_limited)
+        return false;
+    SessionSnapshot &snapshot = held->snapshot;
+    if (snapshot.spentMicros + micros > snapshot.budgetMicros) {
+        // The limit is reached: what is left of the budget is used up, on the wallet too.
+        m_service.spend(std::max<qint64>(0, snapshot.budgetMicros - snapshot.spentMicros));
+        snapshot.spentMicros = std::max(snapshot.spentMicros, snapshot.budgetMicros);
+        snapshot.reservedMicros = 0;
+        snapshot.state = QStringLiteral("limited");
+        snapshot.reason = QStringLiteral("The session limit was reached.");
+        m_limited = true;
+        m_stepTimer.stop();
+        sendSnapshot(QStringLiteral("session"));
+        return false;
+    }
+    snapshot.spentMicros += micros;
+    m_service.spend(micros);
     return true;
 }
 
@@ -296,11 +349,15 @@ void DevSession::sendBank()
     ServerEvent bank;
     bank.type = QStringLiteral("bank");
     bank.answers = m_bank;
+    if (const DevService::Session *held = m_service.session(m_sessionID))
+        bank.session = held->snapshot;
     send(bank);
 }
 
 void DevSession::feedback(const QString &answerId)
 {
+    if (const qint64 cost = m_service.scenario().feedbackCostMicros)
+        charge(cost);
     m_reactedTo.insert(answerId);
     for (PreparedAnswer &answer : m_bank) {
         if (answer.id == answerId)

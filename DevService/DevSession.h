@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DemoScript.h"
+#include "LiveMode.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -12,7 +13,8 @@
 class DevService;
 
 // The event channel of one service session: "ready", acknowledged commands, audio
-// frames, the scripted conversation of the simulated mode and range preparation.
+// frames (answered by the live mode), the scripted conversation of the simulated mode
+// and range preparation.
 class DevSession : public QObject {
     Q_OBJECT
 
@@ -33,27 +35,39 @@ private:
     void sendRaw(const QByteArray &json);
     void runScript();
     void nextStep();
+    // Makes the next round of the sample the script; false when the sample is over.
+    bool nextRound();
     // Sends one step of the script; false once the session limit stops it.
     bool play(DemoScript::Step step);
+    // Pays for work from the session's budget and the service wallet. When the budget
+    // cannot pay, the session ends "limited" and nothing is paid.
+    bool charge(qint64 micros);
+    // Ends the work of the session's modes: the script and the live mode.
+    void haltWork();
+    LiveMode::Host liveHost();
     // Takes a scripted bank: answers keep the place they first had, typed questions'
     // answers stay, and answers given feedback stay hidden.
     void takeBank(const QList<PreparedAnswer> &scripted);
     void prepareRange(double fromMs, double toMs, bool follow);
     void feedback(const QString &answerId);
     void assist(const QString &question);
+    // Sends the whole bank with the session snapshot.
     void sendBank();
 
     DevService &m_service;
     QString m_sessionID;
     QPointer<QWebSocket> m_socket;
-    QList<DemoScript::Step> m_script;
+    LiveMode *m_live = nullptr;              // without --simulated
+    QList<DemoScript::Step> m_script;        // the round of the sample being played
     qsizetype m_next = 0;
+    int m_round = 0;                         // of m_rounds
+    int m_rounds = 1;
+    double m_timeScale = 1.0;
     QTimer m_stepTimer;
     QElapsedTimer m_scriptClock;             // started by "sample.start"
     QList<PreparedAnswer> m_bank;
     QSet<QString> m_reactedTo;               // answers given feedback
-    QList<Transcript> m_heard;
-    qint64 m_audioBytes = 0;
+    QList<Transcript> m_heard;               // final segments
     int m_assists = 0;
     bool m_limited = false;
 };

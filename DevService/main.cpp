@@ -33,7 +33,11 @@ int main(int argc, char *argv[])
         QStringLiteral("time-scale"),
         QStringLiteral("Multiplies the waits and times of the simulated sample (0.02 plays it in about 3 s)."),
         QStringLiteral("factor"), QStringLiteral("1"));
-    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance, timeScale});
+    const QCommandLineOption sampleRounds(
+        QStringLiteral("sample-rounds"),
+        QStringLiteral("Plays the simulated sample this many times back to back (1 to 1000), with ids of each round's own."),
+        QStringLiteral("rounds"), QStringLiteral("1"));
+    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance, timeScale, sampleRounds});
     parser.process(app);
 
     DevService::Options options;
@@ -69,6 +73,13 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "corvana-devservice: --time-scale needs a factor above 0 and at most 100\n");
         return 2;
     }
+
+    const double rounds = parser.value(sampleRounds).toDouble(&ok);
+    if (!ok || !DevScenario::validSampleRounds(rounds)) {
+        std::fprintf(stderr, "corvana-devservice: --sample-rounds needs a whole number from 1 to 1000\n");
+        return 2;
+    }
+    options.sampleRounds = int(rounds);
 
     DevService service(options);
     QString error;
