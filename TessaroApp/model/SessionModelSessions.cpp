@@ -102,15 +102,26 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
     const auto superseded = [this, self, token] { return !self || m_startingID != token; };
     double offset = 0;
     std::optional<QString> failureText;
+    std::optional<TessaroError> accessExpired;
     try {
         if (resuming) {
             for (const QString &id : m_memory.sessionIDs()) {
-                co_await client->endSession(id);
-                const SessionSnapshot earlier = co_await client->snapshot(id);
+                try {
+                    co_await client->endSession(id);
+                    const SessionSnapshot earlier = co_await client->snapshot(id);
+                    if (!self)
+                        co_return;
+                    m_memory.account(earlier);
+                    emit memoryChanged();
+                } catch (const TessaroError &failure) {
+                    // A service that no longer knows an earlier session (it was restarted,
+                    // or has let the session go) has nothing left to end or report for it;
+                    // what the memory recorded from that session's last snapshot stands.
+                    if (failure.kind() != TessaroError::Kind::Service || failure.code() != 404)
+                        throw;
+                }
                 if (!self)
                     co_return;
-                m_memory.account(earlier);
-                emit memoryChanged();
             }
         }
         const Account fetched = co_await client->account();
@@ -153,6 +164,10 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
             }
             co_return;
         }
+    } catch (const TessaroError &failure) {
+        failureText = failure.description();
+        if (failure.requiresSignIn())
+            accessExpired = failure;
     } catch (const std::exception &failure) {
         failureText = describeFailure(failure);
     }
@@ -160,6 +175,9 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
         co_return;
     if (failureText) {
         co_await failStart(*failureText, client);
+        // The service no longer accepts this device: the way on is signing in again.
+        if (self && accessExpired)
+            requireSignInIfExpired(*accessExpired);
         co_return;
     }
 

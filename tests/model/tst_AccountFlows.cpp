@@ -197,16 +197,30 @@ void AccountFlowsTest::signOutFailures()
     SignedOutModel signedOut(*m_service);
     SessionModel &model = *signedOut.model;
     QVERIFY(signIn(model, QStringLiteral("kay@example.com"), "-"));
+    const auto stored = signedOut.platform.secrets->items;
+    // A conversation is under way when the user signs out.
+    runTask(model.start(false, false));
+    QTRY_VERIFY_WITH_TIMEOUT(!model.transcript().isEmpty() && !model.answers().isEmpty(), 20'000);
     QVERIFY(m_service->setScenario(QJsonObject{
         {"http", QJsonObject{{"method", "POST"}, {"path", "/v1/auth/signout"}, {"status", status},
                              {"body", "{\"message\":\"The service hiccupped.\"}"}}}}));
     runTask(model.signOut());
     QCOMPARE(!model.account().has_value(), cleared);
     QCOMPARE(signedOut.platform.secrets->items.isEmpty(), cleared);
-    if (!cleared)
-        QCOMPARE(model.accountMessage(),
-                 std::optional<QString>(QStringLiteral("Could not sign out: The service hiccupped. Reconnect and try again, "
-                                                       "or use account recovery on another Mac to remove this device.")));
+    QCOMPARE(model.transcript().isEmpty(), cleared);
+    QCOMPARE(model.answers().isEmpty(), cleared);
+    if (cleared)
+        return;
+    QCOMPARE(model.accountMessage(),
+             std::optional<QString>(QStringLiteral("Could not sign out: The service hiccupped. Reconnect and try again, "
+                                                   "or use account recovery on another Mac to remove this device.")));
+    // Nothing was let go: the same stored sign-in, and a connection that still works.
+    QCOMPARE(signedOut.platform.secrets->items, stored);
+    QVERIFY(model.client());
+    runTask(model.refreshDevices());
+    QVERIFY(std::any_of(model.devices().cbegin(), model.devices().cend(),
+                        [](const AccountDevice &device) { return device.current; }));
+    QVERIFY(!model.accountMessage());
 }
 
 void AccountFlowsTest::recoverySignsOtherDevicesOut()

@@ -342,20 +342,33 @@ void ServiceClientTest::serverClose()
 
 void ServiceClientTest::undecodableEvents_data()
 {
-    QTest::addColumn<QString>("scenario");
-    QTest::newRow("not an event") << "sendUndecodable";
-    QTest::newRow("over 8 MiB") << "sendOversize";
+    QTest::addColumn<QJsonObject>("scenario");
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("not an event") << QJsonObject{{"sendUndecodable", true}} << true;
+    QTest::newRow("8 MiB + 1") << QJsonObject{{"sendOversize", ServiceClient::maximumEventBytes + 1}} << true;
+    QTest::newRow("8 MiB") << QJsonObject{{"sendOversize", ServiceClient::maximumEventBytes}} << false;
 }
 
 void ServiceClientTest::undecodableEvents()
 {
-    QFETCH(QString, scenario);
-    QVERIFY(m_service->setScenario(QJsonObject{{scenario, true}}));
+    QFETCH(QJsonObject, scenario);
+    QFETCH(bool, dropped);
+    QVERIFY(m_service->setScenario(scenario));
     ServiceClient client(m_service->connection(), quick());
     int disconnects = 0;
+    QStringList events;
     client.onDisconnect = [&] { ++disconnects; };
+    client.onEvent = [&](const ServerEvent &event) { events.append(event.type); };
     // "ready" arrives before the bad message, so the start itself may succeed.
     outcomeOf(client.start(input()));
+    if (!dropped) {
+        // The largest event allowed arrives whole and the channel stays.
+        QTRY_VERIFY_WITH_TIMEOUT(events.contains("bank"), 5000);
+        QCOMPARE(disconnects, 0);
+        QVERIFY(client.hasSocket());
+        runTask(client.stop());
+        return;
+    }
     QTRY_COMPARE_WITH_TIMEOUT(disconnects, 1, 5000);
     QVERIFY(!client.sessionID());
     QVERIFY(!client.hasSocket());

@@ -40,6 +40,31 @@ SecretStore::Status store(const QString &service, const QString &account, const 
     return stored && !failure.error ? SecretStore::Status::Success : SecretStore::Status::Failure;
 }
 
+// The items with the service and account attributes, unlocked where the store allows
+// (it may ask the user). An item that stays locked is still listed, so a locked store
+// is told apart from a missing item.
+struct Matches {
+    Matches(const QString &service, const QString &account, SecretSearchFlags flags)
+    {
+        const QByteArray serviceText = service.toUtf8();
+        const QByteArray accountText = account.toUtf8();
+        GHashTable *attributes = secret_attributes_build(schema(), "service", serviceText.constData(), "account",
+                                                         accountText.constData(), nullptr);
+        if (!attributes)
+            return;
+        ErrorHolder failure;
+        items = secret_service_search_sync(nullptr, schema(), attributes, flags, nullptr, &failure.error);
+        g_hash_table_unref(attributes);
+        searched = !failure.error;
+    }
+    ~Matches() { g_list_free_full(items, g_object_unref); }
+    Matches(const Matches &) = delete;
+    Matches &operator=(const Matches &) = delete;
+
+    GList *items = nullptr;
+    bool searched = false;
+};
+
 } // namespace
 
 SecretStore::Status LibsecretStore::update(const QString &service, const QString &account, const QByteArray &data)
@@ -57,33 +82,37 @@ SecretStore::Status LibsecretStore::add(const QString &service, const QString &a
 
 SecretStore::Item LibsecretStore::copy(const QString &service, const QString &account)
 {
-    const QByteArray serviceText = service.toUtf8();
-    const QByteArray accountText = account.toUtf8();
-    ErrorHolder failure;
-    gchar *secret = secret_password_lookup_sync(schema(), nullptr, &failure.error, "service",
-                                                serviceText.constData(), "account", accountText.constData(),
-                                                nullptr);
-    if (failure.error) {
-        if (secret)
-            secret_password_free(secret);
+    const Matches matches(service, account, SecretSearchFlags(SECRET_SEARCH_UNLOCK | SECRET_SEARCH_LOAD_SECRETS));
+    if (!matches.searched)
         return {Status::Failure, std::nullopt};
-    }
-    if (!secret)
+    if (!matches.items)
         return {Status::NotFound, std::nullopt};
-    Item item{Status::Success, QByteArray(secret)};
-    secret_password_free(secret);
-    return item;
+    auto *item = static_cast<SecretItem *>(matches.items->data);
+    SecretValue *secret = secret_item_get_locked(item) ? nullptr : secret_item_get_secret(item);
+    if (!secret)
+        return {Status::Failure, std::nullopt};
+    gsize length = 0;
+    const gchar *bytes = secret_value_get(secret, &length);
+    Item found{Status::Success, QByteArray(bytes, qsizetype(length))};
+    secret_value_unref(secret);
+    return found;
 }
 
 SecretStore::Status LibsecretStore::remove(const QString &service, const QString &account)
 {
-    const QByteArray serviceText = service.toUtf8();
-    const QByteArray accountText = account.toUtf8();
-    ErrorHolder failure;
-    const gboolean removed = secret_password_clear_sync(schema(), nullptr, &failure.error, "service",
-                                                        serviceText.constData(), "account",
-                                                        accountText.constData(), nullptr);
-    if (failure.error)
+    const Matches matches(service, account, SecretSearchFlags(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK));
+    if (!matches.searched)
         return Status::Failure;
-    return removed ? Status::Success : Status::NotFound;
+    if (!matches.items)
+        return Status::NotFound;
+    for (GList *entry = matches.items; entry; entry = entry->next) {
+        if (secret_item_get_locked(static_cast<SecretItem *>(entry->data)))
+            return Status::Failure;
+    }
+    for (GList *entry = matches.items; entry; entry = entry->next) {
+        ErrorHolder failure;
+        if (!secret_item_delete_sync(static_cast<SecretItem *>(entry->data), nullptr, &failure.error) || failure.error)
+            return Status::Failure;
+    }
+    return Status::Success;
 }
