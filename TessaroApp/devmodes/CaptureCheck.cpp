@@ -1,12 +1,12 @@
 #include "devmodes/CaptureCheck.h"
 
+#include "devmodes/EvidenceFile.h"
 #include "protocol/TaskHandle.h"
 #include "protocol/TessaroError.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSaveFile>
 
 namespace {
 
@@ -108,12 +108,7 @@ CaptureCheck::Config CaptureCheck::readConfig(const QString &path)
 
 void CaptureCheck::writeEvidence(const QString &path, const QJsonObject &evidence)
 {
-    QSaveFile file(path);
-    const bool written = file.open(QIODevice::WriteOnly)
-        && file.write(QJsonDocument(evidence).toJson(QJsonDocument::Indented)) >= 0 && file.commit();
-    if (!written)
-        throw TessaroError::message(QStringLiteral("The evidence file \u201C%1\u201D couldn\u2019t be written: %2.")
-                                        .arg(path, file.errorString()));
+    EvidenceFile::write(path, evidence);
 }
 
 QCoro::Task<std::optional<QList<quint32>>> CaptureCheck::playerProcesses(LiveAudioCapture &capture, qint64 pid)

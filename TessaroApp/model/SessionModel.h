@@ -417,6 +417,7 @@ private:
     bool connectionAcceptable(const Connection &connection) const;
     void openKnowledge();
     QCoro::Task<void> runCaptureCheck(QString path);
+    QCoro::Task<void> runLiveEvaluation(QString path);
     void applySessionLimitOverride();
     void readPreferences();
     std::optional<DeviceCredential> deviceCredential() const;

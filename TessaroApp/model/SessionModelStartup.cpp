@@ -1,6 +1,7 @@
 #include "SessionModel.h"
 
 #include "devmodes/CaptureCheck.h"
+#include "devmodes/LiveEvaluation.h"
 #include "model/SessionSetup.h"
 #include "protocol/TaskHandle.h"
 #include "protocol/ServiceClient.h"
@@ -10,6 +11,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPointer>
+
+#include <cstdio>
 
 namespace {
 
@@ -82,6 +85,8 @@ QCoro::Task<void> SessionModel::load()
     if (const std::optional<QString> evaluation = environment("TESSARO_LIVE_EVALUATION")) {
         if (m_seams.liveEvaluation)
             co_await m_seams.liveEvaluation(*this, *evaluation);
+        else
+            co_await runLiveEvaluation(*evaluation);
     }
 }
 
@@ -123,6 +128,23 @@ QCoro::Task<void> SessionModel::runCaptureCheck(QString path)
     };
     CaptureCheck check(std::move(environment));
     co_await check.run(std::move(path));
+}
+
+QCoro::Task<void> SessionModel::runLiveEvaluation(QString path)
+{
+    LiveEvaluation::Environment environment;
+    environment.hardware = m_platform.audioHardware;
+    environment.player = m_platform.fixturePlayer;
+    environment.epochMilliseconds = m_platform.epochMilliseconds;
+    environment.print = [](const QString &line) {
+        std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+        std::fflush(stdout);
+    };
+    environment.quit = [] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+    LiveEvaluation evaluation(*this, std::move(environment));
+    co_await evaluation.run(std::move(path));
 }
 
 void SessionModel::applySessionLimitOverride()

@@ -1,0 +1,374 @@
+#include "devmodes/LiveEvaluation.h"
+
+#include "DevServiceProcess.h"
+#include "FakeAudioHardware.h"
+#include "FakeFixturePlayer.h"
+#include "FakeMicrophone.h"
+#include "FakePlatform.h"
+#include "RunTask.h"
+#include "audio/LiveAudioCapture.h"
+#include "model/SessionModel.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+
+#include <cmath>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const QString refusal = QStringLiteral("Explicit funded live evaluation required.");
+
+PreparedAnswer answer(const QString &id, const QString &status, const QString &preparation, qint64 version = 1)
+{
+    PreparedAnswer made;
+    made.id = id;
+    made.topic = QStringLiteral("Calibration");
+    made.status = status;
+    made.preparation = preparation;
+    made.contextVersion = version;
+    made.cue = QStringLiteral("Confidence matches accuracy.");
+    made.deeper = status == QLatin1String("ready") ? QStringLiteral("A calibrated model's 80% is right 80% of the time.")
+                                                   : QString();
+    return made;
+}
+
+ServerEvent bank(const QList<PreparedAnswer> &answers)
+{
+    ServerEvent event;
+    event.type = QStringLiteral("bank");
+    event.answers = answers;
+    return event;
+}
+
+ServerEvent typed(const QString &type)
+{
+    ServerEvent event;
+    event.type = type;
+    return event;
+}
+
+// A WAV file of a spoken-level tone: 16 kHz, mono, 16-bit.
+QByteArray wav(double seconds)
+{
+    QByteArray pcm(qsizetype(std::llround(seconds * 16'000)) * 2, '\0');
+    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
+    for (qsizetype i = 0; i < pcm.size() / 2; ++i)
+        samples[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * double(i) / 16'000));
+    // The fixture's header with its silence left out.
+    QByteArray file = LiveEvaluation::fixture({}).left(44) + pcm;
+    qToLittleEndian<quint32>(quint32(file.size() - 8), file.data() + 4);
+    qToLittleEndian<quint32>(quint32(pcm.size()), file.data() + 40);
+    return file;
+}
+
+// A live evaluation of a session model on fake audio services, connected to a development
+// service of its own. While the player "plays", a timer feeds a spoken-level tone as the
+// player's audio for `speechFrames` frames, then silence, then ends the player.
+struct Rig {
+    explicit Rig(QStringList serviceArguments = {}) : service(std::move(serviceArguments))
+    {
+        hardware->format = AudioFormat{16'000, 1, SampleLayout::Int16};
+        hardware->pidObjects.insert(player->pid, 77);
+        Platform bundle = platform.bundle();
+        bundle.audioHardware = hardware;
+        bundle.microphone = microphone;
+        bundle.capture = std::make_shared<LiveAudioCapture>(hardware, microphone, QStringLiteral("com.quorrel.corvana"));
+        bundle.fixturePlayer = player;
+        bundle.epochMilliseconds = [] { return double(QDateTime::currentMSecsSinceEpoch()); };
+        model = std::make_unique<SessionModel>(bundle);
+
+        environment.hardware = hardware;
+        environment.player = player;
+        environment.epochMilliseconds = [] { return double(QDateTime::currentMSecsSinceEpoch()); };
+        environment.print = [this](const QString &line) { printed.append(line); };
+        environment.quit = [this] { ++quits; };
+        environment.linger = 0ms;
+
+        player->onPlay = [this] { fixtureBytes = QFileInfo(output() + QStringLiteral(".fixture.wav")).size(); };
+        QObject::connect(&feeder, &QTimer::timeout, [this] {
+            if (!player->running() || !model->active())
+                return;
+            QByteArray frame(3'200, '\0');
+            if (fed < speechFrames) {
+                auto *samples = reinterpret_cast<qint16 *>(frame.data());
+                for (int i = 0; i < 1'600; ++i)
+                    samples[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * i / 16'000.0));
+            }
+            hardware->deliver(frame.constData(), frame.size());
+            if (++fed >= speechFrames + 5)
+                player->terminate();
+        });
+        feeder.start(20);
+    }
+
+    QString output() const { return dir.filePath(QStringLiteral("evidence.json")); }
+
+    // Runs an evaluation of a clip of that length; the evidence, if any was written.
+    QJsonObject run(qint64 budgetMicros, double clipSeconds = 2.0, std::optional<QJsonObject> config = {})
+    {
+        if (service.started() && !model->client())
+            runTask(model->connect(service.connection(), false));
+        const QString clip = dir.filePath(QStringLiteral("clip.wav"));
+        QFile clipFile(clip);
+        clipFile.open(QIODevice::WriteOnly);
+        clipFile.write(wav(clipSeconds));
+        clipFile.close();
+        const QString path = dir.filePath(QStringLiteral("evaluation.json"));
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(QJsonDocument(config.value_or(QJsonObject{
+                                     {"output", output()}, {"clip", clip}, {"budgetMicros", budgetMicros}}))
+                       .toJson());
+        file.close();
+        LiveEvaluation evaluation(*model, environment);
+        runTask(evaluation.run(path));
+        QFile evidence(output());
+        if (!evidence.open(QIODevice::ReadOnly))
+            return {};
+        return QJsonDocument::fromJson(evidence.readAll()).object();
+    }
+
+    QTemporaryDir dir;
+    DevServiceProcess service;
+    FakePlatform platform;
+    std::shared_ptr<FakeAudioHardware> hardware = std::make_shared<FakeAudioHardware>();
+    std::shared_ptr<FakeMicrophone> microphone = std::make_shared<FakeMicrophone>();
+    std::shared_ptr<FakeFixturePlayer> player = std::make_shared<FakeFixturePlayer>();
+    std::unique_ptr<SessionModel> model;
+    LiveEvaluation::Environment environment;
+    QTimer feeder;
+    int speechFrames = 20;
+    int fed = 0;
+    qint64 fixtureBytes = -1;
+    QStringList printed;
+    int quits = 0;
+};
+
+} // namespace
+
+class tst_LiveEvaluation : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readinessRecordsEachDistinctState()
+    {
+        LiveEvaluationObserver observer(0);
+        const QList<PreparedAnswer> first{answer("a1", "preparing", "partial"), answer("a2", "ready", "partial")};
+        observer.observe(bank(first), 10);
+        observer.observe(bank(first), 20);
+        QCOMPARE(observer.readiness().size(), 2);
+
+        // One change per field of the key gives one entry for that answer alone.
+        QList<PreparedAnswer> changed = first;
+        changed[0].status = QStringLiteral("ready");
+        changed[0].deeper = QStringLiteral("Deeper");
+        observer.observe(bank(changed), 30);
+        changed[1].preparation = QStringLiteral("complete");
+        observer.observe(bank(changed), 40);
+        changed[1].contextVersion = 2;
+        observer.observe(bank(changed), 50);
+        changed[1].hidden = true;
+        observer.observe(bank(changed), 60);
+        const QJsonArray readiness = observer.readiness();
+        QCOMPARE(readiness.size(), 6);
+        QCOMPARE(readiness.last()["key"].toString(), QStringLiteral("a2:2:ready:complete:true"));
+        QCOMPARE(readiness[2]["key"].toString(), QStringLiteral("a1:1:ready:partial:false"));
+        QCOMPARE(readiness[2]["ready"].toBool(), true);
+        QCOMPARE(readiness[3]["variantsReady"].toBool(), true);
+        QCOMPARE(readiness[0]["completeDeeper"].toBool(), false);
+        QCOMPARE(observer.answers(), changed);
+        QVERIFY(observer.deeperReadyAtEveryCue());
+    }
+
+    void readyWithoutDeeperIsRemembered()
+    {
+        LiveEvaluationObserver observer(0);
+        PreparedAnswer early = answer("a1", "ready", "partial");
+        early.deeper.clear();
+        PreparedAnswer provisional = early;
+        provisional.id = QStringLiteral("a2");
+        provisional.provisional = true;
+        observer.observe(bank({provisional}), 10);
+        QVERIFY(observer.deeperReadyAtEveryCue());
+        observer.observe(bank({early}), 20);
+        observer.observe(bank({answer("a1", "ready", "complete")}), 30);
+        QVERIFY(!observer.deeperReadyAtEveryCue());
+    }
+
+    void settlingNeedsQuietCalmAndAReadyAnswer()
+    {
+        LiveEvaluationObserver observer(0);
+        observer.observe(bank({answer("a1", "ready", "partial")}), 100);
+        observer.observe(typed("quiet"), 200);
+        QVERIFY(!observer.settled(900));
+        QVERIFY(observer.settled(901));
+
+        // Preparation started again after "quiet": the wait goes on until the next one.
+        observer.observe(typed("answer.started"), 1'000);
+        QVERIFY(!observer.settled(5'000));
+        observer.observe(typed("quiet"), 5'100);
+        ServerEvent heard = typed("transcript");
+        heard.transcript = Transcript{};
+        heard.transcript->id = QStringLiteral("s1");
+        observer.observe(heard, 5'500);
+        QVERIFY(!observer.settled(6'100));
+        QVERIFY(observer.settled(6'201));
+        QCOMPARE(observer.controlTarget()->id, QStringLiteral("a1"));
+        observer.finishWait();
+        QVERIFY(!observer.failure());
+
+        // Quiet without a ready answer never settles, and without "quiet" the wait times out.
+        LiveEvaluationObserver empty(0);
+        empty.observe(typed("quiet"), 0);
+        QVERIFY(!empty.settled(60'000));
+        LiveEvaluationObserver busy(0);
+        busy.observe(bank({answer("a1", "ready", "complete")}), 0);
+        QVERIFY(!busy.settled(60'000));
+        busy.finishWait();
+        QCOMPARE(*busy.failure(), QStringLiteral("PREPARATION_TIMEOUT"));
+    }
+
+    void errorEventEndsTheWaitAtOnce()
+    {
+        LiveEvaluationObserver observer(0);
+        observer.observe(typed("error"), 10);
+        QVERIFY(observer.settled(10));
+        QCOMPARE(*observer.failure(), QStringLiteral("SERVICE_ERROR"));
+        ServerEvent coded = typed("error");
+        coded.code = QStringLiteral("PROVIDER_DOWN");
+        observer.observe(coded, 20);
+        observer.finishWait();
+        QCOMPARE(*observer.failure(), QStringLiteral("PROVIDER_DOWN"));
+    }
+
+    void fixtureIsSilenceThenTheRecording()
+    {
+        const QByteArray pcm(320'000, '\x11');
+        const QByteArray fixture = LiveEvaluation::fixture(pcm);
+        QCOMPARE(fixture.size(), 44 + 256'000 + 320'000);
+        QCOMPARE(fixture.left(4), QByteArray("RIFF"));
+        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 4), quint32(fixture.size() - 8));
+        QCOMPARE(fixture.mid(8, 8), QByteArray("WAVEfmt "));
+        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 24), 16'000u);
+        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 28), 32'000u);
+        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 40), quint32(256'000 + 320'000));
+        QCOMPARE(fixture.mid(44, 256'000), QByteArray(256'000, '\0'));
+        QCOMPARE(fixture.mid(44 + 256'000), pcm);
+        // And the recording reader takes it back.
+        QCOMPARE(PCMRecording(fixture).seconds(), 18.0);
+
+        QCOMPARE(LiveEvaluation::budgetText(10'000), QStringLiteral("0.01"));
+        QCOMPARE(LiveEvaluation::budgetText(25'000), QStringLiteral("0.025"));
+        QCOMPARE(LiveEvaluation::budgetText(1'500'000), QStringLiteral("1.5"));
+    }
+
+    void refusesWhatIsNotAShortFundedLiveRun_data()
+    {
+        QTest::addColumn<QStringList>("service");
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("failure");
+        // The accepted rows stop where the fake hardware has no stream for the player.
+        const QString noPlayer = QStringLiteral("Fixture player unavailable; refusing to capture other apps.");
+        const QStringList live;
+        QTest::newRow("no service") << QStringList{"--port", "not-a-port"} << qint64(50'000) << 2.0 << refusal;
+        QTest::newRow("budget 9,999") << live << qint64(9'999) << 2.0 << refusal;
+        QTest::newRow("budget 100,001") << live << qint64(100'001) << 2.0 << refusal;
+        QTest::newRow("demo account") << QStringList{"--simulated"} << qint64(50'000) << 2.0 << refusal;
+        QTest::newRow("budget 10,000") << live << qint64(10'000) << 2.0 << noPlayer;
+        QTest::newRow("budget 100,000") << live << qint64(100'000) << 2.0 << noPlayer;
+        QTest::newRow("30.0 s recording") << live << qint64(50'000) << 30.0 << noPlayer;
+        QTest::newRow("30.1 s recording") << live << qint64(50'000) << 30.1
+                                          << QStringLiteral("Use a short public recording.");
+    }
+
+    void refusesWhatIsNotAShortFundedLiveRun()
+    {
+        QFETCH(QStringList, service);
+        QFETCH(qint64, budget);
+        QFETCH(double, seconds);
+        QFETCH(QString, failure);
+        Rig rig(service);
+        rig.hardware->pidObjects.clear();
+        rig.environment.playerWait = 300ms;
+        const QJsonObject evidence = rig.run(budget, seconds);
+        QVERIFY(evidence.isEmpty());
+        QCOMPARE(rig.model->error().value_or(QString()), failure);
+        QCOMPARE(rig.printed, QStringList{QStringLiteral("Native live evaluation failed before completion: ") + failure});
+        QCOMPARE(rig.quits, 1);
+        QVERIFY(!QFile::exists(rig.output() + QStringLiteral(".fixture.wav")));
+        QCOMPARE(rig.player->running(), false);
+        QVERIFY(!rig.model->active());
+    }
+
+    void evaluatesARecordingEndToEnd()
+    {
+        Rig rig;
+        QVERIFY(rig.service.started());
+        const QJsonObject evidence = rig.run(10'000, 10.0);
+        const QByteArray shown = QJsonDocument(evidence).toJson();
+        QVERIFY2(evidence.value("success").toBool(), shown.constData());
+        QCOMPARE(rig.fixtureBytes, qint64(44 + 256'000 + 320'000));
+        QVERIFY(!QFile::exists(rig.output() + QStringLiteral(".fixture.wav")));
+        QCOMPARE(QFileInfo(rig.output()).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(rig.printed, QStringList{QStringLiteral("Native system capture evaluation finished; evidence saved.")});
+        QCOMPARE(rig.quits, 1);
+        QCOMPARE(evidence.value("mode").toString(), QStringLiteral("native-live-system-capture-public-recording"));
+        QCOMPARE(evidence.value("seconds").toDouble(), 10.0);
+        QVERIFY(!evidence.value("sessionId").toString().isEmpty());
+        QVERIFY(evidence.value("capturedFrames")["system"].toInt() > 0);
+        QVERIFY(evidence.value("firstFrameAt").toDouble() > 0);
+        QVERIFY(evidence.value("controlSpendBeforeMicros").toInteger(-1) > 0);
+        QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger(), evidence.value("controlSpendBeforeMicros").toInteger());
+        QVERIFY(evidence.value("remainingMicros").toInteger(-1) >= 0);
+        QVERIFY(!evidence.value("transcriptEvents").toArray().isEmpty());
+        QVERIFY(!evidence.value("readiness").toArray().isEmpty());
+        QVERIFY(!evidence.value("answers").toArray().isEmpty());
+        QCOMPARE(evidence.value("failure").toString(), QString());
+        QVERIFY(!rig.model->active());
+        QCOMPARE(rig.player->terminations, 1);
+    }
+
+    void controlThatCostsSomethingFails()
+    {
+        Rig rig;
+        QVERIFY(rig.service.setScenario(QJsonObject{{"feedbackCostMicros", 7}}));
+        const QJsonObject evidence = rig.run(50'000);
+        QCOMPARE(evidence.value("success").toBool(true), false);
+        // Everything else worked: only the bill for the two reactions tells.
+        QVERIFY(evidence.value("knownControlWorked").toBool() && evidence.value("dismissControlWorked").toBool());
+        QCOMPARE(evidence.value("failure").toString(), QString());
+        QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger() - evidence.value("controlSpendBeforeMicros").toInteger(),
+                 14);
+    }
+
+    void quietThatNeverComesTimesOut()
+    {
+        Rig rig;
+        QVERIFY(rig.service.started());
+        // Preparation takes longer than a wait that ends at once.
+        rig.environment.settleLimit = 0ms;
+        const QJsonObject evidence = rig.run(50'000);
+        QCOMPARE(evidence.value("failure").toString(), QStringLiteral("PREPARATION_TIMEOUT"));
+        QCOMPARE(evidence.value("success").toBool(true), false);
+        QCOMPARE(evidence.value("controlSpendBeforeMicros").toInteger(), -1);
+        QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger(), -1);
+        for (const char *flag : {"knownControlWorked", "revealControlWorked", "dismissControlWorked",
+                                 "preparedControlsWorked"})
+            QCOMPARE(evidence.value(QLatin1String(flag)).toBool(true), false);
+        QVERIFY(!QFile::exists(rig.output() + QStringLiteral(".fixture.wav")));
+        QCOMPARE(rig.quits, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_LiveEvaluation)
+#include "tst_LiveEvaluation.moc"

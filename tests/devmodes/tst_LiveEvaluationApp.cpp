@@ -1,0 +1,161 @@
+#include "DevServiceProcess.h"
+#include "PrivatePipeWire.h"
+#include "audio/PCMRecording.h"
+#include "audio/SoxrSampleConverter.h"
+#include "devmodes/LiveEvaluation.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+namespace {
+
+// The samples of a 16-bit mono WAV file of any rate, and that rate; empty when the file is
+// not one.
+QByteArray readMono16(const QByteArray &file, double &rate)
+{
+    if (file.size() < 12 || !file.startsWith("RIFF") || file.mid(8, 4) != "WAVE")
+        return {};
+    for (qsizetype at = 12; at + 8 <= file.size();) {
+        const QByteArray id = file.mid(at, 4);
+        const quint32 size = qFromLittleEndian<quint32>(file.constData() + at + 4);
+        if (id == "fmt " && size >= 16) {
+            if (qFromLittleEndian<quint16>(file.constData() + at + 10) != 1
+                || qFromLittleEndian<quint16>(file.constData() + at + 22) != 16)
+                return {};
+            rate = qFromLittleEndian<quint32>(file.constData() + at + 12);
+        } else if (id == "data") {
+            return file.mid(at + 8, size);
+        }
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
+// Speech from espeak-ng, converted to 16 kHz mono 16-bit as a recording must be.
+QByteArray spokenRecording(const QString &espeak, const QString &scratch, const QString &sentence)
+{
+    if (QProcess::execute(espeak, {QStringLiteral("-w"), scratch, sentence}) != 0)
+        return {};
+    QFile file(scratch);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    double rate = 0;
+    const QByteArray samples = readMono16(file.readAll(), rate);
+    const auto converter = SoxrSampleConverter::make(AudioFormat{rate, 1, SampleLayout::Int16});
+    if (samples.isEmpty() || !converter)
+        return {};
+    const qsizetype frames = samples.size() / 2;
+    QByteArray pcm(qsizetype(double(frames) * 16'000 / rate + 64) * 2, '\0');
+    const std::optional<qsizetype> written = converter->convert(
+        AudioBuffer{AudioFormat{rate, 1, SampleLayout::Int16}, frames, samples.constData()},
+        reinterpret_cast<qint16 *>(pcm.data()), pcm.size() / 2);
+    if (!written)
+        return {};
+    pcm.truncate(*written * 2);
+    QByteArray wav = LiveEvaluation::fixture({}).left(44) + pcm;
+    qToLittleEndian<quint32>(quint32(wav.size() - 8), wav.data() + 4);
+    qToLittleEndian<quint32>(quint32(pcm.size()), wav.data() + 40);
+    return wav;
+}
+
+} // namespace
+
+// The live evaluation as the real app runs it, on a PipeWire of the test's own, against
+// the live mode of the development service: spoken audio plays through pw-play, the
+// app captures only that player and quits by itself with its evidence written.
+class tst_LiveEvaluationApp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void appEvaluatesSpokenAudio()
+    {
+        const QString espeak = QStandardPaths::findExecutable(QStringLiteral("espeak-ng"));
+        if (espeak.isEmpty())
+            QSKIP("espeak-ng is not installed, so there is no speech to play.");
+        PrivatePipeWire pipewire;
+        if (!pipewire.started())
+            QSKIP(qPrintable(QStringLiteral("A private PipeWire could not be started: ") + pipewire.error()));
+        DevServiceProcess service;
+        QVERIFY2(service.started(), qPrintable(service.errorText()));
+
+        QTemporaryDir dir;
+        const QByteArray clip = spokenRecording(
+            espeak, dir.filePath(QStringLiteral("espeak.wav")),
+            QStringLiteral("The launch is planned for the third quarter, after the evaluation on held out data "
+                           "completes. Budget review follows in October."));
+        QVERIFY(!clip.isEmpty());
+        QVERIFY(qAbs(PCMRecording(clip).seconds() - 7.5) < 1.5);
+
+        const auto write = [&dir](const QString &name, const QByteArray &bytes) {
+            QFile file(dir.filePath(name));
+            if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+                return QString();
+            return file.fileName();
+        };
+        const QString output = dir.filePath(QStringLiteral("evidence.json"));
+        const QString config = write(QStringLiteral("evaluation.json"),
+                                     QJsonDocument(QJsonObject{{"output", output},
+                                                               {"clip", write(QStringLiteral("clip.wav"), clip)},
+                                                               {"budgetMicros", 20'000}})
+                                         .toJson());
+        const QString bootstrap = write(QStringLiteral("connection.json"),
+                                        QJsonDocument(QJsonObject{{"serviceUrl", service.baseUrl()},
+                                                                  {"token", service.token()}})
+                                            .toJson());
+
+        QProcess app;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TESSARO_LIVE_EVALUATION"), config);
+        environment.insert(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"), bootstrap);
+        environment.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("home/config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dir.filePath(QStringLiteral("home/data")));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        app.setProcessEnvironment(environment);
+        app.start(QStringLiteral(CORVANA_APP_PATH), {});
+        QVERIFY(app.waitForStarted());
+        // 8 s of silence, the speech, the settling, then 12 s before the app quits.
+        const bool finished = app.waitForFinished(120'000);
+        const QString printed = QString::fromUtf8(app.readAllStandardOutput());
+        if (!finished)
+            app.kill();
+        QVERIFY2(finished, qPrintable(printed));
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), 0);
+        QVERIFY2(printed.contains(QStringLiteral("Native system capture evaluation finished; evidence saved.\n")),
+                 qPrintable(printed));
+
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
+        const QJsonObject evidence = QJsonDocument::fromJson(file.readAll()).object();
+        const QByteArray shown = QJsonDocument(evidence).toJson();
+        QVERIFY2(evidence.value("success").toBool(), shown.constData());
+        QVERIFY2(evidence.value("capturedFrames")["system"].toInt() > 0, shown.constData());
+        QVERIFY(!evidence.value("transcriptEvents").toArray().isEmpty());
+        QVERIFY(!evidence.value("readiness").toArray().isEmpty());
+        QVERIFY(evidence.value("controlSpendBeforeMicros").toInteger(-1) != -1);
+        QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger(), evidence.value("controlSpendBeforeMicros").toInteger());
+        QVERIFY(!QFile::exists(output + QStringLiteral(".fixture.wav")));
+
+        // The speech follows 8 s of silence in the fixture, and capture began within 7.5 s
+        // of the player: the final segment starts where the speech is.
+        const QJsonArray heard = evidence.value("transcriptEvents").toArray();
+        const auto final = std::find_if(heard.begin(), heard.end(), [](const QJsonValue &entry) {
+            return entry["final"].toBool();
+        });
+        QVERIFY(final != heard.end());
+        const double startMs = (*final).toObject().value("startMs").toDouble();
+        QVERIFY2(startMs > 500 && startMs < 8'500, shown.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_LiveEvaluationApp)
+#include "tst_LiveEvaluationApp.moc"
