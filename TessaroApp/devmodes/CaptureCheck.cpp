@@ -1,42 +1,13 @@
 #include "devmodes/CaptureCheck.h"
 
+#include "devmodes/DevModeConfiguration.h"
 #include "devmodes/EvidenceFile.h"
 #include "protocol/TaskHandle.h"
 #include "protocol/TessaroError.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
 
 namespace {
-
-// Configurations are a few lines; anything far larger is not one.
-constexpr qint64 configurationLimit = 1024 * 1024;
-
-TessaroError invalid(const QString &detail)
-{
-    return TessaroError::message(QStringLiteral("The capture check configuration is not valid: %1.").arg(detail));
-}
-
-QString requiredString(const QJsonObject &object, const QString &key)
-{
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined())
-        throw invalid(QStringLiteral("\u201C%1\u201D is missing").arg(key));
-    if (!value.isString())
-        throw invalid(QStringLiteral("\u201C%1\u201D must be a string").arg(key));
-    return value.toString();
-}
-
-std::optional<QString> optionalString(const QJsonObject &object, const QString &key)
-{
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull())
-        return std::nullopt;
-    if (!value.isString())
-        throw invalid(QStringLiteral("\u201C%1\u201D must be a string").arg(key));
-    return value.toString();
-}
 
 // Frames and highest level of one channel.
 struct ChannelTally {
@@ -70,39 +41,14 @@ CaptureCheck::CaptureCheck(Environment environment) : m_environment(std::move(en
 
 CaptureCheck::Config CaptureCheck::readConfig(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw TessaroError::message(
-            QStringLiteral("The capture check configuration \u201C%1\u201D couldn\u2019t be opened: %2.")
-                .arg(path, file.errorString()));
-    const QByteArray bytes = file.read(configurationLimit + 1);
-    if (bytes.size() > configurationLimit)
-        throw invalid(QStringLiteral("the file is too large"));
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        throw invalid(parseError.errorString());
-    if (!document.isObject())
-        throw invalid(QStringLiteral("it must be a JSON object"));
-    const QJsonObject object = document.object();
-
+    const DevModeConfiguration file(path, QStringLiteral("capture check"));
     Config config;
-    config.output = requiredString(object, QStringLiteral("output"));
-    config.source = requiredString(object, QStringLiteral("source"));
-    const QJsonValue seconds = object.value(QStringLiteral("seconds"));
-    if (seconds.isUndefined())
-        throw invalid(QStringLiteral("\u201Cseconds\u201D is missing"));
-    if (!seconds.isDouble())
-        throw invalid(QStringLiteral("\u201Cseconds\u201D must be a number"));
-    config.seconds = seconds.toDouble();
-    config.bundle = optionalString(object, QStringLiteral("bundle"));
-    config.playFile = optionalString(object, QStringLiteral("playFile"));
-    const QJsonValue playerOnly = object.value(QStringLiteral("playerOnly"));
-    if (!playerOnly.isUndefined() && !playerOnly.isNull()) {
-        if (!playerOnly.isBool())
-            throw invalid(QStringLiteral("\u201CplayerOnly\u201D must be true or false"));
-        config.playerOnly = playerOnly.toBool();
-    }
+    config.output = file.requiredString(QStringLiteral("output"));
+    config.source = file.requiredString(QStringLiteral("source"));
+    config.seconds = file.requiredNumber(QStringLiteral("seconds"));
+    config.bundle = file.optionalString(QStringLiteral("bundle"));
+    config.playFile = file.optionalString(QStringLiteral("playFile"));
+    config.playerOnly = file.optionalBool(QStringLiteral("playerOnly"), false);
     return config;
 }
 

@@ -1,6 +1,7 @@
 #include "devmodes/LiveEvaluation.h"
 
 #include "audio/PCMRecording.h"
+#include "devmodes/DevModeConfiguration.h"
 #include "devmodes/EvidenceFile.h"
 #include "model/SessionModel.h"
 #include "protocol/TaskHandle.h"
@@ -8,7 +9,6 @@
 #include "protocol/WireCoding.h"
 
 #include <QFile>
-#include <QJsonDocument>
 #include <QPointer>
 #include <QtEndian>
 
@@ -18,25 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Configurations are a few lines; anything far larger is not one.
-constexpr qint64 configurationLimit = 1024 * 1024;
-
 const QString refused = QStringLiteral("Explicit funded live evaluation required.");
-
-TessaroError invalid(const QString &detail)
-{
-    return TessaroError::message(QStringLiteral("The live evaluation configuration is not valid: %1.").arg(detail));
-}
-
-QString requiredString(const QJsonObject &object, const QString &key)
-{
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined())
-        throw invalid(QStringLiteral("\u201C%1\u201D is missing").arg(key));
-    if (!value.isString())
-        throw invalid(QStringLiteral("\u201C%1\u201D must be a string").arg(key));
-    return value.toString();
-}
 
 QByteArray readClip(const QString &path)
 {
@@ -64,32 +46,14 @@ LiveEvaluation::LiveEvaluation(SessionModel &model, Environment environment)
 
 LiveEvaluation::Config LiveEvaluation::readConfig(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw TessaroError::message(
-            QStringLiteral("The live evaluation configuration \u201C%1\u201D couldn\u2019t be opened: %2.")
-                .arg(path, file.errorString()));
-    const QByteArray bytes = file.read(configurationLimit + 1);
-    if (bytes.size() > configurationLimit)
-        throw invalid(QStringLiteral("the file is too large"));
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        throw invalid(parseError.errorString());
-    if (!document.isObject())
-        throw invalid(QStringLiteral("it must be a JSON object"));
-    const QJsonObject object = document.object();
-
+    const DevModeConfiguration file(path, QStringLiteral("live evaluation"));
     Config config;
-    config.output = requiredString(object, QStringLiteral("output"));
-    config.clip = requiredString(object, QStringLiteral("clip"));
-    const QJsonValue budget = object.value(QStringLiteral("budgetMicros"));
-    if (budget.isUndefined())
-        throw invalid(QStringLiteral("\u201CbudgetMicros\u201D is missing"));
+    config.output = file.requiredString(QStringLiteral("output"));
+    config.clip = file.requiredString(QStringLiteral("clip"));
     // Whole micro-dollars only; JSON numbers beyond 2^53 are not exact, and no budget is near.
-    const double micros = budget.toDouble(std::nan(""));
-    if (!budget.isDouble() || std::trunc(micros) != micros || std::abs(micros) > 9e15)
-        throw invalid(QStringLiteral("\u201CbudgetMicros\u201D must be a whole number"));
+    const double micros = file.requiredNumber(QStringLiteral("budgetMicros"));
+    if (std::trunc(micros) != micros || std::abs(micros) > 9e15)
+        file.invalid(QStringLiteral("\u201CbudgetMicros\u201D must be a whole number"));
     config.budgetMicros = qint64(micros);
     return config;
 }

@@ -1,5 +1,6 @@
 #include "devmodes/LiveEvaluation.h"
 
+#include "AnswerFixtures.h"
 #include "DevServiceProcess.h"
 #include "FakeAudioHardware.h"
 #include "FakeFixturePlayer.h"
@@ -27,26 +28,15 @@ using namespace std::chrono_literals;
 
 const QString refusal = QStringLiteral("Explicit funded live evaluation required.");
 
-PreparedAnswer answer(const QString &id, const QString &status, const QString &preparation, qint64 version = 1)
+// An answer at one stage of its preparation; only ready ones have their Deeper text.
+PreparedAnswer answer(const QString &id, const QString &status, const QString &preparation)
 {
-    PreparedAnswer made;
-    made.id = id;
-    made.topic = QStringLiteral("Calibration");
-    made.status = status;
+    PreparedAnswer made = answerFixture(id, status);
     made.preparation = preparation;
-    made.contextVersion = version;
-    made.cue = QStringLiteral("Confidence matches accuracy.");
-    made.deeper = status == QLatin1String("ready") ? QStringLiteral("A calibrated model's 80% is right 80% of the time.")
-                                                   : QString();
+    made.contextVersion = 1;
+    if (status != QLatin1String("ready"))
+        made.deeper.clear();
     return made;
-}
-
-ServerEvent bank(const QList<PreparedAnswer> &answers)
-{
-    ServerEvent event;
-    event.type = QStringLiteral("bank");
-    event.answers = answers;
-    return event;
 }
 
 ServerEvent typed(const QString &type)
@@ -163,21 +153,21 @@ private slots:
     {
         LiveEvaluationObserver observer(0);
         const QList<PreparedAnswer> first{answer("a1", "preparing", "partial"), answer("a2", "ready", "partial")};
-        observer.observe(bank(first), 10);
-        observer.observe(bank(first), 20);
+        observer.observe(bankOf(first), 10);
+        observer.observe(bankOf(first), 20);
         QCOMPARE(observer.readiness().size(), 2);
 
         // One change per field of the key gives one entry for that answer alone.
         QList<PreparedAnswer> changed = first;
         changed[0].status = QStringLiteral("ready");
         changed[0].deeper = QStringLiteral("Deeper");
-        observer.observe(bank(changed), 30);
+        observer.observe(bankOf(changed), 30);
         changed[1].preparation = QStringLiteral("complete");
-        observer.observe(bank(changed), 40);
+        observer.observe(bankOf(changed), 40);
         changed[1].contextVersion = 2;
-        observer.observe(bank(changed), 50);
+        observer.observe(bankOf(changed), 50);
         changed[1].hidden = true;
-        observer.observe(bank(changed), 60);
+        observer.observe(bankOf(changed), 60);
         const QJsonArray readiness = observer.readiness();
         QCOMPARE(readiness.size(), 6);
         QCOMPARE(readiness.last()["key"].toString(), QStringLiteral("a2:2:ready:complete:true"));
@@ -197,17 +187,17 @@ private slots:
         PreparedAnswer provisional = early;
         provisional.id = QStringLiteral("a2");
         provisional.provisional = true;
-        observer.observe(bank({provisional}), 10);
+        observer.observe(bankOf({provisional}), 10);
         QVERIFY(observer.deeperReadyAtEveryCue());
-        observer.observe(bank({early}), 20);
-        observer.observe(bank({answer("a1", "ready", "complete")}), 30);
+        observer.observe(bankOf({early}), 20);
+        observer.observe(bankOf({answer("a1", "ready", "complete")}), 30);
         QVERIFY(!observer.deeperReadyAtEveryCue());
     }
 
     void settlingNeedsQuietCalmAndAReadyAnswer()
     {
         LiveEvaluationObserver observer(0);
-        observer.observe(bank({answer("a1", "ready", "partial")}), 100);
+        observer.observe(bankOf({answer("a1", "ready", "partial")}), 100);
         observer.observe(typed("quiet"), 200);
         QVERIFY(!observer.settled(900));
         QVERIFY(observer.settled(901));
@@ -231,7 +221,7 @@ private slots:
         empty.observe(typed("quiet"), 0);
         QVERIFY(!empty.settled(60'000));
         LiveEvaluationObserver busy(0);
-        busy.observe(bank({answer("a1", "ready", "complete")}), 0);
+        busy.observe(bankOf({answer("a1", "ready", "complete")}), 0);
         QVERIFY(!busy.settled(60'000));
         busy.finishWait();
         QCOMPARE(*busy.failure(), QStringLiteral("PREPARATION_TIMEOUT"));
