@@ -4,6 +4,7 @@
 #include "AppUpdates.h"
 #include "DesktopColorScheme.h"
 #include "QmlFilePicker.h"
+#include "access/BundleInfo.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
 #include "model/SetupPresentation.h"
@@ -94,6 +95,11 @@ bool TessaroApp::darkScheme() const
 QString TessaroApp::version()
 {
     return AppUpdates::applicationVersion();
+}
+
+QString TessaroApp::iconName()
+{
+    return BundleInfo::bundleIdentifier();
 }
 
 void TessaroApp::openWindow(const QString &id)

@@ -27,6 +27,7 @@ class TessaroApp : public QObject {
     Q_PROPERTY(QString appearance READ appearance WRITE setAppearance NOTIFY appearanceChanged)
     Q_PROPERTY(bool darkScheme READ darkScheme NOTIFY appearanceChanged)
     Q_PROPERTY(QString version READ version CONSTANT)
+    Q_PROPERTY(QString iconName READ iconName CONSTANT)
 
 public:
     TessaroApp(Platform platform, std::shared_ptr<QmlFilePicker> filePicker, std::shared_ptr<HotKeys> hotKeys,
@@ -50,6 +51,8 @@ public:
     // The scheme every window uses: the forced one, or the desktop's for "system".
     bool darkScheme() const;
     static QString version();
+    // The icon theme's name for the app's icon: the desktop entry's name.
+    static QString iconName();
 
     // Open (or bring forward) a window: "main", "companion", "settings" or "about".
     Q_INVOKABLE void openWindow(const QString &id);

@@ -1,6 +1,8 @@
 #include "AppDelegate.h"
+#include "AppIcon.h"
 #include "QmlFilePicker.h"
 #include "ScreenshotTour.h"
+#include "TerminationSignals.h"
 #include "TessaroApp.h"
 #include "Walkthrough.h"
 #include "model/SessionModel.h"
@@ -24,6 +26,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Corvana"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvana"));
     QApplication::setApplicationVersion(TessaroApp::version());
+    // The desktop entry, the icon in the icon theme and the AppStream component all carry
+    // the bundle identifier; naming the entry lets the desktop match windows to it.
+    QGuiApplication::setDesktopFileName(TessaroApp::iconName());
+    QApplication::setWindowIcon(AppIcon::load(TessaroApp::iconName()));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Corvana, a conversation companion"));
@@ -42,6 +48,10 @@ int main(int argc, char *argv[])
         QStringLiteral("directory"));
     parser.addOption(screenshots);
     parser.process(app);
+
+    // The session ending, a service manager or Control-C quit the app as the menu does.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [] { QCoreApplication::quit(); });
 
     auto filePicker = std::make_shared<QmlFilePicker>();
     Platform platform = LinuxPlatform::make();

@@ -10,6 +10,9 @@ Platform.SystemTrayIcon {
     signal openWindow(string id)
 
     visible: available
+    // The windows' icon: the one the icon theme holds under the desktop entry's name, else
+    // the brand mark.
+    icon.name: app.iconName
     icon.source: DesignSystem.brandMark
     tooltip: "Corvana"
     onActivated: (reason) => {

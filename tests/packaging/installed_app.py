@@ -1,0 +1,214 @@
+#!/usr/bin/python3
+"""Corvana installed from its Debian package. The package CPack makes from this build
+tree depends on the package of every QML module the screens import; unpacked with
+dpkg-deb into a temporary root, it holds the binaries, the desktop entry, the metainfo
+and the icons, which appstreamcli accepts together. The app started from that root
+(offscreen, in a fresh profile) connects to the development service started from the
+same root, and quits with status 0 when asked to with SIGTERM.
+
+usage: installed_app.py <build dir> <cpack> <identifier> <version> <qml sources> <Qt qml dir>
+Exits 77 (skipped) when dpkg-deb, dpkg-shlibdeps, dpkg-query, file or appstreamcli is missing."""
+
+import glob
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+SKIP = 77
+ICON_SIZES = (16, 32, 48, 64, 128, 256)
+
+
+def wait_for(what, probe, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = probe()
+        if found:
+            return found
+        time.sleep(0.2)
+    raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+
+
+def make_package(build, cpack, out):
+    run = subprocess.run([cpack, "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", out],
+                         capture_output=True, text=True)
+    if run.returncode != 0:
+        print(run.stdout + run.stderr)
+        raise AssertionError(f"cpack exited {run.returncode}")
+    packages = glob.glob(os.path.join(out, "*.deb"))
+    assert len(packages) == 1, f"cpack made {packages}"
+    return packages[0]
+
+
+def field(package, name):
+    return subprocess.run(["dpkg-deb", "-f", package, name], capture_output=True, text=True,
+                          check=True).stdout.strip()
+
+
+def imported_modules(qml_sources):
+    modules = set()
+    for path in glob.glob(os.path.join(qml_sources, "**", "*.qml"), recursive=True):
+        with open(path, encoding="utf-8") as source:
+            for line in source:
+                found = re.match(r"\s*import\s+([A-Za-z][\w.]*)", line)
+                if found and found.group(1) != "Corvana":
+                    modules.add(found.group(1))
+    return modules
+
+
+def check_depends(package, qml_sources, qt_qml):
+    """Every module a screen imports is on the system through a package the .deb depends on."""
+    depends = {alternative.strip().split(" ")[0]
+               for item in field(package, "Depends").split(",") for alternative in item.split("|")}
+    missing = []
+    for module in sorted(imported_modules(qml_sources)):
+        qmldir = os.path.join(qt_qml, *module.split("."), "qmldir")
+        owner = subprocess.run(["dpkg-query", "-S", qmldir], capture_output=True, text=True)
+        assert owner.returncode == 0, f"no installed package holds {qmldir} (import {module})"
+        name = owner.stdout.split(":")[0]
+        if name not in depends:
+            missing.append(f"{module} ({name})")
+    assert not missing, f"the package does not depend on the QML modules {', '.join(missing)}"
+    for needed in ("libqt6svg6", "pipewire"):
+        assert needed in depends, f"the package does not depend on {needed}"
+    for library in ("libqt6core6", "libsecret-1-0", "libpoppler-cpp0v5", "libpipewire-0.3-0"):
+        assert any(name.startswith(library) for name in depends), f"shlibdeps found no {library}"
+
+
+def check_layout(root, identifier):
+    usr = os.path.join(root, "usr")
+    for binary in ("corvana", "corvana-devservice"):
+        path = os.path.join(usr, "bin", binary)
+        assert os.access(path, os.X_OK), f"{path} is not an executable"
+    expected = [f"share/applications/{identifier}.desktop", f"share/metainfo/{identifier}.metainfo.xml",
+                f"share/icons/hicolor/scalable/apps/{identifier}.svg"]
+    expected += [f"share/icons/hicolor/{size}x{size}/apps/{identifier}.png" for size in ICON_SIZES]
+    for relative in expected:
+        assert os.path.isfile(os.path.join(usr, relative)), f"the package holds no /usr/{relative}"
+
+
+def check_tree(root):
+    """The desktop entry, metainfo and icons as a software centre reads them from /usr."""
+    run = subprocess.run(["appstreamcli", "validate-tree", "--no-net", root], capture_output=True, text=True)
+    output = (run.stdout + run.stderr).strip()
+    problems = [line for line in output.splitlines() if line.startswith(("E:", "W:"))]
+    assert run.returncode == 0 and not problems, f"appstreamcli validate-tree:\n{output}"
+
+
+def account_requests(base_url):
+    with urllib.request.urlopen(base_url + "/dev/log", timeout=5) as reply:
+        log = json.load(reply)
+    return [request for request in log.get("requests", [])
+            if request.get("method") == "GET" and request.get("path") == "/v1/account"]
+
+
+def run_installed(root, work):
+    bin_dir = os.path.join(root, "usr", "bin")
+    connection = os.path.join(work, "connection.json")
+    service_log = open(os.path.join(work, "service.log"), "w+")
+    service = subprocess.Popen([os.path.join(bin_dir, "corvana-devservice"), "--port", "0",
+                                "--bootstrap-file", connection],
+                               stdout=service_log, stderr=subprocess.STDOUT, cwd=work)
+    app = None
+    app_log = open(os.path.join(work, "app.log"), "w+")
+    try:
+        wait_for("the development service's connection file",
+                 lambda: os.path.exists(connection) and os.path.getsize(connection) > 0, 20)
+        with open(connection, encoding="utf-8") as file:
+            details = json.load(file)
+        base_url = details["serviceUrl"].rstrip("/")
+
+        profile = {name: os.path.join(work, name) for name in ("home", "config", "data", "cache", "runtime")}
+        for path in profile.values():
+            os.makedirs(path, mode=0o700)
+        env = {key: value for key, value in os.environ.items()
+               if key not in ("DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "QML_IMPORT_PATH",
+                              "QML2_IMPORT_PATH", "QT_PLUGIN_PATH", "LD_LIBRARY_PATH")}
+        env.update({
+            "HOME": profile["home"],
+            "XDG_CONFIG_HOME": profile["config"],
+            "XDG_DATA_HOME": profile["data"],
+            "XDG_CACHE_HOME": profile["cache"],
+            "XDG_RUNTIME_DIR": profile["runtime"],
+            "XDG_DATA_DIRS": os.path.join(root, "usr", "share") + ":/usr/local/share:/usr/share",
+            "QT_QPA_PLATFORM": "offscreen",
+            "QT_QUICK_BACKEND": "software",
+            "TESSARO_NATIVE_BOOTSTRAP": connection,
+            "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
+        })
+        app = subprocess.Popen([os.path.join(bin_dir, "corvana")], env=env, cwd=profile["home"],
+                               stdout=app_log, stderr=subprocess.STDOUT)
+
+        def connected():
+            if app.poll() is not None:
+                raise AssertionError(f"the app exited with status {app.returncode} before connecting")
+            return account_requests(base_url)
+
+        requests = wait_for("the app's GET /v1/account", connected, 60)
+        assert requests[0].get("authorization") == "Bearer " + details["token"], \
+            f"the app asked with {requests[0].get('authorization')!r}"
+
+        app.send_signal(signal.SIGTERM)
+        try:
+            status = app.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("the app was still running 30 s after SIGTERM")
+        assert status == 0, f"the app exited with status {status} after SIGTERM"
+        print("the installed app connected and quit with status 0 on SIGTERM")
+    except AssertionError:
+        for name, log in (("app", app_log), ("service", service_log)):
+            log.flush()
+            log.seek(0)
+            print(f"--- {name} output ---\n{log.read()}")
+        raise
+    finally:
+        for process in (app, service):
+            if process is not None and process.poll() is None:
+                process.kill()
+                process.wait()
+        app_log.close()
+        service_log.close()
+
+
+def main():
+    if len(sys.argv) != 7:
+        print(__doc__, file=sys.stderr)
+        return 2
+    build, cpack, identifier, version, qml_sources, qt_qml = sys.argv[1:]
+    # CPack finds the binaries for dpkg-shlibdeps with file(1).
+    for tool in ("dpkg-deb", "dpkg-shlibdeps", "dpkg-query", "file", "appstreamcli"):
+        if shutil.which(tool) is None:
+            print(f"skipped: {tool} is not installed")
+            return SKIP
+
+    work = tempfile.mkdtemp(prefix="corvana-installed-")
+    try:
+        package = make_package(build, cpack, os.path.join(work, "package"))
+        name = os.path.basename(package)
+        arch = subprocess.run(["dpkg", "--print-architecture"], capture_output=True, text=True,
+                              check=True).stdout.strip()
+        assert name == f"corvana_{version}_{arch}.deb", f"the package is named {name}"
+        print(f"{name}\nDepends: {field(package, 'Depends')}\nRecommends: {field(package, 'Recommends')}")
+        check_depends(package, qml_sources, qt_qml)
+
+        root = os.path.join(work, "root")
+        subprocess.run(["dpkg-deb", "-x", package, root], check=True)
+        check_layout(root, identifier)
+        check_tree(root)
+        run_installed(root, work)
+        return 0
+    except AssertionError as failure:
+        print(f"FAIL: {failure}")
+        return 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
