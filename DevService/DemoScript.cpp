@@ -473,7 +473,7 @@ namespace {
 // One playing of the sample: steps due from 0, conversation times from `offsetMs`, and
 // the suffixes added to its segment and answer ids.
 QList<DemoScript::Step> roundSteps(const QList<KnowledgePassage> &knowledge, double timeScale, double offsetMs,
-                                   const QString &segmentSuffix, const QString &answerSuffix)
+                                   const QString &suffix)
 {
     using Step = DemoScript::Step;
     // Conversation times in events and the moments steps are sent scale alike.
@@ -484,7 +484,7 @@ QList<DemoScript::Step> roundSteps(const QList<KnowledgePassage> &knowledge, dou
     double clock = 0;
     for (const Line &line : lines) {
         Spoken s;
-        s.id = QStringLiteral("seg-%1").arg(spoken.size() + 1, 2, 10, QLatin1Char('0')) + segmentSuffix;
+        s.id = QStringLiteral("seg-%1").arg(spoken.size() + 1, 2, 10, QLatin1Char('0')) + suffix;
         s.text = QString::fromUtf8(line.text);
         s.words = s.text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         s.microphone = line.microphone;
@@ -522,7 +522,7 @@ QList<DemoScript::Step> roundSteps(const QList<KnowledgePassage> &knowledge, dou
         moments.append({ready + completeAfterMs + delay, -1, 0, int(a), 3});
 
         PreparedAnswer answer;
-        answer.id = QString::fromUtf8(text.id) + answerSuffix;
+        answer.id = QString::fromUtf8(text.id) + suffix;
         answer.topic = QString::fromUtf8(text.topic);
         answer.title = QString::fromUtf8(text.title);
         answer.question = QString::fromUtf8(text.question);
@@ -638,7 +638,7 @@ QList<DemoScript::Step> DemoScript::round(const QList<KnowledgePassage> &knowled
     number = std::max(1, number);
     const QString roundSuffix = number > 1 ? QStringLiteral("-r%1").arg(number) : QString();
     const QString runSuffix = offsetMs > 0 ? QStringLiteral("-at-%1").arg(qRound64(offsetMs)) : QString();
-    QList<Step> steps = roundSteps(knowledge, timeScale, offsetMs + startMs, runSuffix + roundSuffix, roundSuffix);
+    QList<Step> steps = roundSteps(knowledge, timeScale, offsetMs + startMs, runSuffix + roundSuffix);
     for (Step &step : steps)
         step.atMs += startMs;
     return steps;

@@ -25,7 +25,8 @@ public:
     // conversation time in the events alike, so a compressed run (0.02 plays the sample in
     // about three seconds) still shows transcript times that agree with the app's clock.
     // `offsetMs` is the conversation time at which the session starts, for a resumed
-    // conversation; its segments then get ids of their own so earlier lines stay.
+    // conversation; its segments and answers then get ids of their own, so what the
+    // earlier sessions said stays as it was.
     static QList<Step> conversation(const QList<KnowledgePassage> &knowledge, double timeScale = 1.0,
                                     double offsetMs = 0);
 

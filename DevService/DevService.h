@@ -32,6 +32,7 @@ public:
         qint64 balanceMicros = 5'000'000;
         double timeScale = 1.0;              // of the simulated sample; scenarios may change it
         int sampleRounds = 1;                // times the sample plays back to back; likewise
+        bool freeSample = false;             // the simulated sample spends nothing
     };
 
     struct Device {
@@ -71,6 +72,7 @@ public:
     QString baseUrl() const;
     QString token() const { return m_options.token; }
     bool simulated() const { return m_options.simulated; }
+    bool freeSample() const { return m_options.freeSample; }
 
     const DevScenario &scenario() const { return m_scenario; }
     Session *session(const QString &id);

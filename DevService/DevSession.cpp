@@ -286,7 +286,7 @@ bool DevSession::play(DemoScript::Step step)
     DevService::Session *held = m_service.session(m_sessionID);
     if (!held)
         return false;
-    if (!charge(step.costMicros))
+    if (!charge(m_service.freeSample() ? 0 : step.costMicros))
         return false;
     SessionSnapshot &snapshot = held->snapshot;
     snapshot.reservedMicros = m_next < m_script.size() || m_round < m_rounds ? 10'000 : 0;

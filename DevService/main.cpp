@@ -37,7 +37,10 @@ int main(int argc, char *argv[])
         QStringLiteral("sample-rounds"),
         QStringLiteral("Plays the simulated sample this many times back to back (1 to 1000), with ids of each round's own."),
         QStringLiteral("rounds"), QStringLiteral("1"));
-    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance, timeScale, sampleRounds});
+    const QCommandLineOption freeSample(
+        QStringLiteral("free-sample"),
+        QStringLiteral("The simulated sample spends nothing, so a conversation can run for hours within its limit."));
+    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance, timeScale, sampleRounds, freeSample});
     parser.process(app);
 
     DevService::Options options;
@@ -49,6 +52,7 @@ int main(int argc, char *argv[])
     }
     options.port = quint16(portValue);
     options.simulated = parser.isSet(simulated);
+    options.freeSample = parser.isSet(freeSample);
     options.token = parser.value(token);
     if (parser.isSet(token) && (options.token.size() < 24 || options.token.size() > 256)) {
         std::fprintf(stderr, "corvana-devservice: --token needs 24 to 256 characters\n");
