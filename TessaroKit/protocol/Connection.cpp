@@ -27,6 +27,10 @@ bool acceptableUrl(const QString &text)
 
 bool acceptableToken(const QString &token)
 {
+    // The token is sent and stored as UTF-8: a lone surrogate has no UTF-8 form and would
+    // come back from the credential store as a different token.
+    if (!token.isValidUtf16())
+        return false;
     const QStringList characters = UnicodeText::graphemes(token);
     if (characters.size() < 24 || characters.size() > 256)
         return false;

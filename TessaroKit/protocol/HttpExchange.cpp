@@ -9,6 +9,35 @@ namespace {
 
 constexpr int idleTimeoutMs = 15'000;
 
+// Whether the reply broke off on the way (the connection was lost or timed out, the
+// request was cancelled, the body could not be decoded) rather than arriving whole. Qt
+// reports an error status as an error of the reply too (a content or server error, or the
+// proxy error for 407), but such a reply is complete and is the answer.
+bool brokeOff(QNetworkReply::NetworkError error, int status)
+{
+    if (error == QNetworkReply::NoError)
+        return false;
+    if (error <= QNetworkReply::UnknownNetworkError || error == QNetworkReply::ProtocolFailure)
+        return true;
+    if (error <= QNetworkReply::UnknownProxyError)
+        return !(error == QNetworkReply::ProxyAuthenticationRequiredError && status == 407);
+    return false;
+}
+
+// Qt can also finish a reply whose connection closed early without reporting it. A body
+// that is not compressed and is shorter than its declared length is cut short all the same.
+// (A reply without content, 1xx, 204 or 304, may declare a length it does not carry.)
+bool shorterThanDeclared(const QNetworkReply *reply, int status, qsizetype received)
+{
+    if (status < 200 || status == 204 || status == 304)
+        return false;
+    const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+    const QByteArray coding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!declared.isValid() || !(coding.isEmpty() || coding == "identity"))
+        return false;
+    return received < declared.toLongLong();
+}
+
 } // namespace
 
 HttpExchange::HttpExchange(QObject *parent)
@@ -79,11 +108,14 @@ QCoro::Task<HttpExchange::Reply> HttpExchange::send(QUrl url, QByteArray method,
         result.oversize = true;
         co_return result;
     }
-    if (!status.isValid()) {
+    // A body cut short is not a reply: its status arrived, but what follows is incomplete.
+    if (!status.isValid() || brokeOff(reply->error(), status.toInt())) {
         if (reply->error() == QNetworkReply::OperationCanceledError)
             throw TransportError::cancellation(reply->errorString());
         throw TransportError(reply->errorString());
     }
+    if (shorterThanDeclared(reply, status.toInt(), collected->size()))
+        throw TransportError(QStringLiteral("The connection closed before the whole reply arrived."));
     result.status = status.toInt();
     result.body = std::move(*collected);
     co_return result;

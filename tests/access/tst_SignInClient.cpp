@@ -2,10 +2,13 @@
 
 #include "RunTask.h"
 #include "protocol/TessaroError.h"
+#include "protocol/TransportError.h"
 
 #include <QCoro/QCoroTask>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace {
@@ -23,6 +26,36 @@ QString failureOf(QCoro::Task<T> task)
     return {};
 }
 
+// A loopback peer that answers every request with the same raw bytes and then closes the
+// connection: replies the development service never sends, such as one cut short.
+class RawReplyPeer {
+public:
+    explicit RawReplyPeer(QByteArray reply)
+        : m_reply(std::move(reply))
+    {
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    const QByteArray received = socket->property("received").toByteArray() + socket->readAll();
+                    socket->setProperty("received", received);
+                    if (!received.contains("\r\n\r\n") || socket->property("answered").toBool())
+                        return;
+                    socket->setProperty("answered", true);
+                    socket->write(m_reply);
+                    socket->disconnectFromHost();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+    QByteArray m_reply;
+};
+
 } // namespace
 
 class SignInClientTest : public QObject {
@@ -35,6 +68,8 @@ private slots:
     void verifierShape();
     void verifyWithoutVerifier();
     void failingRandomSource();
+    void replyCutShortIsATransportFailure_data();
+    void replyCutShortIsATransportFailure();
 };
 
 void SignInClientTest::construction_data()
@@ -115,6 +150,29 @@ void SignInClientTest::failingRandomSource()
     QCOMPARE(failureOf(client.begin(QStringLiteral("ada@example.com"), QStringLiteral("Corvana on Mac"))),
              QStringLiteral("Could not secure this sign-in request."));
     QVERIFY(!client.verifier());
+}
+
+void SignInClientTest::replyCutShortIsATransportFailure_data()
+{
+    // The connection closes before each reply is whole, though the JSON that arrived is.
+    const QByteArray challenge = R"({"requestId":"r1","expiresAt":1790000000.5,"retryAfterSeconds":30})";
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("shorter than its length")
+        << "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: 500\r\n\r\n" + challenge;
+    QTest::newRow("one byte short")
+        << "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(challenge.size() + 1) + "\r\n\r\n" + challenge;
+    QTest::newRow("error reply shorter than its length")
+        << QByteArray("HTTP/1.1 429 Too Many Requests\r\nContent-Length: 80\r\n\r\n{\"message\":\"Wait.\"}");
+}
+
+void SignInClientTest::replyCutShortIsATransportFailure()
+{
+    QFETCH(QByteArray, reply);
+    RawReplyPeer peer(reply);
+    SignInClient client(peer.url());
+    QVERIFY_THROWS_EXCEPTION(TransportError,
+                             runTask(client.begin(QStringLiteral("ada@example.com"), QStringLiteral("Corvana"))));
+    QVERIFY(client.verifier()); // kept for another try
 }
 
 QTEST_GUILESS_MAIN(SignInClientTest)

@@ -174,6 +174,10 @@ void ConnectionTest::token_data()
     QTest::newRow("line separator") << QString::fromUtf16(u"tsr_0123456789\u2028abcdefghijk") << false;
     QTest::newRow("paragraph separator") << QString::fromUtf16(u"tsr_0123456789\u2029abcdefghijk") << false;
     QTest::newRow("line feed with combining mark") << QString::fromUtf16(u"tsr_0123456789\n\u0301abcdefghijk") << false;
+    // No UTF-8 form: stored and sent, the token would change.
+    QTest::newRow("lone high surrogate") << QString(goodToken).insert(4, QChar(0xD83D)) << false;
+    QTest::newRow("lone low surrogate at the end") << goodToken + QChar(0xDE00) << false;
+    QTest::newRow("surrogate pair") << goodToken + QString::fromUtf16(u"\U0001F600") << true;
 }
 
 void ConnectionTest::token()
@@ -197,6 +201,8 @@ void ConnectionTest::decodingValidates_data()
     QTest::newRow("token too short") << storedJson("https://api.example.com", repeated("a", 23));
     QTest::newRow("token too long") << storedJson("https://api.example.com", repeated("a", 257));
     QTest::newRow("token with line feed") << storedJson("https://api.example.com", "tsr_0123456789\nabcdefghijk");
+    QTest::newRow("token with an escaped lone surrogate")
+        << QByteArray(R"({"serviceUrl":"https://api.example.com","token":"tsr_0123456789abcdefghijk\udc00"})");
     QTest::newRow("plain http") << storedJson("http://api.example.com", goodToken);
     QTest::newRow("path") << storedJson("https://api.example.com/v1", goodToken);
     QTest::newRow("empty strings") << storedJson("", "");
