@@ -185,23 +185,6 @@ private slots:
         QCOMPARE(qFromLittleEndian<qint16>(second.pcm.constData()), qint16(2));
     }
 
-    void realConverterKeepsPendingAcrossFormatChange()
-    {
-        auto stream = std::make_shared<CaptureStream>();
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream);
-        qsizetype phase = 0;
-        // 90 ms at 48 kHz stereo, then 90 ms at 16 kHz mono: only together they make
-        // a whole frame.
-        for (int buffer = 0; buffer < 9; ++buffer) {
-            std::vector<float> samples = stereoTone(480, phase, 0.5f, 0.5f);
-            pipe->receive(AudioBuffer{stereoFloat48k, 480, samples.data()});
-        }
-        QCOMPARE(stream->buffered(), 0);
-        QByteArray mono = monoFrames(1'440, "");
-        pipe->receive(AudioBuffer{monoInt16k, 1'440, mono.constData()});
-        QCOMPARE(stream->buffered(), 1);
-    }
-
     void level_data()
     {
         QTest::addColumn<QList<qint16>>("samples");
@@ -221,19 +204,6 @@ private slots:
         for (qsizetype index = 0; index < samples.size(); ++index)
             qToLittleEndian(samples[index], frame.data() + (index * 397 % 1'600) * 2);
         QCOMPARE(AudioFramePipe::level(frame), expected);
-    }
-
-    void levelTravelsWithTheFrame()
-    {
-        MarkerFactory factory;
-        auto stream = std::make_shared<CaptureStream>();
-        // The marker converter writes the channel count: 3 channels give samples of 3.
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("microphone"), stream, factory.make());
-        QByteArray samples(1'600 * 6, '\0');
-        pipe->receive(AudioBuffer{AudioFormat{16'000, 3, SampleLayout::Int16}, 1'600, samples.constData()});
-        const CapturedAudio frame = *runTask(stream->next());
-        QCOMPARE(frame.channel, QStringLiteral("microphone"));
-        QCOMPARE(frame.level, 3.0f / 32'768.0f);
     }
 
     void thirtyFirstFrameFailsThePipe()

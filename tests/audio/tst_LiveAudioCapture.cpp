@@ -1,5 +1,6 @@
 #include "audio/LiveAudioCapture.h"
 
+#include "FailureOf.h"
 #include "FakeAudioHardware.h"
 #include "FakeMicrophone.h"
 #include "RunTask.h"
@@ -322,12 +323,8 @@ private slots:
         Rig rig;
         rig.hardware->pidObjects.insert(4242, 77);
         QCOMPARE(rig.capture->processObject(4242), 77u);
-        QVERIFY_THROWS_EXCEPTION(TessaroError, rig.capture->processObject(4243));
-        try {
-            rig.capture->processObject(4243);
-        } catch (const TessaroError &error) {
-            QCOMPARE(error.description(), QStringLiteral("The audio source has not opened its output yet."));
-        }
+        QCOMPARE(failureOf([&] { rig.capture->processObject(4243); }),
+                 QStringLiteral("The audio source has not opened its output yet."));
         rig.hardware->tapsSupported = false;
         QVERIFY_THROWS_EXCEPTION(TessaroError, rig.capture->sources());
     }

@@ -60,17 +60,14 @@ void AnswerWindowTest::bounds_data()
     QTest::newRow("continue clamps at 0, early") << "continue" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
     QTest::newRow("continue clamps at 0, capped") << "continue" << 30'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
     QTest::newRow("continue cap from start") << "continue" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
-    QTest::newRow("continue cap exactly reached") << "continue" << 300'000.0 << 60.0 << 840'000.0 << 240'000.0 << 840'000.0;
     QTest::newRow("continue fractional lookback") << "continue" << 10'000.0 << 2.5 << 20'000.0 << 7'500.0 << 20'000.0;
     QTest::newRow("now capped") << "now" << 120'000.0 << 60.0 << 900'000.0 << 120'000.0 << 720'000.0;
     QTest::newRow("now growing") << "now" << 120'000.0 << 60.0 << 200'000.0 << 120'000.0 << 200'000.0;
     QTest::newRow("now ignores lookback") << "now" << 120'000.0 << 600.0 << 130'000.0 << 120'000.0 << 130'000.0;
     QTest::newRow("now negative anchor") << "now" << -5'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
     QTest::newRow("past") << "past" << 300'000.0 << 60.0 << 0.0 << 240'000.0 << 300'000.0;
-    QTest::newRow("past any elapsed") << "past" << 300'000.0 << 60.0 << 5'000'000.0 << 240'000.0 << 300'000.0;
     QTest::newRow("past clamps at 0") << "past" << 20'000.0 << 60.0 << 100'000.0 << 0.0 << 20'000.0;
     QTest::newRow("unknown mode is continue") << "later" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
-    QTest::newRow("empty mode is continue") << "" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
     QTest::newRow("mode is case-sensitive") << "Past" << 300'000.0 << 60.0 << 250'000.0 << 240'000.0 << 250'000.0;
 }
 
@@ -101,17 +98,11 @@ void AnswerWindowTest::overlap_data()
     QTest::newRow("starts exactly at end") << "past" << 0.0 << Spans{{300'000, 310'000}} << true;
     QTest::newRow("starts just after end") << "past" << 0.0 << Spans{{300'000.5, 310'000}} << false;
     QTest::newRow("covers the window") << "past" << 0.0 << Spans{{100'000, 400'000}} << true;
-    QTest::newRow("inside") << "past" << 0.0 << Spans{{250'000, 260'000}} << true;
     QTest::newRow("one of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}} << true;
     QTest::newRow("none of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}} << false;
-    // "continue" 240,000 – min(840,000, elapsed).
+    // "continue" 240,000 – min(840,000, elapsed): the elapsed time bounds the window.
     QTest::newRow("after elapsed") << "continue" << 500'000.0 << Spans{{500'001, 501'000}} << false;
     QTest::newRow("at elapsed") << "continue" << 500'000.0 << Spans{{500'000, 501'000}} << true;
-    QTest::newRow("beyond the ten-minute cap") << "continue" << 2'000'000.0 << Spans{{840'001, 850'000}} << false;
-    QTest::newRow("at the ten-minute cap") << "continue" << 2'000'000.0 << Spans{{840'000, 850'000}} << true;
-    // "now" 300,000 – min(900,000, elapsed).
-    QTest::newRow("now excludes before the anchor") << "now" << 400'000.0 << Spans{{250'000, 299'999}} << false;
-    QTest::newRow("now includes at the anchor") << "now" << 400'000.0 << Spans{{250'000, 300'000}} << true;
 }
 
 void AnswerWindowTest::overlap()
@@ -134,16 +125,10 @@ void AnswerWindowTest::category_data()
     using Category = std::optional<QString>;
     QTest::newRow("all keeps term") << "all" << Category("term") << true;
     QTest::newRow("all keeps none") << "all" << Category() << true;
-    QTest::newRow("all keeps other") << "all" << Category("person") << true;
     QTest::newRow("term keeps term") << "term" << Category("term") << true;
     QTest::newRow("term drops date") << "term" << Category("date") << false;
     QTest::newRow("term drops none") << "term" << Category() << false;
-    QTest::newRow("term drops empty") << "term" << Category("") << false;
     QTest::newRow("term is case-sensitive") << "term" << Category("Term") << false;
-    QTest::newRow("date keeps date") << "date" << Category("date") << true;
-    QTest::newRow("date drops none") << "date" << Category() << false;
-    QTest::newRow("other keeps exact") << "person" << Category("person") << true;
-    QTest::newRow("other drops term") << "person" << Category("term") << false;
     QTest::newRow("empty window category keeps empty") << "" << Category("") << true;
     QTest::newRow("empty window category drops none") << "" << Category() << false;
     QTest::newRow("All is not all") << "All" << Category("term") << false;
@@ -190,18 +175,11 @@ void AnswerWindowTest::timestamp_data()
     QTest::addColumn<QString>("text");
 
     QTest::newRow("negative") << -5'000.0 << "0:00";
-    QTest::newRow("negative fraction") << -0.5 << "0:00";
-    QTest::newRow("zero") << 0.0 << "0:00";
-    QTest::newRow("999") << 999.0 << "0:00";
     QTest::newRow("999.9 truncates") << 999.9 << "0:00";
     QTest::newRow("1000") << 1'000.0 << "0:01";
     QTest::newRow("59,999") << 59'999.0 << "0:59";
-    QTest::newRow("60,000") << 60'000.0 << "1:00";
     QTest::newRow("61,500") << 61'500.0 << "1:01";
-    QTest::newRow("ten minutes") << 600'000.0 << "10:00";
-    QTest::newRow("59:59") << 3'599'999.0 << "59:59";
     QTest::newRow("minutes do not wrap") << 4'500'000.0 << "75:00";
-    QTest::newRow("many hours") << 360'061'000.0 << "6001:01";
     QTest::newRow("beyond 32-bit minutes") << 3e17 << "5000000000000:00";
     QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0:00";
     QTest::newRow("negative infinity") << -std::numeric_limits<double>::infinity() << "0:00";

@@ -1,6 +1,7 @@
 #include "conversation/ConversationMemory.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 
 #include <algorithm>
@@ -104,56 +105,26 @@ struct ReferenceMemory {
 class ConversationMemoryTest : public QObject {
     Q_OBJECT
 private slots:
-    void freshMemory();
     void ordering_data();
     void ordering();
-    void partialThenFinalLeavesOne();
-    void replacementKeepsOthersInOrder();
-    void replacedSegmentMovesWithItsNewStart();
-    void segmentLimitTrimsEarliest_data();
     void segmentLimitTrimsEarliest();
     void textLimitCountsUtf16Units();
     void oversizedText();
-    void availableFromNeverDecreases();
     void answersPrunedOnEveryAppend_data();
     void answersPrunedOnEveryAppend();
-    void pruningFollowsTrimming();
     void matchesLiteralRules();
     void mergeReplacesInPlace();
     void mergeKeepsNewest();
-    void mergeWithinOneList();
-    void mergeEmptyAppliesNothingElse();
     void accounting_data();
     void accounting();
-    void accountSameSessionTwice();
-    void accountingSaturates();
     void history();
-    void historyOfPartialsIsEmpty();
-    void equality();
 };
-
-void ConversationMemoryTest::freshMemory()
-{
-    const ConversationMemory memory(5'000'000);
-    QVERIFY(memory.transcript().isEmpty());
-    QVERIFY(memory.answers().isEmpty());
-    QCOMPARE(memory.availableFromMs(), 0.0);
-    QCOMPARE(memory.limitMicros(), 5'000'000);
-    QCOMPARE(memory.committedMicros(), 0);
-    QCOMPARE(memory.remainingMicros(), 5'000'000);
-    QVERIFY(memory.sessionIDs().isEmpty());
-    QVERIFY(memory.history().isEmpty());
-    QCOMPARE(ConversationMemory().limitMicros(), 0);
-    QCOMPARE(ConversationMemory().remainingMicros(), 0);
-}
 
 void ConversationMemoryTest::ordering_data()
 {
     QTest::addColumn<QList<Transcript>>("arrivals");
     QTest::addColumn<QStringList>("order");
 
-    QTest::newRow("in time order") << QList<Transcript>{segment("a", 0, 10), segment("b", 10, 20), segment("c", 20, 30)}
-                                   << QStringList{"a", "b", "c"};
     QTest::newRow("late arrival sorts earlier")
         << QList<Transcript>{segment("a", 100, 200), segment("b", 300, 400), segment("c", 200, 300)}
         << QStringList{"a", "c", "b"};
@@ -170,6 +141,19 @@ void ConversationMemoryTest::ordering_data()
                                     << QStringList{"b", "a"};
     QTest::newRow("fractional starts") << QList<Transcript>{segment("a", 10.5, 11), segment("b", 10.25, 11)}
                                        << QStringList{"b", "a"};
+    // A newer version of a segment (partial or final) replaces it and sorts as a new arrival.
+    QTest::newRow("partial, final, then partial again")
+        << QList<Transcript>{segment("s1", 1000, 1500, "Hello", false), segment("s1", 1000, 2500, "Hello there"),
+                             segment("s1", 1000, 2600, "Hello there you", false)}
+        << QStringList{"s1"};
+    QTest::newRow("replacement goes after its equals")
+        << QList<Transcript>{segment("a", 100, 200), segment("b", 100, 200), segment("c", 100, 200),
+                             segment("a", 100, 250, "newer")}
+        << QStringList{"b", "c", "a"};
+    QTest::newRow("replacement moves with its new start")
+        << QList<Transcript>{segment("a", 100, 200), segment("b", 300, 400), segment("c", 500, 600),
+                             segment("a", 450, 460), segment("c", std::nullopt, std::nullopt)}
+        << QStringList{"c", "b", "a"};
 }
 
 void ConversationMemoryTest::ordering()
@@ -180,82 +164,27 @@ void ConversationMemoryTest::ordering()
     for (const Transcript &arrival : arrivals)
         memory.append(arrival);
     QCOMPARE(ids(memory.transcript()), order);
+    // Each segment is held in the version that arrived last.
+    for (const Transcript &held : memory.transcript())
+        QCOMPARE(held, *std::find_if(arrivals.crbegin(), arrivals.crend(),
+                                     [&](const Transcript &arrival) { return arrival.id == held.id; }));
     QCOMPARE(memory.availableFromMs(), 0.0);
-}
-
-void ConversationMemoryTest::partialThenFinalLeavesOne()
-{
-    ConversationMemory memory;
-    memory.append(segment("s1", 1000, 1500, "Hello", false));
-    memory.append(segment("s1", 1000, 2500, "Hello there", true));
-    QCOMPARE(memory.transcript().size(), 1);
-    QCOMPARE(memory.transcript().first(), segment("s1", 1000, 2500, "Hello there", true));
-
-    // A later partial version replaces the final one just the same.
-    memory.append(segment("s1", 1000, 2600, "Hello there you", false));
-    QCOMPARE(memory.transcript().size(), 1);
-    QCOMPARE(memory.transcript().first().final, false);
-    QCOMPARE(memory.transcript().first().text, QStringLiteral("Hello there you"));
-}
-
-void ConversationMemoryTest::replacementKeepsOthersInOrder()
-{
-    ConversationMemory memory;
-    memory.append(segment("a", 100, 200));
-    memory.append(segment("b", 100, 200));
-    memory.append(segment("c", 100, 200));
-    // Replacing "a" with the same start puts the new version after its equals.
-    memory.append(segment("a", 100, 250, "newer"));
-    QCOMPARE(ids(memory.transcript()), (QStringList{"b", "c", "a"}));
-    QCOMPARE(memory.transcript().last().text, QStringLiteral("newer"));
-}
-
-void ConversationMemoryTest::replacedSegmentMovesWithItsNewStart()
-{
-    ConversationMemory memory;
-    memory.append(segment("a", 100, 200));
-    memory.append(segment("b", 300, 400));
-    memory.append(segment("c", 500, 600));
-    memory.append(segment("a", 450, 460));
-    QCOMPARE(ids(memory.transcript()), (QStringList{"b", "a", "c"}));
-    memory.append(segment("c", std::nullopt, std::nullopt));
-    QCOMPARE(ids(memory.transcript()), (QStringList{"c", "b", "a"}));
-}
-
-void ConversationMemoryTest::segmentLimitTrimsEarliest_data()
-{
-    QTest::addColumn<double>("firstEnd");
-    QTest::addColumn<double>("previousAvailable");
-    QTest::addColumn<double>("expectedAvailable");
-
-    QTest::newRow("moves to the removed end") << 1000.0 << 0.0 << 1000.0;
-    QTest::newRow("stays when already later") << 1000.0 << 5000.0 << 5000.0;
 }
 
 void ConversationMemoryTest::segmentLimitTrimsEarliest()
 {
-    QFETCH(double, firstEnd);
-    QFETCH(double, previousAvailable);
-    QFETCH(double, expectedAvailable);
-
     ConversationMemory memory;
-    if (previousAvailable > 0) {
-        // Push availableFromMs forward with one oversized segment that ends there.
-        memory.append(segment("big", 0, previousAvailable, QString(400'001, u'x')));
-        QCOMPARE(memory.availableFromMs(), previousAvailable);
-        QVERIFY(memory.transcript().isEmpty());
-    }
-    memory.append(segment("s0", 10, firstEnd));
+    memory.append(segment("s0", 10, 1000));
     for (int i = 1; i < 2500; ++i)
         memory.append(segment(QStringLiteral("s%1").arg(i), 10 + i * 10, 20 + i * 10));
     QCOMPARE(memory.transcript().size(), 2500);
-    QCOMPARE(memory.availableFromMs(), previousAvailable);
+    QCOMPARE(memory.availableFromMs(), 0.0);
 
     memory.append(segment("s2500", 100'000, 100'010));
     QCOMPARE(memory.transcript().size(), 2500);
     QCOMPARE(memory.transcript().first().id, QStringLiteral("s1"));
     QCOMPARE(memory.transcript().last().id, QStringLiteral("s2500"));
-    QCOMPARE(memory.availableFromMs(), expectedAvailable);
+    QCOMPARE(memory.availableFromMs(), 1000.0);
 
     // Replacing a held segment at capacity trims nothing.
     memory.append(segment("s2500", 100'000, 100'020));
@@ -296,19 +225,6 @@ void ConversationMemoryTest::oversizedText()
     QCOMPARE(memory.availableFromMs(), 900.0);
 }
 
-void ConversationMemoryTest::availableFromNeverDecreases()
-{
-    ConversationMemory memory;
-    memory.append(segment("a", 0, 50'000, QString(300'000, u'a')));
-    memory.append(segment("b", 10, 20, QString(200'000, u'b')));
-    // "b" sorts after "a"; "a" leaves and the point moves to 50,000.
-    QCOMPARE(ids(memory.transcript()), (QStringList{"b"}));
-    QCOMPARE(memory.availableFromMs(), 50'000.0);
-    memory.append(segment("c", 30, 40, QString(250'000, u'c')));
-    QCOMPARE(ids(memory.transcript()), (QStringList{"c"}));
-    QCOMPARE(memory.availableFromMs(), 50'000.0);
-}
-
 void ConversationMemoryTest::answersPrunedOnEveryAppend_data()
 {
     QTest::addColumn<std::optional<QList<SpeechOccurrence>>>("occurrences");
@@ -319,7 +235,6 @@ void ConversationMemoryTest::answersPrunedOnEveryAppend_data()
     QTest::newRow("empty") << Occurrences(QList<SpeechOccurrence>{}) << false;
     QTest::newRow("ends before") << Occurrences(QList<SpeechOccurrence>{occurrence(100, 999.5)}) << false;
     QTest::newRow("ends exactly at") << Occurrences(QList<SpeechOccurrence>{occurrence(100, 1000)}) << true;
-    QTest::newRow("ends after") << Occurrences(QList<SpeechOccurrence>{occurrence(100, 1001)}) << true;
     QTest::newRow("one of several still held")
         << Occurrences(QList<SpeechOccurrence>{occurrence(0, 10), occurrence(20, 30), occurrence(900, 2000)}) << true;
     QTest::newRow("all of several gone")
@@ -343,22 +258,6 @@ void ConversationMemoryTest::answersPrunedOnEveryAppend()
     QCOMPARE(memory.availableFromMs(), 1000.0);
     const QStringList expectedIds = kept ? QStringList{"before", "probe", "after"} : QStringList{"before", "after"};
     QCOMPARE(ids(memory.answers()), expectedIds);
-}
-
-void ConversationMemoryTest::pruningFollowsTrimming()
-{
-    ConversationMemory memory;
-    memory.append(segment("a", 0, 5000));
-    memory.merge({answer("early", QList<SpeechOccurrence>{occurrence(1000, 4000)}),
-                  answer("late", QList<SpeechOccurrence>{occurrence(5000, 6000)}),
-                  answer("loose", std::nullopt)});
-    memory.append(segment("b", 5000, 6000));
-    QCOMPARE(ids(memory.answers()), (QStringList{"early", "late"})); // availableFromMs still 0
-
-    memory.append(segment("c", 6000, 7000, QString(400'000, u'c')));
-    QCOMPARE(memory.availableFromMs(), 6000.0);
-    QCOMPARE(ids(memory.transcript()), (QStringList{"c"}));
-    QCOMPARE(ids(memory.answers()), (QStringList{"late"})); // its occurrence ends exactly at 6,000
 }
 
 void ConversationMemoryTest::matchesLiteralRules()
@@ -422,7 +321,8 @@ void ConversationMemoryTest::mergeReplacesInPlace()
     PreparedAnswer second = answer("a1");
     second.contextVersion = 2;
     second.cue = QStringLiteral("new cue");
-    memory.merge({second, answer("a4")});
+    // Within one list too, the later version wins.
+    memory.merge({answer("a1"), answer("a4"), second});
 
     QCOMPARE(ids(memory.answers()), (QStringList{"a1", "a2", "a3", "a4"}));
     // Nothing of the old version survives.
@@ -454,25 +354,6 @@ void ConversationMemoryTest::mergeKeepsNewest()
     QCOMPARE(memory.answers().last().id, QStringLiteral("fresh"));
 }
 
-void ConversationMemoryTest::mergeWithinOneList()
-{
-    ConversationMemory memory;
-    PreparedAnswer later = answer("x");
-    later.cue = QStringLiteral("second");
-    memory.merge({answer("x"), answer("y"), later});
-    QCOMPARE(ids(memory.answers()), (QStringList{"x", "y"}));
-    QCOMPARE(memory.answers().first().cue, QStringLiteral("second"));
-}
-
-void ConversationMemoryTest::mergeEmptyAppliesNothingElse()
-{
-    ConversationMemory memory;
-    memory.merge({answer("loose", std::nullopt)});
-    memory.merge({});
-    QCOMPARE(ids(memory.answers()), (QStringList{"loose"}));
-    QVERIFY(memory.transcript().isEmpty());
-}
-
 void ConversationMemoryTest::accounting_data()
 {
     QTest::addColumn<qint64>("limit");
@@ -495,6 +376,17 @@ void ConversationMemoryTest::accounting_data()
                                     << QList<SessionSnapshot>{snapshot("s1", 3'000'000'000, 2'000'000'000)}
                                     << qint64(5'000'000'000) << qint64(5'000'000'000);
     QTest::newRow("zero limit") << qint64(0) << QList<SessionSnapshot>{snapshot("s1", 1, 0)} << qint64(1) << qint64(0);
+    // A later snapshot of the same session replaces the earlier one, even when lower.
+    QTest::newRow("same session again") << qint64(1'000'000)
+                                        << QList<SessionSnapshot>{snapshot("s1", 100'000, 400'000), snapshot("s1", 10, 0)}
+                                        << qint64(10) << qint64(999'990);
+    constexpr qint64 maximum = std::numeric_limits<qint64>::max();
+    QTest::newRow("sums saturate") << qint64(1'000'000)
+                                   << QList<SessionSnapshot>{snapshot("s1", maximum, 1), snapshot("s2", maximum, 0)}
+                                   << maximum << qint64(0);
+    QTest::newRow("negative spend saturates the remainder")
+        << maximum << QList<SessionSnapshot>{snapshot("s1", std::numeric_limits<qint64>::min(), 0)}
+        << std::numeric_limits<qint64>::min() << maximum;
 }
 
 void ConversationMemoryTest::accounting()
@@ -509,40 +401,12 @@ void ConversationMemoryTest::accounting()
         memory.account(s);
     QCOMPARE(memory.committedMicros(), committed);
     QCOMPARE(memory.remainingMicros(), remaining);
-    QStringList expected;
+    QSet<QString> expected;
     for (const SessionSnapshot &s : snapshots)
-        expected.append(s.id);
-    QStringList actual = memory.sessionIDs();
-    std::sort(expected.begin(), expected.end());
-    std::sort(actual.begin(), actual.end());
-    QCOMPARE(actual, expected);
-}
-
-void ConversationMemoryTest::accountSameSessionTwice()
-{
-    ConversationMemory memory(1'000'000);
-    memory.account(snapshot("s1", 100'000, 400'000));
-    memory.account(snapshot("s1", 150'000, 0));
-    QCOMPARE(memory.committedMicros(), 150'000);
-    QCOMPARE(memory.remainingMicros(), 850'000);
-    QCOMPARE(memory.sessionIDs(), QStringList{"s1"});
-    // A lower later value replaces a higher one: it is not a maximum.
-    memory.account(snapshot("s1", 10, 0));
-    QCOMPARE(memory.committedMicros(), 10);
-}
-
-void ConversationMemoryTest::accountingSaturates()
-{
-    constexpr qint64 maximum = std::numeric_limits<qint64>::max();
-    ConversationMemory memory(1'000'000);
-    memory.account(snapshot("s1", maximum, 1));
-    memory.account(snapshot("s2", maximum, 0));
-    QCOMPARE(memory.committedMicros(), maximum);
-    QCOMPARE(memory.remainingMicros(), 0);
-
-    ConversationMemory negative(maximum);
-    negative.account(snapshot("s1", std::numeric_limits<qint64>::min(), 0));
-    QCOMPARE(negative.remainingMicros(), maximum);
+        expected.insert(s.id);
+    const QStringList actual = memory.sessionIDs();
+    QCOMPARE(QSet<QString>(actual.cbegin(), actual.cend()), expected);
+    QCOMPARE(actual.size(), expected.size());
 }
 
 void ConversationMemoryTest::history()
@@ -566,29 +430,6 @@ void ConversationMemoryTest::history()
         HistorySegment("e", "mic", "microphone", 400, 450),
     };
     QCOMPARE(memory.history(), expected);
-}
-
-void ConversationMemoryTest::historyOfPartialsIsEmpty()
-{
-    ConversationMemory memory;
-    memory.append(segment("a", 0, 10, "one", false));
-    memory.append(segment("b", 10, 20, "two", false));
-    QCOMPARE(memory.transcript().size(), 2);
-    QVERIFY(memory.history().isEmpty());
-    QVERIFY(ConversationMemory().history().isEmpty());
-}
-
-void ConversationMemoryTest::equality()
-{
-    ConversationMemory a(100), b(100);
-    QVERIFY(a == b);
-    QVERIFY(!(a == ConversationMemory(200)));
-    a.account(snapshot("s1", 1, 2));
-    QVERIFY(!(a == b));
-    b.account(snapshot("s1", 1, 2));
-    QVERIFY(a == b);
-    a.append(segment("x", 0, 1));
-    QVERIFY(!(a == b));
 }
 
 QTEST_GUILESS_MAIN(ConversationMemoryTest)

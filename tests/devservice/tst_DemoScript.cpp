@@ -1,8 +1,6 @@
 #include "DemoScript.h"
 
 #include "DevServiceProcess.h"
-#include "RunTask.h"
-#include "protocol/ServiceClient.h"
 
 #include <QHash>
 #include <QSet>
@@ -37,7 +35,6 @@ private slots:
     void citations_data();
     void citations();
     void timeScaleAndResumeOffset();
-    void compressedRunOverTheService();
     void badTimeScalesAreRefused();
 };
 
@@ -233,44 +230,6 @@ void DemoScriptTest::timeScaleAndResumeOffset()
     const SpeechOccurrence before = lastBank(real).first().occurrences->first();
     const SpeechOccurrence after = lastBank(fast).first().occurrences->first();
     QCOMPARE(after.startMs, 10'000 + before.startMs * 0.5);
-}
-
-void DemoScriptTest::compressedRunOverTheService()
-{
-    DevServiceProcess service({QStringLiteral("--simulated")});
-    QVERIFY2(service.started(), qPrintable(service.errorText()));
-    QVERIFY(service.setScenario(QJsonObject{{"timeScale", 0.01}}));
-    ServiceClient client(service.connection());
-    QList<ServerEvent> events;
-    client.onEvent = [&](const ServerEvent &event) { events.append(event); };
-    SessionInput input;
-    input.domain = QStringLiteral("Machine learning and artificial intelligence");
-    input.budgetMicros = 1'000'000;
-    input.source = QStringLiteral("sample");
-    runTask(client.start(input));
-    runTask(client.command(QStringLiteral("sample.start")));
-
-    const QList<DemoScript::Step> script = DemoScript::conversation(noKnowledge);
-    const auto finals = [&] {
-        return std::count_if(events.cbegin(), events.cend(),
-                             [](const ServerEvent &e) { return e.transcript && e.transcript->final; });
-    };
-    // 150 seconds of conversation in about a second and a half.
-    QTRY_VERIFY_WITH_TIMEOUT(finals() == finalSegments(script) && events.last().type == QLatin1String("quiet"), 10'000);
-    const ServerEvent *bank = nullptr;
-    for (const ServerEvent &event : std::as_const(events)) {
-        if (event.type == QLatin1String("bank"))
-            bank = &event;
-    }
-    QVERIFY(bank);
-    QCOMPARE(bank->answers->size(), lastBank(script).size());
-    for (const PreparedAnswer &answer : *bank->answers)
-        QCOMPARE(answer.preparation, QStringLiteral("complete"));
-    // Conversation times are compressed with the waits.
-    QVERIFY(bank->answers->last().occurrences->first().endMs < 2'000);
-    QCOMPARE(bank->session->state, QStringLiteral("active"));
-    QVERIFY(bank->session->spentMicros < 1'000'000);
-    runTask(client.stop());
 }
 
 void DemoScriptTest::badTimeScalesAreRefused()

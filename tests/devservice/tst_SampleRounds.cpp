@@ -66,7 +66,10 @@ void SampleRoundsTest::roundsFollowOneAnother()
         QCOMPARE(answer.preparation, QStringLiteral("complete"));
     }
     QCOMPARE(answerIds.size(), 2 * answersPerRound);
+    // Conversation times are compressed with the waits: two rounds of the sample in about three seconds.
+    QVERIFY(bank->answers->last().occurrences->first().endMs < 4'000);
     QCOMPARE(bank->session->state, QStringLiteral("active"));
+    QVERIFY(bank->session->spentMicros < input.budgetMicros);
     runTask(client.stop());
 }
 

@@ -3,6 +3,7 @@
 #include "FakeAudioHardware.h"
 #include "FakeMicrophone.h"
 #include "FakePlatform.h"
+#include "TestWav.h"
 #include "audio/LiveAudioCapture.h"
 
 #include <QFile>
@@ -10,15 +11,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray wav(quint32 rate, int seconds)
-{
-    const QByteArray pcm(int(rate) * 2 * seconds, '\0');
-    auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
-    auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
-    return "RIFF" + le32(36 + pcm.size()) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(rate) + le32(rate * 2)
-        + le16(2) + le16(16) + "data" + le32(pcm.size()) + pcm;
-}
 
 struct Rig {
     Rig()
@@ -83,7 +75,7 @@ private slots:
         {
             QFile file(good);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(wav(16'000, 10));
+            file.write(wavOf(QByteArray(16'000 * 2 * 10, '\0')));
         }
         rig.platform.filePicker->answer = QStringList{good};
         rig.model->chooseRecording();
@@ -94,7 +86,7 @@ private slots:
         {
             QFile file(wrongRate);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(wav(44'100, 1));
+            file.write(wavOf(QByteArray(44'100 * 2, '\0'), 44'100));
         }
         rig.platform.filePicker->answer = QStringList{wrongRate};
         rig.model->chooseRecording();

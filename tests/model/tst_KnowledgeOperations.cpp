@@ -15,8 +15,6 @@ namespace {
 const QString imported = QStringLiteral("Documents imported on this Mac.");
 const QString overLimits = QStringLiteral("Keep this domain\u2019s library within 10 documents, 160 passages and 240 KB "
                                           "of extracted text. Remove a document or import a smaller section.");
-const QString notOpen =
-    QStringLiteral("Local knowledge could not be opened. Restart the app after resolving its storage error.");
 
 // A loaded model over fake platform services whose library lives in a folder of its own,
 // and a folder for the files the user imports.
@@ -107,29 +105,16 @@ private slots:
             nine.append(rig.file(QStringLiteral("doc%1.txt").arg(index), "Document number " + QByteArray::number(index)));
         runTask(rig.model->importFiles(nine));
         QCOMPARE(rig.model->domainDocuments().size(), 9);
+        // A document turned off still counts.
+        rig.model->updateKnowledge([](PrivateKnowledge &knowledge) { knowledge.documents.first().enabled = false; });
         const PrivateKnowledge before = rig.model->privateKnowledge();
         runTask(rig.model->importFiles({rig.file(QStringLiteral("a.txt"), "Tenth"), rig.file(QStringLiteral("b.txt"), "Eleventh")}));
         QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(overLimits));
         QCOMPARE(rig.model->privateKnowledge(), before);
         // Documents of other domains do not count.
         rig.model->setDomain(QStringLiteral("Another domain entirely"));
-        runTask(rig.model->importFiles({rig.file(QStringLiteral("c.txt"), "Other")}));
+        runTask(rig.model->importFiles({rig.file(QStringLiteral("c.txt"), "Other"), rig.file(QStringLiteral("d.txt"), "More")}));
         QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
-    }
-
-    void disabledDocumentsStillCount()
-    {
-        Rig rig;
-        rig.load();
-        QStringList ten;
-        for (int index = 0; index < 10; ++index)
-            ten.append(rig.file(QStringLiteral("doc%1.txt").arg(index), "Document " + QByteArray::number(index)));
-        runTask(rig.model->importFiles(ten));
-        rig.model->updateKnowledge([](PrivateKnowledge &knowledge) { knowledge.documents.first().enabled = false; });
-        QCOMPARE(rig.model->privateKnowledge().passages(rig.model->domain()).size(), 9);
-        QCOMPARE(rig.onDisk().documents.first().enabled, false);
-        runTask(rig.model->importFiles({rig.file(QStringLiteral("more.txt"), "More")}));
-        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(overLimits));
     }
 
     void aRefusedFileDiscardsTheWholeImport()
@@ -173,40 +158,6 @@ private slots:
         rig.model->importDocuments();
         QTRY_COMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
         QCOMPARE(rig.model->domainDocuments().size(), 1);
-    }
-
-    void failedSaveKeepsTheChangeInMemory()
-    {
-        Rig rig;
-        rig.load();
-        runTask(rig.model->importFiles({rig.file(QStringLiteral("a.txt"), "Alpha")}));
-        rig.model->waitForKnowledgeWrites();
-        // The file's place is taken by a folder: the next save cannot replace it.
-        QVERIFY(QFile::remove(rig.libraryFile()));
-        QVERIFY(QDir().mkdir(rig.libraryFile()));
-        rig.model->updateKnowledge([](PrivateKnowledge &knowledge) { knowledge.learningEnabled = true; });
-        QVERIFY(rig.model->privateKnowledge().learningEnabled);
-        rig.model->waitForKnowledgeWrites();
-        QTRY_VERIFY(rig.model->knowledgeMessage()
-                    && rig.model->knowledgeMessage()->startsWith(QStringLiteral("Could not save local knowledge: ")));
-        QVERIFY(rig.model->privateKnowledge().learningEnabled);
-    }
-
-    void libraryThatCannotOpen()
-    {
-        Rig rig;
-        // A plain file where the library folder should be.
-        QFile blocker(rig.libraryDirectory());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        rig.load();
-        QVERIFY(rig.model->knowledgeMessage()->startsWith(QStringLiteral("Local knowledge could not be opened: ")));
-        rig.model->updateKnowledge([](PrivateKnowledge &knowledge) { knowledge.learningEnabled = true; });
-        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(notOpen));
-        QVERIFY(!rig.model->privateKnowledge().learningEnabled);
-        runTask(rig.model->importFiles({rig.file(QStringLiteral("a.txt"), "Alpha")}));
-        QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(QStringLiteral("Local knowledge storage is unavailable.")));
-        QVERIFY(rig.model->privateKnowledge().documents.isEmpty());
     }
 
     void libraryLoadsAtStartUp()

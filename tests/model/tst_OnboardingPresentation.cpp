@@ -230,13 +230,17 @@ void OnboardingPresentationTest::domainPage()
     shown.continueToAudio();
     QCOMPARE(model.onboardingStep(), continues ? 2 : 1);
 
-    // Opening the app also needs an account; then finishing really finishes.
+    // Opening the app also needs an account; then finishing really finishes and saves the setup.
     QVERIFY(!shown.canFinish());
+    shown.finish();
+    QVERIFY(model.onboarding());
     model.setAccount(accountWith(0, true, QStringLiteral("demo")));
     QCOMPARE(shown.canFinish(), continues);
     shown.finish();
     QCOMPARE(model.onboarding(), !continues);
     QCOMPARE(screen.platform.preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false), continues);
+    QCOMPARE(screen.platform.preferences->string(QStringLiteral("domain")),
+             continues ? std::optional<QString>(domain) : std::nullopt);
 }
 
 void OnboardingPresentationTest::footerLinks_data()
@@ -245,12 +249,10 @@ void OnboardingPresentationTest::footerLinks_data()
     QTest::addColumn<QString>("privacy");
     QTest::addColumn<QString>("help");
     QTest::newRow("none configured") << QVariantMap{} << "" << "";
+    // Which addresses are acceptable is AppConfiguration's rule.
     QTest::newRow("both") << QVariantMap{{"CVNPrivacyURL", "https://corvana.example/privacy"},
                                          {"CVNSupportURL", "https://corvana.example/help?topic=start"}}
                           << "https://corvana.example/privacy" << "https://corvana.example/help?topic=start";
-    QTest::newRow("http and fragment dropped") << QVariantMap{{"CVNPrivacyURL", "http://corvana.example/privacy"},
-                                                              {"CVNSupportURL", "https://corvana.example/help#top"}}
-                                               << "" << "";
 }
 
 void OnboardingPresentationTest::footerLinks()
@@ -267,42 +269,23 @@ void OnboardingPresentationTest::footerLinks()
 
 void OnboardingPresentationTest::accountPanel()
 {
+    // The signed-out and simulated notes and the device rows are read through the panel
+    // itself in the OnboardingScreen suite; here is what that run does not reach.
     Screen screen;
     SessionModel &model = *screen.model;
     OnboardingPresentation &shown = *screen.presentation;
-    QCOMPARE(shown.signedOutNote(), QStringLiteral("Sign in to access your beta allowance."));
-    QCOMPARE(shown.simulatedNote(), QString());
-
     model.setAccount(accountWith(1'000'000, false));
     QCOMPARE(shown.signedOutNote(), QString());
     QCOMPARE(shown.simulatedNote(), QString());
-    model.setAccount(accountWith(0, true, QStringLiteral("demo")));
-    QCOMPARE(shown.simulatedNote(), QStringLiteral("Simulated development account · no provider credits"));
-
     model.setAccountMessage(QStringLiteral("Sign-in is unavailable. Please try again shortly."));
     QCOMPARE(shown.accountMessageText(), QStringLiteral("Sign-in is unavailable. Please try again shortly."));
     model.setAccountMessage(std::nullopt);
-    QCOMPARE(shown.accountMessageText(), QString());
-
-    // Device rows: keyed by id, "this Mac" on the current one, following the model.
-    RowListModel &rows = *shown.deviceRows();
-    QCOMPARE(rows.count(), 0);
-    model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Mac"), 1, 2, true},
-                      AccountDevice{QStringLiteral("d2"), QStringLiteral("Studio"), 1, 2, false}});
-    QCOMPARE(rows.count(), 2);
-    QCOMPARE(rows.value(0, QStringLiteral("key")).toString(), QStringLiteral("d1"));
-    QCOMPARE(rows.value(0, QStringLiteral("name")).toString(), QStringLiteral("Corvana on Mac"));
-    QVERIFY(rows.value(0, QStringLiteral("current")).toBool());
-    QVERIFY(!rows.value(1, QStringLiteral("current")).toBool());
-    QSignalSpy removed(&rows, &QAbstractItemModel::rowsRemoved);
-    model.setDevices({model.devices().first()});
-    QCOMPARE(rows.count(), 1);
-    QCOMPARE(removed.count(), 1);
 
     // An unknown id removes nothing and sends nothing.
+    model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Mac"), 1, 2, true}});
     shown.removeDevice(QStringLiteral("gone"));
     QCOMPARE(model.devices().size(), 1);
-    QCOMPARE(shown.accountMessageText(), QString());
+    QVERIFY(!model.accountMessage());
 }
 
 QTEST_MAIN(OnboardingPresentationTest)

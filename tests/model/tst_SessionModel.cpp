@@ -101,14 +101,12 @@ private slots:
     void connectionAcceptance();
     void bootstrapFile_data();
     void bootstrapFile();
-    void credentialFailure();
-    void connectFailureEndsStartup();
+    void startupFailure_data();
+    void startupFailure();
     void unfinishedOnboardingAfterConnect_data();
     void unfinishedOnboardingAfterConnect();
     void loadTwiceRegistersOneObserver();
     void elapsedOrigin();
-    void setupSave();
-    void savePreferencesWritesEveryKey();
 };
 
 void SessionModelTest::initialValues()
@@ -177,10 +175,8 @@ void SessionModelTest::storedDuration_data()
     QTest::newRow("missing") << QVariant() << 60;
     QTest::newRow("zero") << QVariant(qint64(0)) << 60;
     QTest::newRow("121") << QVariant(qint64(121)) << 60;
-    QTest::newRow("negative") << QVariant(qint64(-30)) << 60;
     QTest::newRow("one") << QVariant(qint64(1)) << 1;
     QTest::newRow("120") << QVariant(qint64(120)) << 120;
-    QTest::newRow("45") << QVariant(qint64(45)) << 45;
     QTest::newRow("far beyond 32 bits") << QVariant(qint64(4'294'967'341)) << 60;
     QTest::newRow("as text") << QVariant(QStringLiteral("45")) << 60;
 }
@@ -217,9 +213,7 @@ void SessionModelTest::sessionLimitOverride_data()
     QTest::addColumn<QString>("limit");
     QTest::addColumn<QString>("budget");
     QTest::newRow("lowest") << "10000" << "0.01";
-    QTest::newRow("highest") << "20000000" << "20.0";
     QTest::newRow("below leaves the stored budget") << "9999" << "3";
-    QTest::newRow("above leaves the stored budget") << "20000001" << "3";
     QTest::newRow("not a number") << "many" << "3";
 }
 
@@ -393,33 +387,31 @@ void SessionModelTest::bootstrapFile()
         QCOMPARE(*model.error(), message);
 }
 
-void SessionModelTest::credentialFailure()
+void SessionModelTest::startupFailure_data()
 {
-    FakePlatform platform;
-    platform.environment->insert(QStringLiteral("TESSARO_LIVE_EVALUATION"), QStringLiteral("run"));
-    auto log = std::make_shared<SeamLog>();
-    log->credentialFailure = QStringLiteral("The secret service is locked.");
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    QCOMPARE(model.error(), log->credentialFailure);
-    QCOMPARE(model.signInMessage(), log->credentialFailure);
-    QVERIFY(model.onboarding());
-    // Start-up ended before the evaluation.
-    QVERIFY(!log->calls.contains(QStringLiteral("liveEvaluation:run")));
+    QTest::addColumn<bool>("credential");
+    QTest::newRow("credential unreadable") << true;
+    QTest::newRow("connect refused") << false;
 }
 
-void SessionModelTest::connectFailureEndsStartup()
+void SessionModelTest::startupFailure()
 {
+    QFETCH(bool, credential);
     FakePlatform platform;
     platform.environment->insert(QStringLiteral("TESSARO_LIVE_EVALUATION"), QStringLiteral("run"));
     auto log = std::make_shared<SeamLog>();
     log->storedCredential = localConnection();
-    log->connectFailure = QStringLiteral("The service is unavailable.");
+    if (credential)
+        log->credentialFailure = QStringLiteral("The secret service is locked.");
+    else
+        log->connectFailure = QStringLiteral("The service is unavailable.");
     SessionModel model(platform.bundle(), seamsLogging(log));
     QCoro::waitFor(model.load());
-    QCOMPARE(model.error(), log->connectFailure);
-    QCOMPARE(model.signInMessage(), log->connectFailure);
+    const std::optional<QString> failure = credential ? log->credentialFailure : log->connectFailure;
+    QCOMPARE(model.error(), failure);
+    QCOMPARE(model.signInMessage(), failure);
     QVERIFY(model.onboarding());
+    // Start-up ended before the evaluation.
     QVERIFY(!log->calls.contains(QStringLiteral("liveEvaluation:run")));
 }
 
@@ -489,56 +481,6 @@ void SessionModelTest::elapsedOrigin()
 
     model.setConversationStartedAt(now + 5'000); // a clock that went back
     QCOMPARE(model.elapsed(), 0.0);
-}
-
-void SessionModelTest::setupSave()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-
-    const QString longDomain = QString(2000, QLatin1Char('d'));
-    SessionModel::SetupResult result = model.saveSetup("  Radiology \n", longDomain + "\n", " knows CT ", "1");
-    QCOMPARE(result.message, QStringLiteral("Preferences saved."));
-    QVERIFY(!result.failed);
-    QCOMPARE(platform.preferences->values.value("domainName"), QVariant(QStringLiteral("Radiology")));
-    QCOMPARE(platform.preferences->values.value("domain"), QVariant(longDomain));
-    QCOMPARE(platform.preferences->values.value("familiarity"), QVariant(QStringLiteral(" knows CT ")));
-    QCOMPARE(platform.preferences->values.value("budget"), QVariant(QStringLiteral("1")));
-
-    const int writes = platform.preferences->writes;
-    result = model.saveSetup(QString(81, QLatin1Char('n')), "Cardiology", "", "2");
-    QVERIFY(result.failed);
-    QCOMPARE(result.message, QStringLiteral("Keep the domain name to 80 characters or fewer."));
-    QCOMPARE(model.domain(), longDomain);
-    QCOMPARE(model.budget(), QStringLiteral("1"));
-    QCOMPARE(platform.preferences->writes, writes);
-
-    // The same name is never a reason to refuse a start.
-    model.setDomainName(QString(81, QLatin1Char('n')));
-    QVERIFY(!model.startProblem());
-
-    const QVariantMap shown = model.saveSetupValue("ML", "ab", "", "1");
-    QCOMPARE(shown.value("message").toString(), QStringLiteral("Describe your domain in 3–2,000 characters."));
-    QVERIFY(shown.value("failed").toBool());
-}
-
-void SessionModelTest::savePreferencesWritesEveryKey()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    model.setDurationMinutes(45);
-    model.savePreferences();
-    QCOMPARE(platform.preferences->values.value("domainName"), QVariant(QStringLiteral("ML & AI")));
-    QCOMPARE(platform.preferences->values.value("domain"), QVariant(defaultDomain));
-    QCOMPARE(platform.preferences->values.value("familiarity"), QVariant(QString()));
-    QCOMPARE(platform.preferences->values.value("budget"), QVariant(QStringLiteral("1.00")));
-    QCOMPARE(platform.preferences->values.value("durationMinutes"), QVariant(qint64(45)));
-
-    // What was saved is what the next launch reads.
-    SessionModel next(platform.bundle());
-    QCoro::waitFor(next.load());
-    QCOMPARE(next.durationMinutes(), 45);
-    QCOMPARE(next.domain(), defaultDomain);
 }
 
 QTEST_GUILESS_MAIN(SessionModelTest)

@@ -62,8 +62,8 @@ private slots:
     void primaryButtonAndCommands();
     void refusedStartsAreNeverEnabled_data();
     void refusedStartsAreNeverEnabled();
-    void money_data();
-    void money();
+    void remainingAllowance_data();
+    void remainingAllowance();
     void rowsChangeOnlyWhatChanged();
     void transcriptRows();
     void shelfAndRange();
@@ -274,8 +274,7 @@ void SessionPresentationTest::refusedStartsAreNeverEnabled_data()
 {
     QTest::addColumn<QString>("change");
     QTest::newRow("update check running") << "updating";
-    QTest::newRow("budget out of range") << "budget";
-    QTest::newRow("domain too short") << "domain";
+    QTest::newRow("setup refused") << "budget";
     QTest::newRow("recording source without a recording") << "recording";
     QTest::newRow("needs a reconnect") << "reconnect";
     QTest::newRow("busy") << "busy";
@@ -294,8 +293,6 @@ void SessionPresentationTest::refusedStartsAreNeverEnabled()
         model.setUpdating(true);
     else if (change == "budget")
         model.setBudget(QStringLiteral("20.01"));
-    else if (change == "domain")
-        model.setDomain(QStringLiteral("  ab  "));
     else if (change == "recording")
         model.setSource(QStringLiteral("recording"));
     else if (change == "reconnect")
@@ -304,26 +301,39 @@ void SessionPresentationTest::refusedStartsAreNeverEnabled()
         model.setBusy(true);
     QVERIFY(!screen.canStart());
     QVERIFY(!screen.canNewConversation());
-    QCOMPARE(screen.setupComplete(), change != "budget" && change != "domain");
+    QCOMPARE(screen.setupComplete(), change != "budget");
     if (change != "reconnect")
         QVERIFY(!screen.primaryEnabled());
 }
 
-void SessionPresentationTest::money_data()
+void SessionPresentationTest::remainingAllowance_data()
 {
-    QTest::addColumn<qint64>("micros");
+    QTest::addColumn<qint64>("balance");
+    QTest::addColumn<qint64>("spent"); // negative: no conversation yet
     QTest::addColumn<QString>("text");
-    QTest::newRow("zero") << qint64(0) << "$0.0000";
-    QTest::newRow("rounds to four places") << qint64(9'999) << "$0.0100";
-    QTest::newRow("smallest allowance") << qint64(10'000) << "$0.0100";
-    QTest::newRow("odd micros") << qint64(1'234'567) << "$1.2346";
-    QTest::newRow("largest budget") << qint64(20'000'000) << "$20.0000";
+    QTest::newRow("budget, rounded to four places") << qint64(5'000'000) << qint64(-1) << "$1.2346 remaining";
+    QTest::newRow("wallet below the budget") << qint64(9'999) << qint64(-1) << "$0.0100 remaining";
+    QTest::newRow("conversation under way") << qint64(5'000'000) << qint64(1'234'567) << "$0.7654 remaining";
+    QTest::newRow("conversation overspent") << qint64(5'000'000) << qint64(3'000'000) << "$0.0000 remaining";
 }
 
-void SessionPresentationTest::money()
+void SessionPresentationTest::remainingAllowance()
 {
-    QFETCH(qint64, micros);
-    QTEST(SessionPresentation::dollars(micros), "text");
+    QFETCH(qint64, balance);
+    QFETCH(qint64, spent);
+    FakePlatform platform;
+    SessionModel model(platform.bundle());
+    SessionPresentation screen(model);
+    model.setBudget(QStringLiteral("1.234567"));
+    Account account;
+    account.wallet.balanceMicros = balance;
+    model.setAccount(account);
+    if (spent >= 0) {
+        ConversationMemory memory(2'000'000);
+        memory.account(SessionSnapshot{.id = QStringLiteral("s1"), .spentMicros = spent});
+        model.setMemory(memory);
+    }
+    QTEST(screen.remainingText(), "text");
 }
 
 void SessionPresentationTest::rowsChangeOnlyWhatChanged()

@@ -117,7 +117,6 @@ class PipeWireAudioHardwareTest : public QObject {
 private slots:
     void initTestCase();
     void playerIsAProcessObject();
-    void defaultOutputIsTheSink();
     void mixdownTapHearsThePlayer();
     void tappedPlayerStaysAudible();
     void systemAudioTapDeliversFrames();
@@ -192,14 +191,6 @@ void PipeWireAudioHardwareTest::playerIsAProcessObject()
     QVERIFY(!outputs.isEmpty());
     QVERIFY(!processes.contains(outputs.first()));
     QCOMPARE(m_hardware->bundleIdentifier(outputs.first(), identifier), -ENOENT);
-}
-
-void PipeWireAudioHardwareTest::defaultOutputIsTheSink()
-{
-    QList<ObjectID> outputs;
-    QCOMPARE(m_hardware->defaultOutputDevices(outputs), 0);
-    QCOMPARE(outputs.size(), 1);
-    QVERIFY(outputs.first() != 0);
 }
 
 void PipeWireAudioHardwareTest::mixdownTapHearsThePlayer()

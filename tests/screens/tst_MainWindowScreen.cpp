@@ -20,10 +20,6 @@
 
 Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
 
-namespace {
-
-} // namespace
-
 class MainWindowScreenTest : public QObject {
     Q_OBJECT
 private slots:

@@ -7,11 +7,11 @@
 #include "FakeHotKeys.h"
 #include "FakePlatform.h"
 #include "RunTask.h"
+#include "ServiceLog.h"
 #include "model/SessionModel.h"
 #include "shell/QmlFilePicker.h"
 #include "shell/TessaroApp.h"
 
-#include <QJsonArray>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
 #include <QQuickWindow>
@@ -33,14 +33,6 @@ bool enabledControl(const AccessibleTree &tree, const QString &name)
 {
     QAccessibleInterface *node = tree.find(name);
     return node && node->object() && node->object()->property("enabled").toBool();
-}
-
-int requestsTo(DevServiceProcess &service, const QString &path)
-{
-    int count = 0;
-    for (const QJsonValue &request : service.log().value("requests").toArray())
-        count += request.toObject().value("path").toString() == path;
-    return count;
 }
 
 } // namespace

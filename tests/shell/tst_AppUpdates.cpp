@@ -177,7 +177,6 @@ void AppUpdatesTest::configuration_data()
     QTest::addColumn<bool>("enabled");
     const QString feed = QStringLiteral("https://updates.example.com/appcast.xml");
     QTest::newRow("https feed and key") << information(feed) << true;
-    QTest::newRow("no dictionary") << QVariantMap() << false;
     QTest::newRow("no feed") << information(QVariant()) << false;
     QTest::newRow("feed not a string") << information(QUrl(feed)) << false;
     QTest::newRow("feed http") << information(QStringLiteral("http://updates.example.com/appcast.xml")) << false;
