@@ -7,6 +7,7 @@
 #include "FakeMicrophone.h"
 #include "FakePlatform.h"
 #include "RunTask.h"
+#include "TestWav.h"
 #include "audio/LiveAudioCapture.h"
 #include "model/SessionModel.h"
 
@@ -53,11 +54,7 @@ QByteArray wav(double seconds)
     auto *samples = reinterpret_cast<qint16 *>(pcm.data());
     for (qsizetype i = 0; i < pcm.size() / 2; ++i)
         samples[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * double(i) / 16'000));
-    // The fixture's header with its silence left out.
-    QByteArray file = LiveEvaluation::fixture({}).left(44) + pcm;
-    qToLittleEndian<quint32>(quint32(file.size() - 8), file.data() + 4);
-    qToLittleEndian<quint32>(quint32(pcm.size()), file.data() + 40);
-    return file;
+    return wavOf(pcm);
 }
 
 // A live evaluation of a session model on fake audio services, connected to a development

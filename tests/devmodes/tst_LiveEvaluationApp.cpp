@@ -1,8 +1,8 @@
 #include "DevServiceProcess.h"
 #include "PrivatePipeWire.h"
+#include "TestWav.h"
 #include "audio/PCMRecording.h"
 #include "audio/SoxrSampleConverter.h"
-#include "devmodes/LiveEvaluation.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -59,10 +59,7 @@ QByteArray spokenRecording(const QString &espeak, const QString &scratch, const 
     if (!written)
         return {};
     pcm.truncate(*written * 2);
-    QByteArray wav = LiveEvaluation::fixture({}).left(44) + pcm;
-    qToLittleEndian<quint32>(quint32(wav.size() - 8), wav.data() + 4);
-    qToLittleEndian<quint32>(quint32(pcm.size()), wav.data() + 40);
-    return wav;
+    return wavOf(pcm);
 }
 
 } // namespace
