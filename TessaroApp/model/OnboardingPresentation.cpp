@@ -1,5 +1,7 @@
 #include "OnboardingPresentation.h"
 
+#include "model/QmlInstances.h"
+
 #include "model/ModelChanges.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
@@ -260,4 +262,9 @@ void OnboardingPresentation::removeDevice(const QString &id)
 void OnboardingPresentation::signOut()
 {
     [[maybe_unused]] QCoro::Task<void> running = m_model.signOut();
+}
+
+OnboardingPresentation *OnboardingPresentation::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<OnboardingPresentation>(engine);
 }

@@ -3,16 +3,22 @@
 #include "model/RowListModel.h"
 
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QString>
 #include <QVariantList>
 
 class SessionModel;
+
+class QJSEngine;
+class QQmlEngine;
 
 // What the first-run pages and the account panel show, derived from the session model,
 // and the operations they start. QML binds to these and calls them; it decides nothing
 // itself. Every property notifies through `changed`.
 class OnboardingPresentation : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // The brand column's page list (key, title, passed, current) and the device list of
     // the account panel (key = device id, name, current).
     Q_PROPERTY(RowListModel *pageRows READ pageRows CONSTANT)
@@ -50,6 +56,9 @@ class OnboardingPresentation : public QObject {
     Q_PROPERTY(QString accountMessageText READ accountMessageText NOTIFY changed)
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static OnboardingPresentation *create(QQmlEngine *engine, QJSEngine *);
+
     explicit OnboardingPresentation(SessionModel &model, QObject *parent = nullptr);
 
     RowListModel *pageRows() { return &m_pageRows; }

@@ -1,5 +1,7 @@
 #include "SessionModel.h"
 
+#include "model/QmlInstances.h"
+
 #include "model/SessionSetup.h"
 
 #include <algorithm>
@@ -57,4 +59,9 @@ QVariantList SessionModel::durationChoicesValue() const
 bool SessionModel::liveEvaluationRequested() const
 {
     return m_platform.environment && m_platform.environment(QStringLiteral("TESSARO_LIVE_EVALUATION"));
+}
+
+SessionModel *SessionModel::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<SessionModel>(engine);
 }

@@ -27,6 +27,7 @@
 #include <QCoro/QCoroTask>
 #include <QList>
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QPointer>
 #include <QSet>
 #include <QString>
@@ -40,11 +41,16 @@
 class SignInClient;
 class TaskHandle;
 
+class QJSEngine;
+class QQmlEngine;
+
 // The one observable object of the application. It lives on the main thread from launch
 // to exit; the screens bind to its properties and call its operations. Every assignment
 // of a published property notifies, even when the value is unchanged.
 class SessionModel : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(bool onboarding READ onboarding NOTIFY onboardingChanged)
     Q_PROPERTY(bool updating READ updating WRITE setUpdating NOTIFY updatingChanged)
     Q_PROPERTY(int onboardingStep READ onboardingStep WRITE setOnboardingStep NOTIFY onboardingStepChanged)
@@ -94,6 +100,9 @@ class SessionModel : public QObject {
     Q_PROPERTY(QVariantList durationChoices READ durationChoicesValue NOTIFY accountChanged)
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static SessionModel *create(QQmlEngine *engine, QJSEngine *);
+
     // Never fails and never waits: it only sets every property to its initial value,
     // reads the build configuration and prepares the owned parts.
     explicit SessionModel(Platform platform, SessionModelSeams seams = {}, QObject *parent = nullptr);

@@ -1,5 +1,7 @@
 #include "SessionPresentation.h"
 
+#include "model/QmlInstances.h"
+
 #include "model/ModelChanges.h"
 #include "model/SessionModel.h"
 #include "model/SessionSetup.h"
@@ -33,7 +35,7 @@ bool hasCitations(const PreparedAnswer &answer)
 SessionPresentation::SessionPresentation(SessionModel &model, QObject *parent)
     : QObject(parent)
     , m_model(model)
-    , m_transcriptRows({"key", "speaker", "time", "text", "live"})
+    , m_transcriptRows({"key", "speaker", "time", "text", "live", "mine"})
     , m_answerRows({"key", "title", "cue", "category", "time", "ready", "quiet", "selected"})
     , m_sourceRows({"key", "name"})
     , m_followUpRows({"key", "question", "answer"})
@@ -79,7 +81,8 @@ void SessionPresentation::refreshTranscript()
                       line.channel == QLatin1String("microphone") ? QStringLiteral("You") : QStringLiteral("Meeting")},
                      {QStringLiteral("time"), AnswerWindow::timestamp(line.startMs.value_or(0))},
                      {QStringLiteral("text"), line.text},
-                     {QStringLiteral("live"), !line.final}});
+                     {QStringLiteral("live"), !line.final},
+                     {QStringLiteral("mine"), line.channel == QLatin1String("microphone")}});
     }
     m_transcriptRows.setRows(std::move(rows));
 }
@@ -720,4 +723,61 @@ QString SessionPresentation::recoveryAction() const
     if (m_model.needsReconnect())
         return canReconnect() ? QStringLiteral("Reconnect") : QString();
     return canResume() ? QStringLiteral("Resume") : QString();
+}
+
+bool SessionPresentation::menuSessionEnabled() const
+{
+    return m_model.active() ? canStop() : canStart();
+}
+
+bool SessionPresentation::deeperSelected() const
+{
+    return m_model.detail() == QLatin1String("Deeper");
+}
+
+QVariantList SessionPresentation::selectedBadgeRows() const
+{
+    QVariantList rows;
+    for (const QString &badge : selectedBadges()) {
+        QString tone = QStringLiteral("neutral");
+        if (badge == QLatin1String("Document-supported"))
+            tone = QStringLiteral("accent");
+        else if (badge == QLatin1String("Simulated knowledge"))
+            tone = QStringLiteral("caution");
+        rows.append(QVariantMap{{QStringLiteral("text"), badge}, {QStringLiteral("tone"), tone}});
+    }
+    return rows;
+}
+
+void SessionPresentation::runPrimaryAction()
+{
+    if (m_model.needsReconnect())
+        m_model.requestReconnect();
+    else
+        m_model.requestStart(canResume(), false);
+}
+
+void SessionPresentation::runRecoveryAction()
+{
+    if (!m_model.error())
+        return;
+    if (m_model.needsReconnect()) {
+        if (canReconnect())
+            m_model.requestReconnect();
+    } else if (canResume()) {
+        m_model.requestStart(true, false);
+    }
+}
+
+void SessionPresentation::toggleSession()
+{
+    if (m_model.active())
+        m_model.requestStop();
+    else
+        m_model.requestStart(false, false);
+}
+
+SessionPresentation *SessionPresentation::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<SessionPresentation>(engine);
 }

@@ -5,6 +5,7 @@
 #include "protocol/PreparedAnswer.h"
 
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QPointer>
 #include <QStringList>
 #include <QVariantList>
@@ -13,12 +14,17 @@
 
 class SessionModel;
 
+class QJSEngine;
+class QQmlEngine;
+
 // What the main window, the companion and the menu show, derived from the session
 // model: the lists as row models that change only the rows they touch, and every
 // "which text shows when" decision as a property. QML binds to these and calls the
 // model; it decides nothing itself. Every property notifies through `changed`.
 class SessionPresentation : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // Lists.
     Q_PROPERTY(RowListModel *transcriptRows READ transcriptRows CONSTANT)
     Q_PROPERTY(RowListModel *answerRows READ answerRows CONSTANT)
@@ -112,8 +118,15 @@ class SessionPresentation : public QObject {
     Q_PROPERTY(QString menuSessionAction READ menuSessionAction NOTIFY changed)
     Q_PROPERTY(QString errorText READ errorText NOTIFY changed)
     Q_PROPERTY(QString recoveryAction READ recoveryAction NOTIFY changed)
+    // The choices the screens style by: no screen decides by a visible label.
+    Q_PROPERTY(bool menuSessionEnabled READ menuSessionEnabled NOTIFY changed)
+    Q_PROPERTY(bool deeperSelected READ deeperSelected NOTIFY changed)
+    Q_PROPERTY(QVariantList selectedBadgeRows READ selectedBadgeRows NOTIFY changed)
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static SessionPresentation *create(QQmlEngine *engine, QJSEngine *);
+
     explicit SessionPresentation(SessionModel &model, QObject *parent = nullptr);
 
     RowListModel *transcriptRows() { return &m_transcriptRows; }
@@ -200,6 +213,17 @@ public:
     QString menuSessionAction() const;
     QString errorText() const;
     QString recoveryAction() const;
+    bool menuSessionEnabled() const;
+    bool deeperSelected() const;
+    // The selected answer's badges as {text, tone}, tone a badge tone of the design system.
+    QVariantList selectedBadgeRows() const;
+
+    // The primary action as its label names it: reconnect, resume or start.
+    Q_INVOKABLE void runPrimaryAction();
+    // The error notice's action: reconnect or resume; nothing when there is none.
+    Q_INVOKABLE void runRecoveryAction();
+    // The menu's session item: ends the running session or starts listening.
+    Q_INVOKABLE void toggleSession();
 
     // Whether the conversation can continue with "Resume".
     bool canResume() const;

@@ -1,5 +1,7 @@
 #include "SetupPresentation.h"
 
+#include "model/QmlInstances.h"
+
 #include "model/ModelChanges.h"
 #include "model/SessionModel.h"
 
@@ -117,6 +119,13 @@ QString SetupPresentation::connectionStatus() const
     if (!m_model.client() || !m_model.account())
         return QStringLiteral("Not connected");
     return m_model.simulated() ? QStringLiteral("Simulated service") : QStringLiteral("Connected");
+}
+
+QString SetupPresentation::connectionTone() const
+{
+    if (!m_model.client() || !m_model.account())
+        return QStringLiteral("neutral");
+    return m_model.simulated() ? QStringLiteral("caution") : QStringLiteral("ready");
 }
 
 QVariantMap SetupPresentation::save(const QString &name, const QString &domain, const QString &familiarity,
@@ -372,4 +381,9 @@ QString SetupPresentation::quotation(const QString &quote) const
 QString SetupPresentation::passageNote(bool removed) const
 {
     return removed ? removedCopyLine : QString();
+}
+
+SetupPresentation *SetupPresentation::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<SetupPresentation>(engine);
 }

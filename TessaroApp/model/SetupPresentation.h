@@ -7,6 +7,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QString>
 #include <QUrl>
 #include <QVariantList>
@@ -16,6 +17,9 @@
 
 class SessionModel;
 
+class QJSEngine;
+class QQmlEngine;
+
 // What the setup window, the About window and the knowledge views show, derived from the
 // session model: the documents and learned preferences of the saved domain as row
 // models, every "which text shows when" decision as a property, and the screens'
@@ -23,6 +27,8 @@ class SessionModel;
 // Every property notifies through `changed`.
 class SetupPresentation : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     // The setup screen.
     Q_PROPERTY(bool locked READ locked NOTIFY changed)
     Q_PROPERTY(QString lockedNote READ lockedNote NOTIFY changed)
@@ -31,6 +37,7 @@ class SetupPresentation : public QObject {
     Q_PROPERTY(QVariantList appearanceChoices READ appearanceChoices CONSTANT)
     Q_PROPERTY(bool offersServiceConnection READ offersServiceConnection CONSTANT)
     Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY changed)
+    Q_PROPERTY(QString connectionTone READ connectionTone NOTIFY changed)
     Q_PROPERTY(bool connecting READ connecting NOTIFY changed)
     Q_PROPERTY(QString message READ message NOTIFY changed)
     Q_PROPERTY(bool failed READ failed NOTIFY changed)
@@ -63,6 +70,9 @@ class SetupPresentation : public QObject {
     // The sources of the selected answer (its citation rows are the main window's).
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static SetupPresentation *create(QQmlEngine *engine, QJSEngine *);
+
     // `version` is the application's short version; empty reads as "0.4.0".
     SetupPresentation(SessionModel &model, QString version, QObject *parent = nullptr);
 
@@ -78,6 +88,8 @@ public:
     static QVariantList appearanceChoices();
     bool offersServiceConnection() const;
     QString connectionStatus() const;
+    // The badge tone of the connection status: "neutral", "caution" (simulated) or "ready".
+    QString connectionTone() const;
     bool connecting() const { return m_connecting; }
     const QString &message() const { return m_message; }
     bool failed() const { return m_failed; }

@@ -1,5 +1,7 @@
 #include "AppDelegate.h"
 
+#include "model/QmlInstances.h"
+
 #include "platform/HotKeys.h"
 
 AppDelegate::AppDelegate(std::shared_ptr<HotKeys> hotKeys, QObject *parent, std::FILE *output)
@@ -76,4 +78,9 @@ void AppDelegate::releaseHotKey()
     if (m_handlerInstalled)
         m_hotKeys->removeHandler();
     m_handlerInstalled = false;
+}
+
+AppDelegate *AppDelegate::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<AppDelegate>(engine);
 }

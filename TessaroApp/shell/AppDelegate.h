@@ -4,6 +4,7 @@
 
 #include <QJSValue>
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QPointer>
 
 #include <cstdio>
@@ -11,6 +12,9 @@
 #include <memory>
 
 class HotKeys;
+
+class QJSEngine;
+class QQmlEngine;
 
 // The application delegate: registers the global hot key at launch, brings the companion
 // forward when it is pressed, and ends the session before releasing the key at quit.
@@ -21,9 +25,14 @@ class HotKeys;
 // directly. The "Show companion" command calls showCompanionNow().
 class AppDelegate : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(SessionModel *model READ model WRITE setModel NOTIFY modelChanged)
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static AppDelegate *create(QQmlEngine *engine, QJSEngine *);
+
     // `output` receives the launch status line; standard output in the application.
     explicit AppDelegate(std::shared_ptr<HotKeys> hotKeys, QObject *parent = nullptr, std::FILE *output = stdout);
     // Releases the hot key and its handler if applicationWillTerminate() did not.

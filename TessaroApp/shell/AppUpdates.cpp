@@ -1,5 +1,7 @@
 #include "AppUpdates.h"
 
+#include "model/QmlInstances.h"
+
 #include "Appcast.h"
 
 #include "access/BundleInfo.h"
@@ -233,4 +235,9 @@ void AppUpdates::setResult(const QString &message, const QString &downloadURL)
         m_downloadURL = downloadURL;
         emit downloadURLChanged();
     }
+}
+
+AppUpdates *AppUpdates::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<AppUpdates>(engine);
 }

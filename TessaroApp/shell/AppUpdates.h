@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QPointer>
 #include <QSslCertificate>
 #include <QString>
@@ -12,6 +13,9 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QTimer;
+
+class QJSEngine;
+class QQmlEngine;
 
 // The user-initiated update check. Updates are configured by the information dictionary:
 // "SUFeedURL", the https address of the update feed (an appcast, see Appcast), and
@@ -24,6 +28,8 @@ class QTimer;
 // left to the user and the system's package manager.
 class AppUpdates : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(bool canCheck READ canCheck NOTIFY canCheckChanged)
     Q_PROPERTY(bool inProgress READ inProgress NOTIFY inProgressChanged)
     // The outcome of the last check, empty before the first and while one runs.
@@ -32,6 +38,9 @@ class AppUpdates : public QObject {
     Q_PROPERTY(QString downloadURL READ downloadURL NOTIFY downloadURLChanged)
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static AppUpdates *create(QQmlEngine *engine, QJSEngine *);
+
     static constexpr qint64 maximumFeedBytes = 1024 * 1024;
     static constexpr int timeoutMilliseconds = 30'000;
 

@@ -1,5 +1,7 @@
 #include "QmlFilePicker.h"
 
+#include "model/QmlInstances.h"
+
 void QmlFilePicker::chooseFile(const QString &title, const QStringList &nameFilters,
                                std::function<void(std::optional<QString> path)> done)
 {
@@ -41,4 +43,9 @@ void QmlFilePicker::cancel()
     const std::function<void(QStringList)> done = std::exchange(m_pending, nullptr);
     if (done)
         done({});
+}
+
+QmlFilePicker *QmlFilePicker::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<QmlFilePicker>(engine);
 }

@@ -3,18 +3,27 @@
 #include "platform/FilePicker.h"
 
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QStringList>
 #include <QUrl>
 
 #include <functional>
+
+class QJSEngine;
+class QQmlEngine;
 
 // The open panel of the screens: a request becomes the `requested` signal, which the QML
 // file dialog turns into a call of answer() or cancel(). One request is open at a time;
 // a new one cancels the one before.
 class QmlFilePicker : public QObject, public FilePicker {
     Q_OBJECT
+    QML_NAMED_ELEMENT(FilePicker)
+    QML_SINGLETON
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static QmlFilePicker *create(QQmlEngine *engine, QJSEngine *);
+
     using QObject::QObject;
 
     void chooseFile(const QString &title, const QStringList &nameFilters,

@@ -1,5 +1,7 @@
 #include "TessaroApp.h"
 
+#include "model/QmlInstances.h"
+
 #include "AppDelegate.h"
 #include "AppUpdates.h"
 #include "DesktopColorScheme.h"
@@ -15,7 +17,6 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QSettings>
 
 #include <xcb/xcb.h>
@@ -47,6 +48,12 @@ TessaroApp::TessaroApp(Platform platform, std::shared_ptr<QmlFilePicker> filePic
     m_presentation = std::make_unique<SessionPresentation>(*m_model);
     m_setupPresentation = std::make_unique<SetupPresentation>(*m_model, version());
     m_onboardingPresentation = std::make_unique<OnboardingPresentation>(*m_model);
+    // The delegate ends the session at quit and opens the companion on the hot key; an update
+    // in progress blocks starting a conversation.
+    m_delegate->setModel(m_model.get());
+    m_delegate->showCompanion = [this] { openWindow(QStringLiteral("companion")); };
+    connect(m_updates.get(), &AppUpdates::inProgressChanged, m_model.get(),
+            [this] { m_model->setUpdating(m_updates->inProgress()); });
     m_appearance = knownAppearance(QSettings().value(appearanceKey).toString());
     m_desktopScheme = std::make_unique<DesktopColorScheme>();
     connect(m_desktopScheme.get(), &DesktopColorScheme::changed, this, [this] {
@@ -65,15 +72,14 @@ bool TessaroApp::loadWindows()
 {
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
-    QQmlContext *context = m_engine->rootContext();
-    context->setContextProperty(QStringLiteral("app"), this);
-    context->setContextProperty(QStringLiteral("session"), m_model.get());
-    context->setContextProperty(QStringLiteral("presentation"), m_presentation.get());
-    context->setContextProperty(QStringLiteral("setupPresentation"), m_setupPresentation.get());
-    context->setContextProperty(QStringLiteral("onboardingPresentation"), m_onboardingPresentation.get());
-    context->setContextProperty(QStringLiteral("filePicker"), m_filePicker.get());
-    context->setContextProperty(QStringLiteral("updates"), m_updates.get());
-    context->setContextProperty(QStringLiteral("delegate"), m_delegate.get());
+    QmlInstances::provide(m_engine.get(), this);
+    QmlInstances::provide(m_engine.get(), m_model.get());
+    QmlInstances::provide(m_engine.get(), m_presentation.get());
+    QmlInstances::provide(m_engine.get(), m_setupPresentation.get());
+    QmlInstances::provide(m_engine.get(), m_onboardingPresentation.get());
+    QmlInstances::provide(m_engine.get(), m_filePicker.get());
+    QmlInstances::provide(m_engine.get(), m_updates.get());
+    QmlInstances::provide(m_engine.get(), m_delegate.get());
     m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Corvana/AppShell/AppShell.qml")));
     return !m_engine->rootObjects().isEmpty();
 }
@@ -165,4 +171,9 @@ void TessaroApp::floatOnEveryWorkspace(QWindow *window)
 void TessaroApp::quit()
 {
     QCoreApplication::quit();
+}
+
+TessaroApp *TessaroApp::create(QQmlEngine *engine, QJSEngine *)
+{
+    return QmlInstances::take<TessaroApp>(engine);
 }

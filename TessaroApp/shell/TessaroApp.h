@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QtQml/qqmlregistration.h>
 #include <QString>
 
 #include <memory>
@@ -18,18 +19,26 @@ class SetupPresentation;
 class OnboardingPresentation;
 struct Platform;
 
+class QJSEngine;
+class QQmlEngine;
+
 // The application object: owns the one session model and what the screens see of it,
 // loads the windows and keeps the appearance the user chose. Windows are opened by
 // name through the signals below, so the tray, the commands and the hot key all reach
 // them the same way.
 class TessaroApp : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
     Q_PROPERTY(QString appearance READ appearance WRITE setAppearance NOTIFY appearanceChanged)
     Q_PROPERTY(bool darkScheme READ darkScheme NOTIFY appearanceChanged)
     Q_PROPERTY(QString version READ version CONSTANT)
     Q_PROPERTY(QString iconName READ iconName CONSTANT)
 
 public:
+    // The screens' instance: the one the application handed to their engine.
+    static TessaroApp *create(QQmlEngine *engine, QJSEngine *);
+
     TessaroApp(Platform platform, std::shared_ptr<QmlFilePicker> filePicker, std::shared_ptr<HotKeys> hotKeys,
                QObject *parent = nullptr);
     ~TessaroApp() override;

@@ -9,7 +9,7 @@ Rectangle {
     id: panel
     objectName: "accountAccess"
 
-    readonly property var screenState: onboardingPresentation
+    readonly property var screenState: OnboardingPresentation
     // Shows the sign-out confirmation.
     property bool signingOut: false
 

@@ -2,10 +2,7 @@ import QtQuick
 import Corvana
 
 // The windows of the app and the tray. Every way of opening a window (tray, commands,
-// hot key) goes through app.openWindow(id), which arrives here as windowRequested.
-// The windows' contents are declared here, outside the window types, so that names the
-// screens bind to reach the application's objects and are never taken for a window's
-// own properties.
+// hot key) goes through TessaroApp.openWindow(id), which arrives here as windowRequested.
 QtObject {
     id: shell
 
@@ -34,7 +31,7 @@ QtObject {
         visible: false
         flags: Qt.Window | Qt.WindowStaysOnTopHint
         // Above other windows on every workspace, beside the meeting.
-        Component.onCompleted: app.floatOnEveryWorkspace(companionWindow)
+        Component.onCompleted: TessaroApp.floatOnEveryWorkspace(companionWindow)
 
         CompanionView {
             anchors.fill: parent
@@ -77,7 +74,7 @@ QtObject {
     }
 
     property Connections requests: Connections {
-        target: app
+        target: TessaroApp
         function onWindowRequested(id) { shell.present(id) }
     }
 

@@ -5,7 +5,7 @@ import Corvana
 
 // The content of the window "main": onboarding until it is complete, then the main view.
 // It starts the model's load the first time it is shown and carries the application
-// commands.
+// commands; the shell wires the delegate and the updater to the model.
 Item {
     id: window
 
@@ -16,12 +16,7 @@ Item {
         if (loadStarted || !window.Window.window || !window.Window.window.visible)
             return
         loadStarted = true
-        // The delegate ends the session at quit and opens the companion on the hot key.
-        if (typeof delegate !== "undefined" && delegate !== null) {
-            delegate.model = session
-            delegate.setCompanionOpener(function () { window.showCompanion() })
-        }
-        session.beginLoad()
+        SessionModel.beginLoad()
     }
     Component.onCompleted: beginLoadOnce()
     Connections {
@@ -29,16 +24,9 @@ Item {
         function onVisibleChanged() { window.beginLoadOnce() }
     }
 
-    // An update session blocks starting a conversation.
-    Binding {
-        target: session
-        property: "updating"
-        value: typeof updates !== "undefined" && updates !== null && updates.inProgress
-    }
-
     Loader {
         anchors.fill: parent
-        sourceComponent: session.onboarding ? onboardingComponent : mainComponent
+        sourceComponent: SessionModel.onboarding ? onboardingComponent : mainComponent
     }
     Component {
         id: onboardingComponent
@@ -54,43 +42,38 @@ Item {
     // Application commands.
     Shortcut {
         sequence: "Ctrl+R"
-        enabled: presentation.canStart
-        onActivated: session.requestStart(false, false)
+        enabled: SessionPresentation.canStart
+        onActivated: SessionModel.requestStart(false, false)
     }
     Shortcut {
         sequence: "Ctrl+."
-        enabled: presentation.canStop
-        onActivated: session.requestStop()
+        enabled: SessionPresentation.canStop
+        onActivated: SessionModel.requestStop()
     }
     Shortcut {
         sequence: "Ctrl+Shift+D"
-        enabled: presentation.canDeeper
-        onActivated: session.selectDetail("Deeper")
+        enabled: SessionPresentation.canDeeper
+        onActivated: SessionModel.selectDetail("Deeper")
     }
     Shortcut {
         sequence: "Ctrl+Shift+K"
-        enabled: presentation.canHide
-        onActivated: session.requestHide("known")
+        enabled: SessionPresentation.canHide
+        onActivated: SessionModel.requestHide("known")
     }
     Shortcut {
         sequence: "Ctrl+Alt+Space"
         context: Qt.ApplicationShortcut
-        onActivated: {
-            if (typeof delegate !== "undefined" && delegate !== null)
-                delegate.showCompanionNow()
-            else
-                window.showCompanion()
-        }
+        onActivated: AppDelegate.showCompanionNow()
     }
 
     FileDialog {
         id: openPanel
-        onAccepted: filePicker.answer(openPanel.fileMode === FileDialog.OpenFiles ? openPanel.selectedFiles : [openPanel.selectedFile])
-        onRejected: filePicker.cancel()
+        onAccepted: FilePicker.answer(openPanel.fileMode === FileDialog.OpenFiles ? openPanel.selectedFiles : [openPanel.selectedFile])
+        onRejected: FilePicker.cancel()
     }
 
     Connections {
-        target: filePicker
+        target: FilePicker
         function onRequested(title, message, nameFilters, multiple) {
             openPanel.title = message.length > 0 ? message : title
             openPanel.nameFilters = nameFilters

@@ -12,7 +12,7 @@ Platform.SystemTrayIcon {
     visible: available
     // The windows' icon: the one the icon theme holds under the desktop entry's name, else
     // the brand mark.
-    icon.name: app.iconName
+    icon.name: TessaroApp.iconName
     icon.source: DesignSystem.brandMark
     tooltip: "Corvana"
     onActivated: (reason) => {
@@ -22,13 +22,13 @@ Platform.SystemTrayIcon {
 
     menu: Platform.Menu {
         Platform.MenuItem {
-            text: session.status
+            text: SessionModel.status
             enabled: false
         }
         Platform.MenuItem {
             text: "Simulated sample · no provider credits"
             enabled: false
-            visible: session.simulated
+            visible: SessionModel.simulated
         }
         Platform.MenuItem {
             text: "Open Corvana"
@@ -40,19 +40,14 @@ Platform.SystemTrayIcon {
         }
         Platform.MenuSeparator {}
         Platform.MenuItem {
-            text: presentation.menuSessionAction
-            enabled: presentation.menuSessionAction === "End session" ? presentation.canStop : presentation.canStart
-            onTriggered: {
-                if (presentation.menuSessionAction === "End session")
-                    session.requestStop()
-                else
-                    session.requestStart(false, false)
-            }
+            text: SessionPresentation.menuSessionAction
+            enabled: SessionPresentation.menuSessionEnabled
+            onTriggered: SessionPresentation.toggleSession()
         }
         Platform.MenuSeparator {}
         Platform.MenuItem {
             text: "Quit Corvana"
-            onTriggered: app.quit()
+            onTriggered: TessaroApp.quit()
         }
     }
 }

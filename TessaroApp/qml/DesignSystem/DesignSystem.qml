@@ -2,17 +2,11 @@ pragma Singleton
 import QtQuick
 
 // Colours, type, spacing and the brand mark shared by every window. The scheme follows
-// the appearance the user chose ("system", "light" or "dark") through `app.darkScheme`.
+// the appearance the user chose ("system", "light" or "dark") through `TessaroApp.darkScheme`.
 QtObject {
     id: design
 
-    readonly property bool dark: {
-        if (typeof app === "undefined" || app === null)
-            return false
-        if (app.darkScheme !== undefined)
-            return app.darkScheme
-        return app.appearance === "dark"
-    }
+    readonly property bool dark: TessaroApp.darkScheme
 
     // Colours.
     readonly property color paper: dark ? "#15181b" : "#f6f4ef"

@@ -9,7 +9,7 @@ ScrollView {
     id: detail
 
     // The chosen form's text when it says more than the cue heading.
-    readonly property string formText: presentation.selectedFormText
+    readonly property string formText: SessionPresentation.selectedFormText
 
     contentWidth: availableWidth
     clip: true
@@ -28,7 +28,7 @@ ScrollView {
 
             SectionHeader {
                 objectName: "detailReadiness"
-                text: presentation.detailReadiness
+                text: SessionPresentation.detailReadiness
                 visible: text.length > 0
                 color: DesignSystem.ready
             }
@@ -38,16 +38,16 @@ ScrollView {
             DesignButton {
                 text: "I know that"
                 compact: true
-                enabled: presentation.canHide
-                onClicked: session.requestHide("known")
+                enabled: SessionPresentation.canHide
+                onClicked: SessionModel.requestHide("known")
             }
             DesignButton {
                 text: "Dismiss"
                 toolTipText: "Keep this answer available quietly"
                 compact: true
                 variant: "quiet"
-                enabled: presentation.canHide
-                onClicked: session.requestHide("dismiss")
+                enabled: SessionPresentation.canHide
+                onClicked: SessionModel.requestHide("dismiss")
             }
         }
 
@@ -59,7 +59,7 @@ ScrollView {
             spacing: 6
 
             RowLayout {
-                visible: presentation.detailPreparing
+                visible: SessionPresentation.detailPreparing
                 spacing: 6
                 Spinner {
                     Layout.alignment: Qt.AlignVCenter
@@ -73,7 +73,7 @@ ScrollView {
             }
             DesignLabel {
                 objectName: "selectedTitle"
-                text: presentation.selectedTitle
+                text: SessionPresentation.selectedTitle
                 font.pixelSize: DesignSystem.smallSize
                 font.weight: Font.DemiBold
                 color: DesignSystem.accent
@@ -81,7 +81,7 @@ ScrollView {
             }
             DesignLabel {
                 objectName: "selectedCue"
-                text: presentation.selectedCue
+                text: SessionPresentation.selectedCue
                 font.pixelSize: DesignSystem.titleSize
                 font.weight: Font.DemiBold
                 lineHeight: 1.12
@@ -91,19 +91,17 @@ ScrollView {
                 Layout.fillWidth: true
                 Layout.topMargin: 2
                 spacing: 6
-                visible: presentation.selectedBadges.length > 0 || presentation.selectedQuiet
+                visible: SessionPresentation.selectedBadges.length > 0 || SessionPresentation.selectedQuiet
                 Repeater {
-                    model: presentation.selectedBadges
+                    model: SessionPresentation.selectedBadgeRows
                     Badge {
-                        required property string modelData
-                        text: modelData
-                        tone: modelData === "Document-supported" ? "accent"
-                            : modelData === "Hidden" ? "neutral"
-                            : modelData === "Simulated knowledge" ? "caution" : "neutral"
+                        required property var modelData
+                        text: modelData.text
+                        tone: modelData.tone
                     }
                 }
                 Row {
-                    visible: presentation.selectedQuiet
+                    visible: SessionPresentation.selectedQuiet
                     spacing: 4
                     height: 20
                     Accessible.role: Accessible.StaticText
@@ -132,9 +130,9 @@ ScrollView {
             Layout.leftMargin: DesignSystem.margin
             Layout.rightMargin: DesignSystem.margin
             Layout.topMargin: 2
-            options: presentation.selectedForms.map(form => ({ value: form, label: form }))
-            current: session.detail
-            onChosen: (form) => session.selectDetail(form)
+            options: SessionPresentation.selectedForms.map(form => ({ value: form, label: form }))
+            current: SessionModel.detail
+            onChosen: (form) => SessionModel.selectDetail(form)
         }
         Rectangle {
             Layout.fillWidth: true
@@ -143,8 +141,8 @@ ScrollView {
             implicitHeight: explanation.implicitHeight + 2 * DesignSystem.pad
             radius: DesignSystem.radius
             color: DesignSystem.sunken
-            visible: detail.formText.length > 0 || presentation.detailMissingForm.length > 0 || presentation.detailPreparing
-                     || presentation.detailInterrupted.length > 0 || presentation.detailFormsNote.length > 0
+            visible: detail.formText.length > 0 || SessionPresentation.detailMissingForm.length > 0 || SessionPresentation.detailPreparing
+                     || SessionPresentation.detailInterrupted.length > 0 || SessionPresentation.detailFormsNote.length > 0
 
             ColumnLayout {
                 id: explanation
@@ -158,7 +156,7 @@ ScrollView {
                 DesignLabel {
                     id: formLabel
                     objectName: "selectedText"
-                    text: detail.formText.length > 0 ? detail.formText : presentation.detailMissingForm
+                    text: detail.formText.length > 0 ? detail.formText : SessionPresentation.detailMissingForm
                     visible: text.length > 0
                     color: detail.formText.length > 0 ? DesignSystem.ink : DesignSystem.muted
                     font.pixelSize: DesignSystem.bodySize + 1
@@ -168,14 +166,14 @@ ScrollView {
                 DesignLabel {
                     id: preparingLine
                     text: "Preparing additional support; this answer is available"
-                    visible: presentation.detailPreparing
+                    visible: SessionPresentation.detailPreparing
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted
                     Layout.fillWidth: true
                 }
                 DesignLabel {
                     id: interruptedLine
-                    text: presentation.detailInterrupted
+                    text: SessionPresentation.detailInterrupted
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.caution
@@ -183,7 +181,7 @@ ScrollView {
                 }
                 DesignLabel {
                     id: formsNote
-                    text: presentation.detailFormsNote
+                    text: SessionPresentation.detailFormsNote
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted
@@ -194,7 +192,7 @@ ScrollView {
 
         // Follow-ups.
         ColumnLayout {
-            visible: presentation.followUpRows.count > 0
+            visible: SessionPresentation.followUpRows.count > 0
             Layout.fillWidth: true
             Layout.leftMargin: DesignSystem.margin
             Layout.rightMargin: DesignSystem.margin
@@ -205,7 +203,7 @@ ScrollView {
                 color: DesignSystem.line
             }
             Repeater {
-                model: presentation.followUpRows
+                model: SessionPresentation.followUpRows
                 ColumnLayout {
                     required property string question
                     required property string answer
@@ -239,7 +237,7 @@ ScrollView {
             Layout.bottomMargin: DesignSystem.pad
             spacing: 4
             Repeater {
-                model: presentation.sourceNotes
+                model: SessionPresentation.sourceNotes
                 DesignLabel {
                     required property string modelData
                     text: modelData
@@ -249,7 +247,7 @@ ScrollView {
                 }
             }
             DesignLabel {
-                text: presentation.retrievalNote
+                text: SessionPresentation.retrievalNote
                 visible: text.length > 0
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.muted

@@ -4,9 +4,9 @@ import Corvana
 // "Sources · N" of the answer in front: the document passages it cites, opened on request.
 CitationSources {
     objectName: "sourcesDisclosure"
-    rows: presentation.citationRows
-    title: presentation.sourcesTitle
-    note: presentation.sourcesNote
+    rows: SessionPresentation.citationRows
+    title: SessionPresentation.sourcesTitle
+    note: SessionPresentation.sourcesNote
     // The answer detail shows the retrieval line itself, under the source notes.
     line: ""
 }

@@ -18,13 +18,13 @@ Rectangle {
         spacing: 0
 
         AnswerDetail {
-            visible: presentation.hasSelection
+            visible: SessionPresentation.hasSelection
             Layout.fillWidth: true
             Layout.fillHeight: true
         }
 
         Item {
-            visible: !presentation.hasSelection
+            visible: !SessionPresentation.hasSelection
             Layout.fillWidth: true
             Layout.fillHeight: true
 
@@ -41,7 +41,7 @@ Rectangle {
                 }
                 DesignLabel {
                     objectName: "emptyAnswerTitle"
-                    text: presentation.emptyAnswerTitle
+                    text: SessionPresentation.emptyAnswerTitle
                     font.pixelSize: DesignSystem.titleSize
                     font.weight: Font.DemiBold
                     horizontalAlignment: Text.AlignHCenter
@@ -49,7 +49,7 @@ Rectangle {
                 }
                 DesignLabel {
                     objectName: "emptyAnswerMessage"
-                    text: presentation.emptyAnswerMessage
+                    text: SessionPresentation.emptyAnswerMessage
                     visible: text.length > 0
                     color: DesignSystem.muted
                     horizontalAlignment: Text.AlignHCenter
@@ -76,14 +76,14 @@ Rectangle {
                 Layout.fillWidth: true
                 placeholderText: "Ask a follow-up (optional)"
                 Accessible.name: "Optional follow-up question"
-                text: session.manualQuestion
-                onTextEdited: session.manualQuestion = text
-                onAccepted: if (presentation.canAsk) session.requestAsk()
+                text: SessionModel.manualQuestion
+                onTextEdited: SessionModel.manualQuestion = text
+                onAccepted: if (SessionPresentation.canAsk) SessionModel.requestAsk()
             }
             DesignButton {
                 text: "Ask"
-                enabled: presentation.canAsk
-                onClicked: session.requestAsk()
+                enabled: SessionPresentation.canAsk
+                onClicked: SessionModel.requestAsk()
             }
         }
     }

@@ -14,7 +14,7 @@ Rectangle {
     border.color: DesignSystem.line
 
     // What the pane's header says about the audio.
-    readonly property string indicator: presentation.conversationIndicator
+    readonly property string indicator: SessionPresentation.conversationIndicator
 
     ColumnLayout {
         anchors.fill: parent
@@ -46,9 +46,9 @@ Rectangle {
                 height: 7
                 radius: 3.5
                 anchors.verticalCenter: parent.verticalCenter
-                color: presentation.following ? DesignSystem.ready : DesignSystem.faint
+                color: SessionPresentation.following ? DesignSystem.ready : DesignSystem.faint
                 SequentialAnimation on opacity {
-                    running: presentation.following
+                    running: SessionPresentation.following
                     loops: Animation.Infinite
                     onRunningChanged: if (!running) followDot.opacity = 1
                     NumberAnimation { to: 0.3; duration: 900; easing.type: Easing.InOutSine }
@@ -58,7 +58,7 @@ Rectangle {
             Label {
                 text: pane.indicator
                 font.pixelSize: DesignSystem.smallSize
-                color: presentation.following ? DesignSystem.ready : DesignSystem.muted
+                color: SessionPresentation.following ? DesignSystem.ready : DesignSystem.muted
                 Accessible.ignored: true
             }
         }
@@ -75,7 +75,7 @@ Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            model: presentation.transcriptRows
+            model: SessionPresentation.transcriptRows
             spacing: 2
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
@@ -96,6 +96,7 @@ Rectangle {
                 required property string time
                 required property string text
                 required property bool live
+                required property bool mine
 
                 width: ListView.view.width
                 implicitHeight: lineColumn.implicitHeight + 12
@@ -116,7 +117,7 @@ Rectangle {
                             text: line.speaker
                             font.pixelSize: DesignSystem.smallSize
                             font.weight: Font.DemiBold
-                            color: line.speaker === "You" ? DesignSystem.accent : DesignSystem.ink
+                            color: line.mine ? DesignSystem.accent : DesignSystem.ink
                             wrapMode: Text.NoWrap
                         }
                         DesignLabel {
@@ -146,7 +147,7 @@ Rectangle {
                 bottomPadding: 10
                 spacing: 4
                 Repeater {
-                    model: session.gapSummary
+                    model: SessionModel.gapSummary
                     Row {
                         required property string modelData
                         x: DesignSystem.pad
@@ -175,10 +176,10 @@ Rectangle {
     }
 
     DesignLabel {
-        visible: presentation.transcriptRows.count === 0
+        visible: SessionPresentation.transcriptRows.count === 0
         anchors.centerIn: parent
         width: parent.width - 2 * DesignSystem.margin
-        text: presentation.conversationEmptyText
+        text: SessionPresentation.conversationEmptyText
         horizontalAlignment: Text.AlignHCenter
         color: DesignSystem.muted
         lineHeight: 1.15

@@ -30,22 +30,17 @@ Item {
 
             StatusNotice {
                 objectName: "statusNotice"
-                visible: presentation.errorText.length > 0
-                message: presentation.errorText
-                actionText: presentation.recoveryAction
+                visible: SessionPresentation.errorText.length > 0
+                message: SessionPresentation.errorText
+                actionText: SessionPresentation.recoveryAction
                 Layout.fillWidth: true
-                onActionTriggered: {
-                    if (presentation.recoveryAction === "Reconnect")
-                        session.requestReconnect()
-                    else if (presentation.recoveryAction === "Resume")
-                        session.requestStart(true, false)
-                }
+                onActionTriggered: SessionPresentation.runRecoveryAction()
             }
 
             // Why audio went off and how to go on, while no session runs.
             Rectangle {
                 objectName: "recoveryMessage"
-                visible: !presentation.sessionExists && session.recoveryMessage !== undefined
+                visible: !SessionPresentation.sessionExists && SessionModel.recoveryMessage !== undefined
                 Layout.fillWidth: true
                 implicitHeight: recoveryText.implicitHeight + 20
                 radius: DesignSystem.radius
@@ -67,12 +62,12 @@ Item {
                     anchors.right: parent.right
                     anchors.rightMargin: 14
                     anchors.verticalCenter: parent.verticalCenter
-                    text: session.recoveryMessage !== undefined ? session.recoveryMessage : ""
+                    text: SessionModel.recoveryMessage !== undefined ? SessionModel.recoveryMessage : ""
                 }
             }
 
             SessionBar {
-                visible: presentation.sessionExists || presentation.connecting
+                visible: SessionPresentation.sessionExists || SessionPresentation.connecting
                 Layout.fillWidth: true
             }
 

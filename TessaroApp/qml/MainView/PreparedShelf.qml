@@ -23,7 +23,7 @@ Item {
             }
             Badge {
                 objectName: "inRange"
-                visible: presentation.inRange
+                visible: SessionPresentation.inRange
                 text: "IN RANGE"
                 tone: "accent"
                 strong: true
@@ -32,7 +32,7 @@ Item {
                 text: "Follow"
                 variant: "quiet"
                 compact: true
-                onClicked: session.followConversation()
+                onClicked: SessionModel.followConversation()
             }
         }
 
@@ -44,12 +44,12 @@ Item {
             DesignSwitch {
                 objectName: "revealHidden"
                 text: "Reveal previously prepared answers"
-                checked: session.showHidden
+                checked: SessionModel.showHidden
                 Layout.fillWidth: true
-                onToggled: session.showHidden = checked
+                onToggled: SessionModel.showHidden = checked
             }
             DesignLabel {
-                text: presentation.hiddenCountText
+                text: SessionPresentation.hiddenCountText
                 visible: text.length > 0
                 font.pixelSize: DesignSystem.captionSize
                 color: DesignSystem.faint
@@ -69,7 +69,7 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            model: presentation.answerRows
+            model: SessionPresentation.answerRows
             spacing: 4
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
@@ -98,8 +98,8 @@ Item {
                 Accessible.description: cue
                 Accessible.selectable: true
                 Accessible.selected: selected
-                Accessible.onPressAction: session.selectAnswer(key)
-                onClicked: session.selectAnswer(key)
+                Accessible.onPressAction: SessionModel.selectAnswer(key)
+                onClicked: SessionModel.selectAnswer(key)
 
                 background: Rectangle {
                     radius: DesignSystem.smallRadius + 1
@@ -187,7 +187,7 @@ Item {
     }
 
     DesignLabel {
-        visible: presentation.answerRows.count === 0
+        visible: SessionPresentation.answerRows.count === 0
         anchors.centerIn: parent
         anchors.verticalCenterOffset: 30
         width: parent.width - 2 * DesignSystem.margin

@@ -44,8 +44,8 @@ Item {
                         { value: "term", label: "Terms" },
                         { value: "date", label: "Dates" }
                     ]
-                    current: session.category
-                    onChosen: (value) => session.category = value
+                    current: SessionModel.category
+                    onChosen: (value) => SessionModel.category = value
                 }
 
                 DesignPicker {
@@ -58,10 +58,10 @@ Item {
                         { value: "continue", label: "Past + present" },
                         { value: "now", label: "Starting now" }
                     ]
-                    currentIndex: count > 0 ? indexOfValue(session.windowMode === "past" || session.windowMode === "now" ? session.windowMode : "continue") : -1
+                    currentIndex: count > 0 ? indexOfValue(SessionModel.windowMode === "past" || SessionModel.windowMode === "now" ? SessionModel.windowMode : "continue") : -1
                     onActivated: {
-                        session.windowMode = currentValue
-                        session.selectWindow()
+                        SessionModel.windowMode = currentValue
+                        SessionModel.selectWindow()
                     }
                 }
 
@@ -76,7 +76,7 @@ Item {
                     Item { Layout.fillWidth: true }
                     DesignLabel {
                         objectName: "lookbackText"
-                        text: presentation.lookbackText
+                        text: SessionPresentation.lookbackText
                         color: DesignSystem.muted
                         wrapMode: Text.NoWrap
                     }
@@ -87,9 +87,9 @@ Item {
                     from: 10
                     to: 600
                     stepSize: 10
-                    value: session.lookback
+                    value: SessionModel.lookback
                     Accessible.name: "Look back"
-                    onMoved: session.lookback = value
+                    onMoved: SessionModel.lookback = value
                     background: Rectangle {
                         x: lookback.leftPadding
                         y: lookback.topPadding + lookback.availableHeight / 2 - height / 2
@@ -126,7 +126,7 @@ Item {
                     }
                     DesignLabel {
                         objectName: "anchorText"
-                        text: presentation.anchorText
+                        text: SessionPresentation.anchorText
                         color: DesignSystem.muted
                         wrapMode: Text.NoWrap
                         Layout.fillWidth: true
@@ -134,7 +134,7 @@ Item {
                     DesignButton {
                         text: "Use current time"
                         compact: true
-                        onClicked: session.selectWindow()
+                        onClicked: SessionModel.selectWindow()
                     }
                 }
 
@@ -145,16 +145,16 @@ Item {
                     DesignButton {
                         text: "Prepare range"
                         variant: "primary"
-                        enabled: presentation.canPrepareRange
-                        onClicked: session.requestRange()
+                        enabled: SessionPresentation.canPrepareRange
+                        onClicked: SessionModel.requestRange()
                     }
                     DesignButton {
-                        visible: presentation.rangeStage.length > 0
+                        visible: SessionPresentation.rangeStage.length > 0
                         text: "Stop preparing"
-                        onClicked: session.cancelRange()
+                        onClicked: SessionModel.cancelRange()
                     }
                     BusyIndicator {
-                        visible: presentation.rangeStage === "working"
+                        visible: SessionPresentation.rangeStage === "working"
                         running: visible
                         implicitWidth: 20
                         implicitHeight: 20
@@ -163,21 +163,21 @@ Item {
 
                 DesignLabel {
                     objectName: "coverageMessage"
-                    text: presentation.coverageMessage
+                    text: SessionPresentation.coverageMessage
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     font.weight: Font.Medium
                     Layout.fillWidth: true
                 }
                 DesignLabel {
-                    text: presentation.tenMinuteNotice
+                    text: SessionPresentation.tenMinuteNotice
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.caution
                     Layout.fillWidth: true
                 }
                 DesignLabel {
-                    text: presentation.memoryNotice
+                    text: SessionPresentation.memoryNotice
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted
@@ -198,7 +198,7 @@ Item {
                     leftPadding: 0
                     Layout.bottomMargin: DesignSystem.pad
                     onClicked: {
-                        session.category = "all"
+                        SessionModel.category = "all"
                         panel.showBreakdown()
                     }
                 }

@@ -22,14 +22,14 @@ Rectangle {
 
         // Starting.
         BusyIndicator {
-            visible: presentation.connecting
+            visible: SessionPresentation.connecting
             running: visible
             implicitWidth: 20
             implicitHeight: 20
             palette.dark: DesignSystem.accent
         }
         DesignLabel {
-            visible: presentation.connecting
+            visible: SessionPresentation.connecting
             text: "Connecting…"
             font.weight: Font.DemiBold
             color: DesignSystem.accent
@@ -39,13 +39,13 @@ Rectangle {
         // Running or paused.
         Rectangle {
             id: liveDot
-            visible: !presentation.connecting
+            visible: !SessionPresentation.connecting
             width: 10
             height: 10
             radius: 5
-            color: session.active ? DesignSystem.ready : DesignSystem.faint
+            color: SessionModel.active ? DesignSystem.ready : DesignSystem.faint
             SequentialAnimation on opacity {
-                running: session.active && liveDot.visible
+                running: SessionModel.active && liveDot.visible
                 loops: Animation.Infinite
                 onRunningChanged: if (!running) liveDot.opacity = 1
                 NumberAnimation { to: 0.35; duration: 900; easing.type: Easing.InOutSine }
@@ -53,16 +53,16 @@ Rectangle {
             }
         }
         DesignLabel {
-            visible: !presentation.connecting
+            visible: !SessionPresentation.connecting
             // The listening label while audio runs, "Audio off" otherwise.
-            text: presentation.companionFooter
+            text: SessionPresentation.companionFooter
             font.weight: Font.DemiBold
-            color: session.active ? DesignSystem.ink : DesignSystem.muted
+            color: SessionModel.active ? DesignSystem.ink : DesignSystem.muted
             wrapMode: Text.NoWrap
         }
         DesignLabel {
-            visible: !presentation.connecting && presentation.elapsedText.length > 0
-            text: presentation.elapsedText
+            visible: !SessionPresentation.connecting && SessionPresentation.elapsedText.length > 0
+            text: SessionPresentation.elapsedText
             color: DesignSystem.muted
             font.pixelSize: DesignSystem.smallSize
             wrapMode: Text.NoWrap
@@ -71,19 +71,19 @@ Rectangle {
         Item { Layout.fillWidth: true }
 
         DesignButton {
-            visible: presentation.connecting
+            visible: SessionPresentation.connecting
             text: "Cancel"
             compact: true
-            onClicked: session.requestStop()
+            onClicked: SessionModel.requestStop()
         }
         DesignButton {
-            visible: !presentation.connecting
+            visible: !SessionPresentation.connecting
             text: "End session"
             toolTipText: "End the session and stop audio capture"
             iconKind: "stop"
             compact: true
-            enabled: presentation.canStop
-            onClicked: session.requestStop()
+            enabled: SessionPresentation.canStop
+            onClicked: SessionModel.requestStop()
         }
     }
 }

@@ -13,7 +13,7 @@ Rectangle {
     implicitHeight: 48
     color: DesignSystem.surface
 
-    readonly property string audioDescription: presentation.audioDescription
+    readonly property string audioDescription: SessionPresentation.audioDescription
 
     Rectangle {
         anchors.top: parent.top
@@ -39,7 +39,7 @@ Rectangle {
         }
         DesignLabel {
             objectName: "elapsed"
-            text: presentation.elapsedText
+            text: SessionPresentation.elapsedText
             visible: text.length > 0
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
@@ -52,7 +52,7 @@ Rectangle {
         }
         DesignLabel {
             objectName: "preparedCount"
-            text: presentation.preparedCountText
+            text: SessionPresentation.preparedCountText
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
             wrapMode: Text.NoWrap
@@ -61,18 +61,18 @@ Rectangle {
         Item { Layout.fillWidth: true }
 
         LevelMeter {
-            level: session.audioLevel
+            level: SessionModel.audioLevel
         }
         DesignButton {
             text: "End session"
             toolTipText: "End the session and stop audio capture"
             compact: true
-            enabled: presentation.canStop
-            onClicked: session.requestStop()
+            enabled: SessionPresentation.canStop
+            onClicked: SessionModel.requestStop()
         }
         DesignButton {
             objectName: "usageButton"
-            text: presentation.usageButtonLabel
+            text: SessionPresentation.usageButtonLabel
             compact: true
             variant: "quiet"
             onClicked: footer.showUsage()

@@ -7,17 +7,17 @@ import Corvana
 Rectangle {
     id: bar
 
-    implicitHeight: presentation.setupComplete ? content.implicitHeight + 2 * DesignSystem.gutter : 52
+    implicitHeight: SessionPresentation.setupComplete ? content.implicitHeight + 2 * DesignSystem.gutter : 52
     radius: DesignSystem.radius
     color: DesignSystem.surface
     border.width: 1
     border.color: DesignSystem.line
 
     // The source can change only between sessions.
-    readonly property bool sourceEditable: presentation.canChangeSource
+    readonly property bool sourceEditable: SessionPresentation.canChangeSource
 
     DesignLabel {
-        visible: !presentation.setupComplete
+        visible: !SessionPresentation.setupComplete
         anchors.verticalCenter: parent.verticalCenter
         anchors.left: parent.left
         anchors.right: parent.right
@@ -29,7 +29,7 @@ Rectangle {
 
     ColumnLayout {
         id: content
-        visible: presentation.setupComplete
+        visible: SessionPresentation.setupComplete
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
@@ -44,12 +44,12 @@ Rectangle {
                 id: sourcePicker
                 objectName: "sourcePicker"
                 Layout.preferredWidth: 150
-                model: presentation.sourceChoices
+                model: SessionPresentation.sourceChoices
                 textRole: "label"
                 valueRole: "value"
                 enabled: bar.sourceEditable
-                currentIndex: count > 0 ? indexOfValue(session.source) : -1
-                onActivated: session.source = currentValue
+                currentIndex: count > 0 ? indexOfValue(SessionModel.source) : -1
+                onActivated: SessionModel.source = currentValue
             }
             DesignPicker {
                 id: appPicker
@@ -57,12 +57,12 @@ Rectangle {
                 Layout.fillWidth: true
                 Layout.minimumWidth: 120
                 Layout.maximumWidth: 230
-                model: presentation.sourceRows
+                model: SessionPresentation.sourceRows
                 textRole: "name"
                 valueRole: "key"
                 enabled: bar.sourceEditable
-                currentIndex: count > 0 ? indexOfValue(session.sourceApp) : -1
-                onActivated: session.sourceApp = currentValue
+                currentIndex: count > 0 ? indexOfValue(SessionModel.sourceApp) : -1
+                onActivated: SessionModel.sourceApp = currentValue
             }
             DesignButton {
                 text: "Refresh audio sources"
@@ -70,7 +70,7 @@ Rectangle {
                 iconOnly: true
                 iconKind: "refresh"
                 enabled: bar.sourceEditable
-                onClicked: session.refreshSources()
+                onClicked: SessionModel.refreshSources()
             }
             Rectangle {
                 implicitWidth: 1
@@ -81,11 +81,11 @@ Rectangle {
                 text: "Choose recording…"
                 variant: "quiet"
                 enabled: bar.sourceEditable
-                onClicked: session.chooseRecording()
+                onClicked: SessionModel.chooseRecording()
             }
             DesignLabel {
-                visible: session.recordingName !== undefined
-                text: session.recordingName !== undefined ? session.recordingName : ""
+                visible: SessionModel.recordingName !== undefined
+                text: SessionModel.recordingName !== undefined ? SessionModel.recordingName : ""
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.muted
                 wrapMode: Text.NoWrap
@@ -93,13 +93,13 @@ Rectangle {
                 Layout.maximumWidth: 140
             }
             DesignButton {
-                visible: session.recordingName !== undefined
+                visible: SessionModel.recordingName !== undefined
                 text: "Replay recording"
                 compact: true
-                enabled: presentation.canStart
+                enabled: SessionPresentation.canStart
                 onClicked: {
-                    session.source = "recording"
-                    session.requestStart(false, false)
+                    SessionModel.source = "recording"
+                    SessionModel.requestStart(false, false)
                 }
             }
 
@@ -117,21 +117,21 @@ Rectangle {
             }
             DesignField {
                 Layout.preferredWidth: 64
-                text: session.budget
+                text: SessionModel.budget
                 placeholderText: "1.00"
                 Accessible.name: "Limit $"
                 enabled: bar.sourceEditable
                 inputMethodHints: Qt.ImhFormattedNumbersOnly
-                onTextEdited: session.budget = text
+                onTextEdited: SessionModel.budget = text
             }
             DesignPicker {
                 Layout.preferredWidth: 92
-                model: session.durationChoices
+                model: SessionModel.durationChoices
                 suffix: " min"
                 enabled: bar.sourceEditable
-                currentIndex: session.durationChoices.indexOf(session.durationMinutes)
-                displayText: session.durationMinutes + " min"
-                onActivated: (index) => session.durationMinutes = session.durationChoices[index]
+                currentIndex: SessionModel.durationChoices.indexOf(SessionModel.durationMinutes)
+                displayText: SessionModel.durationMinutes + " min"
+                onActivated: (index) => SessionModel.durationMinutes = SessionModel.durationChoices[index]
             }
             Rectangle {
                 implicitWidth: 1
@@ -140,13 +140,13 @@ Rectangle {
             }
             DesignLabel {
                 objectName: "remaining"
-                text: presentation.remainingText
+                text: SessionPresentation.remainingText
                 visible: text.length > 0
                 font.weight: Font.Medium
                 wrapMode: Text.NoWrap
             }
             DesignLabel {
-                visible: presentation.showWalkthroughLine
+                visible: SessionPresentation.showWalkthroughLine
                 text: "Ready for a free walkthrough"
                 color: DesignSystem.muted
                 wrapMode: Text.NoWrap
@@ -155,25 +155,18 @@ Rectangle {
             }
             Item { Layout.fillWidth: true }
             DesignButton {
-                visible: presentation.showNewConversation
-                enabled: presentation.canNewConversation
+                visible: SessionPresentation.showNewConversation
+                enabled: SessionPresentation.canNewConversation
                 text: "New conversation"
                 toolTipText: "Clear session memory and start with the configured allowance"
-                onClicked: session.requestStart(false, false)
+                onClicked: SessionModel.requestStart(false, false)
             }
             DesignButton {
                 objectName: "primaryAction"
-                text: presentation.primaryAction
+                text: SessionPresentation.primaryAction
                 variant: "primary"
-                enabled: presentation.primaryEnabled
-                onClicked: {
-                    if (presentation.primaryAction === "Reconnect")
-                        session.requestReconnect()
-                    else if (presentation.primaryAction === "Resume")
-                        session.requestStart(true, false)
-                    else
-                        session.requestStart(false, false)
-                }
+                enabled: SessionPresentation.primaryEnabled
+                onClicked: SessionPresentation.runPrimaryAction()
             }
         }
     }

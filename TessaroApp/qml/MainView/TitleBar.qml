@@ -15,9 +15,9 @@ Rectangle {
 
     // The result of an update check, shown when the check ends.
     Connections {
-        target: typeof updates !== "undefined" ? updates : null
+        target: AppUpdates
         function onMessageChanged() {
-            if (updates.message.length > 0)
+            if (AppUpdates.message.length > 0)
                 updateMessage.open()
         }
     }
@@ -48,7 +48,7 @@ Rectangle {
                 }
                 DesignLabel {
                     objectName: "status"
-                    text: session.status
+                    text: SessionModel.status
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted
                     wrapMode: Text.NoWrap
@@ -60,8 +60,8 @@ Rectangle {
             SegmentedChoice {
                 accessibleName: "Presentation"
                 options: [{ value: "simple", label: "Simple" }, { value: "full", label: "Full" }]
-                current: session.simple ? "simple" : "full"
-                onChosen: (value) => session.simple = value === "simple"
+                current: SessionModel.simple ? "simple" : "full"
+                onChosen: (value) => SessionModel.simple = value === "simple"
             }
             DesignButton {
                 text: "Companion"
@@ -70,7 +70,7 @@ Rectangle {
             }
             DesignButton {
                 text: "Setup"
-                onClicked: app.openWindow("settings")
+                onClicked: TessaroApp.openWindow("settings")
             }
             DesignButton {
                 id: moreButton
@@ -95,19 +95,19 @@ Rectangle {
                     }
                     DesignMenuItem {
                         text: "About Corvana"
-                        onTriggered: app.openWindow("about")
+                        onTriggered: TessaroApp.openWindow("about")
                     }
                     DesignMenuItem {
                         text: "Check for Updates…"
-                        enabled: typeof updates !== "undefined" && updates !== null && updates.canCheck
-                        onTriggered: updates.checkForUpdates()
+                        enabled: AppUpdates.canCheck
+                        onTriggered: AppUpdates.checkForUpdates()
                     }
                 }
             }
         }
 
         Rectangle {
-            visible: session.simulated
+            visible: SessionModel.simulated
             Layout.fillWidth: true
             implicitHeight: 26
             color: DesignSystem.cautionSoft
@@ -156,15 +156,15 @@ Rectangle {
             spacing: 6
             DesignLabel {
                 width: 288
-                text: typeof updates !== "undefined" && updates !== null ? updates.message : ""
+                text: AppUpdates.message
             }
             DesignButton {
-                visible: typeof updates !== "undefined" && updates !== null && updates.downloadURL.length > 0
-                text: visible ? updates.downloadURL : ""
+                visible: AppUpdates.downloadURL.length > 0
+                text: visible ? AppUpdates.downloadURL : ""
                 variant: "quiet"
                 compact: true
                 leftPadding: 0
-                onClicked: Qt.openUrlExternally(updates.downloadURL)
+                onClicked: Qt.openUrlExternally(AppUpdates.downloadURL)
             }
         }
     }

@@ -41,29 +41,29 @@ Popup {
             rowSpacing: DesignSystem.gap
             columnSpacing: DesignSystem.pad
 
-            DesignLabel { text: presentation.usageAvailableLabel; color: DesignSystem.muted; Layout.fillWidth: true }
-            DesignLabel { objectName: "usageAvailable"; text: presentation.usageAvailable; font.weight: Font.DemiBold; Layout.alignment: Qt.AlignRight }
+            DesignLabel { text: SessionPresentation.usageAvailableLabel; color: DesignSystem.muted; Layout.fillWidth: true }
+            DesignLabel { objectName: "usageAvailable"; text: SessionPresentation.usageAvailable; font.weight: Font.DemiBold; Layout.alignment: Qt.AlignRight }
 
             DesignLabel { text: "Used"; color: DesignSystem.muted; Layout.fillWidth: true }
-            DesignLabel { objectName: "usageUsed"; text: presentation.usageUsed; font.weight: Font.DemiBold; Layout.alignment: Qt.AlignRight }
+            DesignLabel { objectName: "usageUsed"; text: SessionPresentation.usageUsed; font.weight: Font.DemiBold; Layout.alignment: Qt.AlignRight }
 
             DesignLabel { text: "Reserved"; color: DesignSystem.muted; Layout.fillWidth: true }
-            DesignLabel { objectName: "usageReserved"; text: presentation.usageReserved; font.weight: Font.DemiBold; Layout.alignment: Qt.AlignRight }
+            DesignLabel { objectName: "usageReserved"; text: SessionPresentation.usageReserved; font.weight: Font.DemiBold; Layout.alignment: Qt.AlignRight }
 
             Rectangle { Layout.columnSpan: 2; Layout.fillWidth: true; implicitHeight: 1; color: DesignSystem.line }
 
             DesignLabel { text: "Conversation remaining"; Layout.fillWidth: true; font.weight: Font.Medium }
-            DesignLabel { objectName: "usageRemaining"; text: presentation.usageRemaining; font.weight: Font.Bold; color: DesignSystem.accent; Layout.alignment: Qt.AlignRight }
+            DesignLabel { objectName: "usageRemaining"; text: SessionPresentation.usageRemaining; font.weight: Font.Bold; color: DesignSystem.accent; Layout.alignment: Qt.AlignRight }
         }
 
         DesignLabel {
-            visible: presentation.usageEmpty
+            visible: SessionPresentation.usageEmpty
             text: "No session usage yet."
             font.weight: Font.Medium
             Layout.fillWidth: true
         }
         DesignLabel {
-            text: presentation.usageNote
+            text: SessionPresentation.usageNote
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
             lineHeight: 1.15

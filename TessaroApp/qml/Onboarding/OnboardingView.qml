@@ -9,7 +9,7 @@ import Corvana
 Item {
     id: view
 
-    readonly property var screenState: onboardingPresentation
+    readonly property var screenState: OnboardingPresentation
     readonly property int page: screenState.page
 
     RowLayout {
@@ -166,9 +166,9 @@ Item {
                                     placeholderText: "Email address"
                                     Accessible.name: "Sign-in email address"
                                     inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
-                                    text: session.signInEmail
+                                    text: SessionModel.signInEmail
                                     enabled: view.screenState.canEditSignIn
-                                    onTextEdited: session.signInEmail = text
+                                    onTextEdited: SessionModel.signInEmail = text
                                     onAccepted: view.screenState.requestSignIn()
                                     Layout.fillWidth: true
                                 }
@@ -247,9 +247,9 @@ Item {
                                         Accessible.name: "Email sign-in code"
                                         inputMethodHints: Qt.ImhDigitsOnly
                                         font.letterSpacing: 1
-                                        text: session.signInCode
+                                        text: SessionModel.signInCode
                                         enabled: view.screenState.canEditSignIn
-                                        onTextEdited: session.signInCode = text
+                                        onTextEdited: SessionModel.signInCode = text
                                         onAccepted: view.screenState.completeSignIn()
                                         Layout.fillWidth: true
                                     }
@@ -274,11 +274,11 @@ Item {
                                 objectName: "recoverySwitch"
                                 visible: view.screenState.serviceAvailable
                                 text: "Recover account and sign out other devices"
-                                checked: session.recoveringAccount
+                                checked: SessionModel.recoveringAccount
                                 enabled: view.screenState.canEditSignIn
                                 onToggled: {
-                                    session.recoveringAccount = checked
-                                    checked = Qt.binding(() => session.recoveringAccount)
+                                    SessionModel.recoveringAccount = checked
+                                    checked = Qt.binding(() => SessionModel.recoveringAccount)
                                 }
                                 Layout.fillWidth: true
                                 Layout.topMargin: DesignSystem.unit
@@ -305,16 +305,16 @@ Item {
                                 }
                                 DesignButton {
                                     text: "Development connection…"
-                                    onClicked: app.openWindow("settings")
+                                    onClicked: TessaroApp.openWindow("settings")
                                 }
                             }
 
                             RowLayout {
-                                visible: session.signingIn || view.screenState.signInStatus.length > 0
+                                visible: SessionModel.signingIn || view.screenState.signInStatus.length > 0
                                 spacing: DesignSystem.gap
                                 Layout.fillWidth: true
                                 Spinner {
-                                    visible: session.signingIn
+                                    visible: SessionModel.signingIn
                                     Layout.alignment: Qt.AlignTop
                                     Layout.topMargin: 2
                                 }
@@ -365,8 +365,8 @@ Item {
                             DesignField {
                                 placeholderText: "Domain name"
                                 Accessible.name: "Domain name"
-                                text: session.domainName
-                                onTextEdited: session.domainName = text
+                                text: SessionModel.domainName
+                                onTextEdited: SessionModel.domainName = text
                                 Layout.fillWidth: true
                             }
                             DesignLabel {
@@ -377,8 +377,8 @@ Item {
                             }
                             DesignTextArea {
                                 Accessible.name: "Domain configuration"
-                                text: session.domain
-                                onTextChanged: if (text !== session.domain) session.domain = text
+                                text: SessionModel.domain
+                                onTextChanged: if (text !== SessionModel.domain) SessionModel.domain = text
                                 Layout.fillWidth: true
                                 Layout.preferredHeight: 112
                             }
@@ -390,8 +390,8 @@ Item {
                             }
                             DesignTextArea {
                                 Accessible.name: "Existing familiarity"
-                                text: session.familiarity
-                                onTextChanged: if (text !== session.familiarity) session.familiarity = text
+                                text: SessionModel.familiarity
+                                onTextChanged: if (text !== SessionModel.familiarity) SessionModel.familiarity = text
                                 Layout.fillWidth: true
                                 Layout.preferredHeight: 80
                             }
@@ -442,7 +442,7 @@ Item {
                                     currentIndex: view.screenState.audioChoiceIndex
                                     Accessible.name: "Audio source"
                                     Accessible.description: displayText
-                                    onActivated: session.source = currentValue
+                                    onActivated: SessionModel.source = currentValue
                                     Layout.fillWidth: true
                                 }
                             }

@@ -27,13 +27,13 @@ Item {
             Layout.fillWidth: true
         }
         DesignLabel {
-            text: setupPresentation.versionLine
+            text: SetupPresentation.versionLine
             color: DesignSystem.muted
             horizontalAlignment: Text.AlignHCenter
             Layout.fillWidth: true
         }
         DesignLabel {
-            text: setupPresentation.buildLine
+            text: SetupPresentation.buildLine
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.faint
             horizontalAlignment: Text.AlignHCenter
@@ -42,7 +42,7 @@ Item {
 
         // Credits.
         Rectangle {
-            visible: setupPresentation.showsCredits
+            visible: SetupPresentation.showsCredits
             Layout.fillWidth: true
             Layout.topMargin: DesignSystem.gutter
             Layout.bottomMargin: DesignSystem.unit
@@ -50,8 +50,8 @@ Item {
             color: DesignSystem.line
         }
         Image {
-            visible: setupPresentation.showsPublisherLogo
-            source: setupPresentation.showsPublisherLogo ? setupPresentation.publisherLogo : ""
+            visible: SetupPresentation.showsPublisherLogo
+            source: SetupPresentation.showsPublisherLogo ? SetupPresentation.publisherLogo : ""
             fillMode: Image.PreserveAspectFit
             sourceSize.height: 64
             Layout.preferredHeight: 32
@@ -61,7 +61,7 @@ Item {
         }
         DesignLabel {
             visible: text.length > 0
-            text: setupPresentation.creditsLine
+            text: SetupPresentation.creditsLine
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
             horizontalAlignment: Text.AlignHCenter

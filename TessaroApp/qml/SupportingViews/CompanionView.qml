@@ -15,8 +15,8 @@ Rectangle {
 
     // Forms offered next to "Deeper" (the cue is the card's title).
     // The chosen form's text when it says more than the cue title.
-    readonly property string formText: presentation.selectedFormText
-    readonly property var otherForms: presentation.companionOtherForms
+    readonly property string formText: SessionPresentation.selectedFormText
+    readonly property var otherForms: SessionPresentation.companionOtherForms
 
     ColumnLayout {
         anchors.fill: parent
@@ -35,7 +35,7 @@ Rectangle {
                 wrapMode: Text.NoWrap
             }
             Badge {
-                visible: session.simulated && companion.wideHeader
+                visible: SessionModel.simulated && companion.wideHeader
                 text: "Simulated · no provider credits"
                 tone: "caution"
             }
@@ -48,12 +48,12 @@ Rectangle {
                 iconOnly: true
                 variant: "quiet"
                 compact: true
-                onClicked: app.openWindow("main")
+                onClicked: TessaroApp.openWindow("main")
             }
         }
 
         Badge {
-            visible: session.simulated && !companion.wideHeader
+            visible: SessionModel.simulated && !companion.wideHeader
             text: "Simulated · no provider credits"
             tone: "caution"
             Layout.topMargin: -4
@@ -69,7 +69,7 @@ Rectangle {
             border.color: DesignSystem.line
 
             ColumnLayout {
-                visible: presentation.hasSelection
+                visible: SessionPresentation.hasSelection
                 anchors.fill: parent
                 anchors.margins: DesignSystem.gutter
                 spacing: 6
@@ -78,12 +78,12 @@ Rectangle {
                     Layout.fillWidth: true
                     spacing: DesignSystem.gap
                     SectionHeader {
-                        text: presentation.companionEyebrow
+                        text: SessionPresentation.companionEyebrow
                         color: DesignSystem.accent
                         Layout.fillWidth: true
                     }
                     Row {
-                        visible: presentation.selectedQuiet
+                        visible: SessionPresentation.selectedQuiet
                         spacing: 4
                         Accessible.role: Accessible.StaticText
                         Accessible.name: "Hidden answer"
@@ -132,24 +132,24 @@ Rectangle {
                         spacing: 4
                         DesignLabel {
                             objectName: "companionCue"
-                            text: presentation.selectedCue
+                            text: SessionPresentation.selectedCue
                             font.pixelSize: DesignSystem.leadSize
                             font.weight: Font.DemiBold
                             lineHeight: 1.1
                             Layout.fillWidth: true
                         }
                         DesignLabel {
-                            text: companion.formText.length > 0 ? companion.formText : presentation.detailMissingForm
+                            text: companion.formText.length > 0 ? companion.formText : SessionPresentation.detailMissingForm
                             visible: text.length > 0
                             color: companion.formText.length > 0 ? DesignSystem.ink : DesignSystem.muted
                             lineHeight: 1.15
                             Layout.fillWidth: true
                         }
                         DesignLabel {
-                            text: presentation.companionReadiness
+                            text: SessionPresentation.companionReadiness
                             visible: text.length > 0
                             font.pixelSize: DesignSystem.smallSize
-                            color: presentation.selectedReady ? DesignSystem.ready : DesignSystem.muted
+                            color: SessionPresentation.selectedReady ? DesignSystem.ready : DesignSystem.muted
                             Layout.fillWidth: true
                             Layout.topMargin: 2
                         }
@@ -162,8 +162,8 @@ Rectangle {
                     DesignButton {
                         text: "Deeper"
                         compact: true
-                        selected: session.detail === "Deeper"
-                        onClicked: session.selectDetail(presentation.deeperToggleForm)
+                        selected: SessionPresentation.deeperSelected
+                        onClicked: SessionModel.selectDetail(SessionPresentation.deeperToggleForm)
                     }
                     Repeater {
                         model: companion.otherForms
@@ -171,33 +171,33 @@ Rectangle {
                             required property string modelData
                             text: modelData
                             compact: true
-                            selected: session.detail === modelData
-                            onClicked: session.selectDetail(modelData)
+                            selected: SessionModel.detail === modelData
+                            onClicked: SessionModel.selectDetail(modelData)
                         }
                     }
                     DesignButton {
                         text: "I know that"
                         compact: true
                         variant: "quiet"
-                        onClicked: session.requestHide("known")
+                        onClicked: SessionModel.requestHide("known")
                     }
                     DesignButton {
                         text: "Dismiss answer"
                         compact: true
                         variant: "quiet"
-                        onClicked: session.requestHide("dismiss")
+                        onClicked: SessionModel.requestHide("dismiss")
                     }
                     DesignButton {
                         text: "Follow conversation"
                         compact: true
                         variant: "quiet"
-                        onClicked: session.followConversation()
+                        onClicked: SessionModel.followConversation()
                     }
                 }
             }
 
             ColumnLayout {
-                visible: !presentation.hasSelection
+                visible: !SessionPresentation.hasSelection
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.verticalCenter: parent.verticalCenter
@@ -210,7 +210,7 @@ Rectangle {
                     Layout.fillWidth: true
                 }
                 DesignLabel {
-                    text: presentation.companionEmptyLine
+                    text: SessionPresentation.companionEmptyLine
                     font.pixelSize: DesignSystem.leadSize
                     horizontalAlignment: Text.AlignHCenter
                     Layout.fillWidth: true
@@ -226,10 +226,10 @@ Rectangle {
                 width: 8
                 height: 8
                 radius: 4
-                color: session.active ? DesignSystem.ready : DesignSystem.faint
+                color: SessionModel.active ? DesignSystem.ready : DesignSystem.faint
             }
             DesignLabel {
-                text: presentation.companionFooter
+                text: SessionPresentation.companionFooter
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.muted
                 wrapMode: Text.NoWrap
@@ -237,7 +237,7 @@ Rectangle {
                 Layout.fillWidth: true
             }
             DesignLabel {
-                visible: presentation.selectedReady
+                visible: SessionPresentation.selectedReady
                 text: "Cue + Deeper ready"
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.ready
@@ -247,8 +247,8 @@ Rectangle {
                 text: "Stop"
                 iconKind: "stop"
                 compact: true
-                enabled: presentation.canStop
-                onClicked: session.requestStop()
+                enabled: SessionPresentation.canStop
+                onClicked: SessionModel.requestStop()
             }
         }
     }

@@ -20,16 +20,16 @@ ScrollView {
     property bool connectionExpanded: false
 
     function copyFromModel() {
-        name = session.domainName
-        domain = session.domain
-        familiarity = session.familiarity
-        budget = session.budget
+        name = SessionModel.domainName
+        domain = SessionModel.domain
+        familiarity = SessionModel.familiarity
+        budget = SessionModel.budget
     }
     function reload() {
         copyFromModel()
-        serviceURL = session.serviceURL
+        serviceURL = SessionModel.serviceURL
         token = ""
-        setupPresentation.clearMessage()
+        SetupPresentation.clearMessage()
     }
     Component.onCompleted: reload()
     Connections {
@@ -83,7 +83,7 @@ ScrollView {
 
         DesignLabel {
             objectName: "setupLocked"
-            text: setupPresentation.lockedNote
+            text: SetupPresentation.lockedNote
             visible: text.length > 0
             color: DesignSystem.caution
             font.weight: Font.Medium
@@ -111,7 +111,7 @@ ScrollView {
                 anchors.top: parent.top
                 anchors.margins: DesignSystem.pad
                 spacing: DesignSystem.gap
-                enabled: !setupPresentation.locked
+                enabled: !SetupPresentation.locked
 
                 SectionHeader { text: "YOUR DOMAIN" }
                 DesignLabel { text: "Name"; font.pixelSize: DesignSystem.smallSize; color: DesignSystem.muted }
@@ -167,7 +167,7 @@ ScrollView {
                 columns: 2
                 columnSpacing: DesignSystem.gutter
                 rowSpacing: DesignSystem.gap
-                enabled: !setupPresentation.locked
+                enabled: !SetupPresentation.locked
 
                 SectionHeader { text: "SESSION & APPEARANCE"; Layout.columnSpan: 2 }
 
@@ -186,12 +186,12 @@ ScrollView {
                     Layout.preferredWidth: 150
                     textRole: "label"
                     valueRole: "value"
-                    model: setupPresentation.durationChoices
-                    currentIndex: count > 0 ? indexOfValue(session.durationMinutes) : -1
-                    displayText: setupPresentation.durationText
+                    model: SetupPresentation.durationChoices
+                    currentIndex: count > 0 ? indexOfValue(SessionModel.durationMinutes) : -1
+                    displayText: SetupPresentation.durationText
                     Accessible.name: "Maximum connection length"
                     Accessible.description: displayText
-                    onActivated: session.durationMinutes = currentValue
+                    onActivated: SessionModel.durationMinutes = currentValue
                 }
 
                 DesignLabel {
@@ -208,11 +208,11 @@ ScrollView {
                     Layout.preferredWidth: 150
                     textRole: "label"
                     valueRole: "value"
-                    model: setupPresentation.appearanceChoices
-                    currentIndex: count > 0 ? indexOfValue(app.appearance) : -1
+                    model: SetupPresentation.appearanceChoices
+                    currentIndex: count > 0 ? indexOfValue(TessaroApp.appearance) : -1
                     Accessible.name: "Appearance"
                     Accessible.description: displayText
-                    onActivated: app.appearance = currentValue
+                    onActivated: TessaroApp.appearance = currentValue
                 }
             }
         }
@@ -226,7 +226,7 @@ ScrollView {
 
         // Service connection.
         Rectangle {
-            visible: setupPresentation.offersServiceConnection
+            visible: SetupPresentation.offersServiceConnection
             Layout.fillWidth: true
             Layout.leftMargin: DesignSystem.margin
             Layout.rightMargin: DesignSystem.margin
@@ -261,8 +261,8 @@ ScrollView {
                     }
                     Item { Layout.fillWidth: true }
                     Badge {
-                        text: setupPresentation.connectionStatus
-                        tone: text === "Not connected" ? "neutral" : text === "Simulated service" ? "caution" : "ready"
+                        text: SetupPresentation.connectionStatus
+                        tone: SetupPresentation.connectionTone
                     }
                 }
 
@@ -300,11 +300,11 @@ ScrollView {
                         DesignButton {
                             text: "Connect & save"
                             compact: true
-                            enabled: !setupPresentation.connecting
-                            onClicked: setupPresentation.connect(view.serviceURL, view.token)
+                            enabled: !SetupPresentation.connecting
+                            onClicked: SetupPresentation.connect(view.serviceURL, view.token)
                         }
                         Spinner {
-                            visible: setupPresentation.connecting
+                            visible: SetupPresentation.connecting
                             Layout.alignment: Qt.AlignVCenter
                         }
                     }
@@ -328,23 +328,23 @@ ScrollView {
 
             DesignLabel {
                 objectName: "setupMessage"
-                text: setupPresentation.message
+                text: SetupPresentation.message
                 visible: text.length > 0
-                color: setupPresentation.failed ? DesignSystem.warning : DesignSystem.ready
+                color: SetupPresentation.failed ? DesignSystem.warning : DesignSystem.ready
                 font.weight: Font.Medium
                 Layout.fillWidth: true
             }
             Item {
-                visible: setupPresentation.message.length === 0
+                visible: SetupPresentation.message.length === 0
                 Layout.fillWidth: true
             }
             DesignButton {
                 text: "Save preferences"
                 variant: "primary"
-                enabled: !setupPresentation.locked
+                enabled: !SetupPresentation.locked
                 Layout.alignment: Qt.AlignTop
                 onClicked: {
-                    const result = setupPresentation.save(view.name, view.domain, view.familiarity, view.budget)
+                    const result = SetupPresentation.save(view.name, view.domain, view.familiarity, view.budget)
                     if (!result.failed)
                         view.copyFromModel()
                 }
