@@ -9,7 +9,6 @@ Rectangle {
     id: panel
     objectName: "accountAccess"
 
-    readonly property var screenState: OnboardingPresentation
     // Shows the sign-out confirmation.
     property bool signingOut: false
 
@@ -25,7 +24,7 @@ Rectangle {
     function refreshWhenShown() {
         const shown = panel.visible && panel.Window.window !== null && panel.Window.window.visible
         if (shown && !wasShown)
-            screenState.refreshDevices()
+            OnboardingPresentation.refreshDevices()
         wasShown = shown
     }
     Component.onCompleted: refreshWhenShown()
@@ -49,13 +48,13 @@ Rectangle {
         }
         DesignLabel {
             visible: text.length > 0
-            text: panel.screenState.signedOutNote
+            text: OnboardingPresentation.signedOutNote
             Layout.fillWidth: true
         }
         DesignLabel {
             objectName: "simulatedAccountNote"
             visible: text.length > 0
-            text: panel.screenState.simulatedNote
+            text: OnboardingPresentation.simulatedNote
             font.pixelSize: DesignSystem.smallSize + 1
             font.weight: Font.Medium
             color: DesignSystem.caution
@@ -64,13 +63,13 @@ Rectangle {
 
         ColumnLayout {
             objectName: "deviceList"
-            visible: panel.screenState.deviceRows.count > 0
+            visible: OnboardingPresentation.deviceRows.count > 0
             spacing: 0
             Layout.fillWidth: true
             Layout.topMargin: DesignSystem.unit
 
             Repeater {
-                model: panel.screenState.deviceRows
+                model: OnboardingPresentation.deviceRows
                 delegate: Rectangle {
                     id: row
                     required property int index
@@ -130,7 +129,7 @@ Rectangle {
                             text: "Remove access"
                             compact: true
                             Accessible.description: row.name
-                            onClicked: panel.screenState.removeDevice(row.key)
+                            onClicked: OnboardingPresentation.removeDevice(row.key)
                         }
                     }
                 }
@@ -141,7 +140,7 @@ Rectangle {
             text: "Refresh devices"
             iconKind: "refresh"
             compact: true
-            onClicked: panel.screenState.refreshDevices()
+            onClicked: OnboardingPresentation.refreshDevices()
         }
 
         DesignLabel {
@@ -196,7 +195,7 @@ Rectangle {
                         compact: true
                         onClicked: {
                             panel.signingOut = false
-                            panel.screenState.signOut()
+                            OnboardingPresentation.signOut()
                         }
                     }
                 }
@@ -206,7 +205,7 @@ Rectangle {
         DesignLabel {
             objectName: "accountMessage"
             visible: text.length > 0
-            text: panel.screenState.accountMessageText
+            text: OnboardingPresentation.accountMessageText
             font.pixelSize: DesignSystem.smallSize + 1
             color: DesignSystem.warning
             Layout.fillWidth: true
