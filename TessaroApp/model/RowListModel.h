@@ -4,12 +4,14 @@
 #include <QByteArray>
 #include <QList>
 #include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
 
 // A list of rows for the screens. Each row is a map from role name to value; the first
 // role is the row's key, unique within the list. Replacing the rows inserts, removes and changes only the rows
 // that differ, so a view of thousands of rows keeps its delegates and scroll position.
 class RowListModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ANONYMOUS
     Q_PROPERTY(int count READ count NOTIFY countChanged)
 
 public:

@@ -749,6 +749,19 @@ QVariantList SessionPresentation::selectedBadgeRows() const
     return rows;
 }
 
+QVariantList SessionPresentation::selectedFormChoices() const
+{
+    QVariantList choices;
+    for (const QString &form : selectedForms())
+        choices.append(QVariantMap{{QStringLiteral("value"), form}, {QStringLiteral("label"), form}});
+    return choices;
+}
+
+int SessionPresentation::durationIndex() const
+{
+    return int(m_model.durationChoicesValue().indexOf(m_model.durationMinutes()));
+}
+
 void SessionPresentation::runPrimaryAction()
 {
     if (m_model.needsReconnect())

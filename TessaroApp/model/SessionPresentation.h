@@ -122,6 +122,8 @@ class SessionPresentation : public QObject {
     Q_PROPERTY(bool menuSessionEnabled READ menuSessionEnabled NOTIFY changed)
     Q_PROPERTY(bool deeperSelected READ deeperSelected NOTIFY changed)
     Q_PROPERTY(QVariantList selectedBadgeRows READ selectedBadgeRows NOTIFY changed)
+    Q_PROPERTY(QVariantList selectedFormChoices READ selectedFormChoices NOTIFY changed)
+    Q_PROPERTY(int durationIndex READ durationIndex NOTIFY changed)
 
 public:
     // The screens' instance: the one the application handed to their engine.
@@ -217,6 +219,10 @@ public:
     bool deeperSelected() const;
     // The selected answer's badges as {text, tone}, tone a badge tone of the design system.
     QVariantList selectedBadgeRows() const;
+    // The selected answer's forms as choices {value, label} of the form picker.
+    QVariantList selectedFormChoices() const;
+    // Where the session length stands among the offered choices; -1 when it is none of them.
+    int durationIndex() const;
 
     // The primary action as its label names it: reconnect, resume or start.
     Q_INVOKABLE void runPrimaryAction();

@@ -3,11 +3,11 @@
 #include <QObject>
 #include <QtQml/qqmlregistration.h>
 #include <QString>
+#include <QWindow>
 
 #include <memory>
 
 class QQmlApplicationEngine;
-class QWindow;
 class AppDelegate;
 class AppUpdates;
 class DesktopColorScheme;

@@ -3,7 +3,6 @@
 #include "AnswerFixtures.h"
 #include "FakePlatform.h"
 #include "ModelHarness.h"
-#include "RunTask.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -230,6 +229,7 @@ void SessionPresentationTest::detailLines()
     QTEST(screen.detailInterrupted(), "interrupted");
     QTEST(screen.companionReadiness(), "companionReadiness");
     QCOMPARE(screen.selectedForms().size(), preparation == "complete" ? 4 : 2);
+    QCOMPARE(screen.deeperSelected(), form == "Deeper");
 }
 
 void SessionPresentationTest::primaryButtonAndCommands()
@@ -242,10 +242,13 @@ void SessionPresentationTest::primaryButtonAndCommands()
     QVERIFY(screen.primaryEnabled() && screen.canStart() && !screen.canStop());
     QVERIFY(!screen.showNewConversation());
     QCOMPARE(screen.menuSessionAction(), QStringLiteral("Start listening"));
+    QVERIFY(screen.menuSessionEnabled());
 
-    runTask(model.start(false, false));
-    QVERIFY(model.active());
+    // The menu's item starts the session and then ends it.
+    screen.toggleSession();
+    QTRY_VERIFY(model.active());
     QCOMPARE(screen.menuSessionAction(), QStringLiteral("End session"));
+    QVERIFY(screen.menuSessionEnabled());
     QVERIFY(!screen.primaryEnabled() && !screen.canStart() && screen.canStop());
     QTRY_VERIFY(screen.hasSelection());
     QVERIFY(screen.canHide() && screen.canDeeper());
@@ -254,7 +257,8 @@ void SessionPresentationTest::primaryButtonAndCommands()
     model.setManualQuestion(QStringLiteral("Why?"));
     QVERIFY(screen.canAsk());
 
-    runTask(model.stop());
+    screen.toggleSession();
+    QTRY_VERIFY(!model.active());
     QCOMPARE(screen.primaryAction(), QStringLiteral("Resume"));
     QVERIFY(screen.primaryEnabled() && screen.showNewConversation() && screen.canNewConversation());
     QCOMPARE(screen.companionEmptyLine(), QStringLiteral("Audio stopped. Your prepared answers remain available."));
@@ -395,6 +399,7 @@ void SessionPresentationTest::transcriptRows()
     QCOMPARE(rows->value(0, "text").toString(), QStringLiteral("Let's talk about calibration."));
     QCOMPARE(rows->value(0, "live").toBool(), false);
     QCOMPARE(rows->value(1, "speaker").toString(), QStringLiteral("You"));
+    QVERIFY(rows->value(1, "mine").toBool() && !rows->value(0, "mine").toBool());
 
     Transcript noTime;
     noTime.id = QStringLiteral("s0");

@@ -261,6 +261,7 @@ void SetupPresentationTest::connectShowsTheOutcome()
     const bool succeeded = status != QLatin1String("Not connected");
     QCOMPARE(screen.failed(), !succeeded);
     QCOMPARE(screen.connectionStatus(), status);
+    QCOMPARE(screen.connectionTone(), !succeeded ? "neutral" : status == "Simulated service" ? "caution" : "ready");
     // Persisted only on success: the device token goes to the secret store.
     QCOMPARE(platform.secrets->items.isEmpty(), !succeeded);
     if (succeeded)

@@ -31,7 +31,7 @@ QtObject {
         visible: false
         flags: Qt.Window | Qt.WindowStaysOnTopHint
         // Above other windows on every workspace, beside the meeting.
-        Component.onCompleted: TessaroApp.floatOnEveryWorkspace(companionWindow)
+        Component.onCompleted: TessaroApp.floatOnEveryWorkspace(shell.companionWindow)
 
         CompanionView {
             anchors.fill: parent

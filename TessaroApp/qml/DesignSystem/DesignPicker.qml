@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls.Basic
 import Corvana
@@ -51,6 +52,9 @@ ComboBox {
 
     delegate: ItemDelegate {
         id: choice
+        required property int index
+        required property var modelData
+        required property var model
         width: ListView.view ? ListView.view.width : implicitWidth
         height: 30
         highlighted: picker.highlightedIndex === index

@@ -1,5 +1,5 @@
+pragma ComponentBehavior: Bound
 import QtQuick
-import QtQuick.Controls.Basic
 import Corvana
 
 // "Incoming audio level": the level of the latest captured frame, 0 to 1.

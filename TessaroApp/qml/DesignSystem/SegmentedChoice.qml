@@ -1,5 +1,5 @@
+pragma ComponentBehavior: Bound
 import QtQuick
-import QtQuick.Controls.Basic
 import Corvana
 
 // A row of mutually exclusive choices ("Simple"/"Full", "All"/"Terms"/"Dates", the

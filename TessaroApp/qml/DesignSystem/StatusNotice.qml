@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import Corvana
 
 // "Needs your attention": the model's error with the recovery action, when there is one.

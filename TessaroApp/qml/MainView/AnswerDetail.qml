@@ -130,7 +130,7 @@ ScrollView {
             Layout.leftMargin: DesignSystem.margin
             Layout.rightMargin: DesignSystem.margin
             Layout.topMargin: 2
-            options: SessionPresentation.selectedForms.map(form => ({ value: form, label: form }))
+            options: SessionPresentation.selectedFormChoices
             current: SessionModel.detail
             onChosen: (form) => SessionModel.selectDetail(form)
         }

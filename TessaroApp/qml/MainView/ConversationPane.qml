@@ -85,8 +85,9 @@ Rectangle {
             // Stay with the newest line unless the user scrolled back.
             property bool pinned: true
             onMovementEnded: pinned = atYEnd
-            onCountChanged: if (pinned) Qt.callLater(positionViewAtEnd)
-            onContentHeightChanged: if (pinned) Qt.callLater(positionViewAtEnd)
+            // The linter of Qt 6.4 takes Qt.callLater for a property that may not be a method.
+            onCountChanged: if (pinned) Qt.callLater(positionViewAtEnd) // qmllint disable type
+            onContentHeightChanged: if (pinned) Qt.callLater(positionViewAtEnd) // qmllint disable type
 
             header: Item { width: 1; height: 6 }
 
@@ -149,6 +150,7 @@ Rectangle {
                 Repeater {
                     model: SessionModel.gapSummary
                     Row {
+                        id: gap
                         required property string modelData
                         x: DesignSystem.pad
                         width: parent.width - 2 * DesignSystem.pad
@@ -162,7 +164,7 @@ Rectangle {
                             anchors.verticalCenter: parent.verticalCenter
                         }
                         Label {
-                            text: modelData
+                            text: gap.modelData
                             width: parent.width - 20
                             wrapMode: Text.Wrap
                             font.pixelSize: DesignSystem.smallSize

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Corvana
 
@@ -129,7 +128,7 @@ Rectangle {
                 model: SessionModel.durationChoices
                 suffix: " min"
                 enabled: bar.sourceEditable
-                currentIndex: SessionModel.durationChoices.indexOf(SessionModel.durationMinutes)
+                currentIndex: SessionPresentation.durationIndex
                 displayText: SessionModel.durationMinutes + " min"
                 onActivated: (index) => SessionModel.durationMinutes = SessionModel.durationChoices[index]
             }
