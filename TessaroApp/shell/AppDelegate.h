@@ -20,9 +20,9 @@ class QQmlEngine;
 // forward when it is pressed, and ends the session before releasing the key at quit.
 // Lives on the main thread.
 //
-// QML sets the companion opener with setCompanionOpener(function () { ... }), passing a
-// function that opens (or raises) the "companion" window; C++ may set showCompanion
-// directly. The "Show companion" command calls showCompanionNow().
+// The application sets showCompanion to open (or raise) the "companion" window;
+// setCompanionOpener(function () { ... }) sets it from JavaScript. The "Show companion"
+// command calls showCompanionNow().
 class AppDelegate : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -38,7 +38,7 @@ public:
     // Releases the hot key and its handler if applicationWillTerminate() did not.
     ~AppDelegate() override;
 
-    // The session model, set by the main window and ended at termination. Optional.
+    // The session model, set by the application and ended at termination. Optional.
     SessionModel *model() const { return m_model; }
     void setModel(SessionModel *model);
 

@@ -5,6 +5,7 @@
 #include "DevServiceProcess.h"
 #include "FakeHotKeys.h"
 #include "FakePlatform.h"
+#include "shell/AppDelegate.h"
 #include "shell/QmlFilePicker.h"
 #include "shell/TessaroApp.h"
 #include "model/SessionModel.h"
@@ -108,7 +109,9 @@ void MainWindowScreenTest::sampleWalkthrough()
 void MainWindowScreenTest::companionFollowsTheSelection()
 {
     SessionModel &model = m_screen.app->model();
-    m_screen.app->openWindow(QStringLiteral("companion"));
+    // The hot key's command, wired by the application, opens the companion.
+    QCOMPARE(m_screen.app->delegate().model(), &model);
+    m_screen.app->delegate().showCompanionNow();
     QQuickWindow *companion = m_screen.window("companionWindow");
     QVERIFY(companion);
     QTRY_VERIFY(companion->isVisible());

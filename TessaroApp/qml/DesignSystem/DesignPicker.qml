@@ -65,7 +65,7 @@ ComboBox {
         contentItem: Text {
             text: choice.text
             font.pixelSize: DesignSystem.bodySize - 1
-            font.weight: picker.currentIndex === index ? Font.DemiBold : Font.Normal
+            font.weight: picker.currentIndex === choice.index ? Font.DemiBold : Font.Normal
             color: DesignSystem.ink
             verticalAlignment: Text.AlignVCenter
             elide: Text.ElideRight
