@@ -17,7 +17,6 @@ QtObject {
 
         MainWindow {
             anchors.fill: parent
-            onShowCompanion: shell.present("companion")
         }
     }
 

@@ -1,4 +1,3 @@
-pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Dialogs
 import Corvana
@@ -8,8 +7,6 @@ import Corvana
 // commands; the shell wires the delegate and the updater to the model.
 Item {
     id: window
-
-    signal showCompanion()
 
     property bool loadStarted: false
     function beginLoadOnce() {
@@ -35,7 +32,7 @@ Item {
     Component {
         id: mainComponent
         MainView {
-            onShowCompanion: window.showCompanion()
+            onShowCompanion: TessaroApp.openWindow("companion")
         }
     }
 

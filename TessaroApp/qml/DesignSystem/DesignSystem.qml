@@ -1,5 +1,6 @@
 pragma Singleton
 import QtQuick
+import Corvana
 
 // Colours, type, spacing and the brand mark shared by every window. The scheme follows
 // the appearance the user chose ("system", "light" or "dark") through `TessaroApp.darkScheme`.
