@@ -7,6 +7,7 @@
 #include "access/BundleInfo.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
+#include "model/KnowledgePresentation.h"
 #include "model/SetupPresentation.h"
 #include "model/OnboardingPresentation.h"
 #include "platform/Platform.h"
@@ -46,6 +47,7 @@ TessaroApp::TessaroApp(Platform platform, std::shared_ptr<QmlFilePicker> filePic
     m_model = std::make_unique<SessionModel>(std::move(platform));
     m_presentation = std::make_unique<SessionPresentation>(*m_model);
     m_setupPresentation = std::make_unique<SetupPresentation>(*m_model, version());
+    m_knowledgePresentation = std::make_unique<KnowledgePresentation>(*m_model);
     m_onboardingPresentation = std::make_unique<OnboardingPresentation>(*m_model);
     m_appearance = knownAppearance(QSettings().value(appearanceKey).toString());
     m_desktopScheme = std::make_unique<DesktopColorScheme>();
@@ -70,6 +72,7 @@ bool TessaroApp::loadWindows()
     context->setContextProperty(QStringLiteral("session"), m_model.get());
     context->setContextProperty(QStringLiteral("presentation"), m_presentation.get());
     context->setContextProperty(QStringLiteral("setupPresentation"), m_setupPresentation.get());
+    context->setContextProperty(QStringLiteral("knowledgePresentation"), m_knowledgePresentation.get());
     context->setContextProperty(QStringLiteral("onboardingPresentation"), m_onboardingPresentation.get());
     context->setContextProperty(QStringLiteral("filePicker"), m_filePicker.get());
     context->setContextProperty(QStringLiteral("updates"), m_updates.get());

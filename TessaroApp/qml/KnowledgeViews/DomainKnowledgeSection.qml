@@ -25,7 +25,7 @@ Rectangle {
             reader.close()
             return
         }
-        reader.document = setupPresentation.documentContent(readingId)
+        reader.document = knowledgePresentation.documentContent(readingId)
         reader.open()
     }
 
@@ -45,7 +45,7 @@ Rectangle {
         // Reference library.
         DesignButton {
             objectName: "referenceDocuments"
-            text: setupPresentation.documentsTitle
+            text: knowledgePresentation.documentsTitle
             variant: "quiet"
             compact: true
             iconKind: knowledge.libraryExpanded ? "chevronDown" : "chevronRight"
@@ -63,7 +63,7 @@ Rectangle {
             spacing: DesignSystem.gap
 
             DesignLabel {
-                text: setupPresentation.documentsDomainLine
+                text: knowledgePresentation.documentsDomainLine
                 font.weight: Font.Medium
                 Layout.fillWidth: true
             }
@@ -76,7 +76,7 @@ Rectangle {
             }
 
             Repeater {
-                model: setupPresentation.documentRows
+                model: knowledgePresentation.documentRows
                 RowLayout {
                     id: document
                     required property string key
@@ -92,7 +92,7 @@ Rectangle {
                         font.pixelSize: DesignSystem.smallSize + 1
                         Layout.fillWidth: true
                         onToggled: {
-                            setupPresentation.setDocumentEnabled(document.key, checked)
+                            knowledgePresentation.setDocumentEnabled(document.key, checked)
                             // The library decides; a refused change shows the stored flag again.
                             checked = Qt.binding(() => document.model.enabled)
                         }
@@ -108,13 +108,13 @@ Rectangle {
                         text: "Remove"
                         toolTipText: "Remove the imported copy. The original file is untouched."
                         compact: true
-                        onClicked: setupPresentation.removeDocument(document.key)
+                        onClicked: knowledgePresentation.removeDocument(document.key)
                     }
                 }
             }
 
             DesignLabel {
-                text: setupPresentation.documentsEmptyLine
+                text: knowledgePresentation.documentsEmptyLine
                 visible: text.length > 0
                 color: DesignSystem.muted
                 Layout.fillWidth: true
@@ -126,11 +126,11 @@ Rectangle {
                 DesignButton {
                     text: "Import documents…"
                     compact: true
-                    enabled: setupPresentation.canImport
-                    onClicked: setupPresentation.importDocuments()
+                    enabled: knowledgePresentation.canImport
+                    onClicked: knowledgePresentation.importDocuments()
                 }
                 Spinner {
-                    visible: setupPresentation.importing
+                    visible: knowledgePresentation.importing
                     Layout.alignment: Qt.AlignVCenter
                 }
             }
@@ -142,7 +142,7 @@ Rectangle {
             }
             DesignLabel {
                 objectName: "knowledgeMessage"
-                text: setupPresentation.knowledgeMessage
+                text: knowledgePresentation.knowledgeMessage
                 visible: text.length > 0
                 font.pixelSize: DesignSystem.smallSize
                 font.weight: Font.Medium
@@ -161,7 +161,7 @@ Rectangle {
         // Private learning.
         DesignButton {
             objectName: "privateLearning"
-            text: setupPresentation.learningTitle
+            text: knowledgePresentation.learningTitle
             variant: "quiet"
             compact: true
             iconKind: knowledge.learningExpanded ? "chevronDown" : "chevronRight"
@@ -180,12 +180,12 @@ Rectangle {
 
             DesignSwitch {
                 text: "Learn from my feedback on this Mac"
-                checked: setupPresentation.learningEnabled
+                checked: knowledgePresentation.learningEnabled
                 font.pixelSize: DesignSystem.smallSize + 1
                 Layout.fillWidth: true
                 onToggled: {
-                    setupPresentation.setLearningEnabled(checked)
-                    checked = Qt.binding(() => setupPresentation.learningEnabled)
+                    knowledgePresentation.setLearningEnabled(checked)
+                    checked = Qt.binding(() => knowledgePresentation.learningEnabled)
                 }
             }
             DesignLabel {
@@ -203,14 +203,14 @@ Rectangle {
             }
 
             Repeater {
-                model: setupPresentation.preferenceRows
+                model: knowledgePresentation.preferenceRows
                 LearnedPreferenceRow {
                     Layout.fillWidth: true
                 }
             }
 
             DesignLabel {
-                text: setupPresentation.preferencesEmptyLine
+                text: knowledgePresentation.preferencesEmptyLine
                 visible: text.length > 0
                 color: DesignSystem.muted
                 Layout.fillWidth: true
@@ -219,8 +219,8 @@ Rectangle {
                 text: "Forget this domain’s learned preferences"
                 compact: true
                 variant: "danger"
-                enabled: setupPresentation.preferenceRows.count > 0
-                onClicked: setupPresentation.forgetDomainPreferences()
+                enabled: knowledgePresentation.preferenceRows.count > 0
+                onClicked: knowledgePresentation.forgetDomainPreferences()
             }
         }
     }
