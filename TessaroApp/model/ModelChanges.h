@@ -1,13 +1,23 @@
 #pragma once
 
-class QObject;
-class SessionModel;
+#include "model/SessionModel.h"
 
-// How the presentation objects follow the session model.
+#include <initializer_list>
+
+// How the presentation objects follow the session model: each group of properties
+// notifies through its own signal, relayed from exactly the model signals its values
+// read, so that a change re-evaluates only the bindings it can affect.
 namespace ModelChanges {
 
-// Emits the receiver's parameterless `changed()` after every parameterless signal of the
-// model: any published change may change a decision.
-void forwardAll(SessionModel &model, QObject *receiver);
+using ModelSignal = void (SessionModel::*)();
+
+// Emits the receiver's `notify` after each of the model's `inputs`.
+template <typename Receiver>
+void relay(const SessionModel &model, std::initializer_list<ModelSignal> inputs, Receiver *receiver,
+           void (Receiver::*notify)())
+{
+    for (const ModelSignal input : inputs)
+        QObject::connect(&model, input, receiver, notify);
+}
 
 } // namespace ModelChanges

@@ -4,7 +4,7 @@
 
 #include "model/ModelChanges.h"
 #include "model/SessionModel.h"
-#include "model/SessionPresentation.h"
+#include "model/Money.h"
 #include "model/SessionSetup.h"
 
 
@@ -27,7 +27,15 @@ OnboardingPresentation::OnboardingPresentation(SessionModel &model, QObject *par
     connect(&model, &SessionModel::onboardingStepChanged, this, &OnboardingPresentation::refreshPages);
     connect(&model, &SessionModel::devicesChanged, this, &OnboardingPresentation::refreshDevicesRows);
 
-    ModelChanges::forwardAll(model, this);
+    using M = SessionModel;
+    using P = OnboardingPresentation;
+    ModelChanges::relay(model, {&M::onboardingStepChanged}, this, &P::pageChanged);
+    ModelChanges::relay(model,
+                        {&M::signInURLChanged, &M::signInChallengeChanged, &M::signingInChanged,
+                         &M::signInEmailChanged, &M::recoveringAccountChanged, &M::signInMessageChanged},
+                        this, &P::signInChanged);
+    ModelChanges::relay(model, {&M::domainChanged, &M::accountChanged, &M::sourceChanged}, this, &P::choicesChanged);
+    ModelChanges::relay(model, {&M::accountChanged, &M::accountMessageChanged}, this, &P::accountChanged);
     refreshPages();
     refreshDevicesRows();
 }
@@ -178,7 +186,7 @@ QString OnboardingPresentation::allowanceLine() const
         return {};
     if (account->wallet.simulated)
         return QString::fromUtf8("Simulated allowance · no provider credits");
-    return QStringLiteral("Beta allowance: ") + SessionPresentation::dollars(account->wallet.balanceMicros);
+    return QStringLiteral("Beta allowance: ") + Money::dollars(account->wallet.balanceMicros);
 }
 
 bool OnboardingPresentation::showFundingNote() const

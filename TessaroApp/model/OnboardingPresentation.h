@@ -14,7 +14,7 @@ class QQmlEngine;
 
 // What the first-run pages and the account panel show, derived from the session model,
 // and the operations they start. QML binds to these and calls them; it decides nothing
-// itself. Every property notifies through `changed`.
+// itself. Each group of properties notifies with the signal of what it reads.
 class OnboardingPresentation : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -26,34 +26,34 @@ class OnboardingPresentation : public QObject {
     Q_PROPERTY(QVariantList audioChoices READ audioChoices CONSTANT)
 
     // Pages and footer.
-    Q_PROPERTY(int page READ page NOTIFY changed)
-    Q_PROPERTY(bool showBack READ showBack NOTIFY changed)
+    Q_PROPERTY(int page READ page NOTIFY pageChanged)
+    Q_PROPERTY(bool showBack READ showBack NOTIFY pageChanged)
     Q_PROPERTY(bool showPrivacy READ showPrivacy CONSTANT)
     Q_PROPERTY(bool showHelp READ showHelp CONSTANT)
     Q_PROPERTY(QString privacyURL READ privacyURL CONSTANT)
     Q_PROPERTY(QString helpURL READ helpURL CONSTANT)
 
     // Sign-in page.
-    Q_PROPERTY(bool serviceAvailable READ serviceAvailable NOTIFY changed)
-    Q_PROPERTY(bool showCodeStep READ showCodeStep NOTIFY changed)
-    Q_PROPERTY(bool canSendCode READ canSendCode NOTIFY changed)
-    Q_PROPERTY(bool canSignIn READ canSignIn NOTIFY changed)
-    Q_PROPERTY(bool canEditSignIn READ canEditSignIn NOTIFY changed)
-    Q_PROPERTY(QString simulatedCodeLine READ simulatedCodeLine NOTIFY changed)
-    Q_PROPERTY(bool showRecoveryWarning READ showRecoveryWarning NOTIFY changed)
-    Q_PROPERTY(QString signInStatus READ signInStatus NOTIFY changed)
+    Q_PROPERTY(bool serviceAvailable READ serviceAvailable NOTIFY signInChanged)
+    Q_PROPERTY(bool showCodeStep READ showCodeStep NOTIFY signInChanged)
+    Q_PROPERTY(bool canSendCode READ canSendCode NOTIFY signInChanged)
+    Q_PROPERTY(bool canSignIn READ canSignIn NOTIFY signInChanged)
+    Q_PROPERTY(bool canEditSignIn READ canEditSignIn NOTIFY signInChanged)
+    Q_PROPERTY(QString simulatedCodeLine READ simulatedCodeLine NOTIFY signInChanged)
+    Q_PROPERTY(bool showRecoveryWarning READ showRecoveryWarning NOTIFY signInChanged)
+    Q_PROPERTY(QString signInStatus READ signInStatus NOTIFY signInChanged)
 
     // Domain and audio pages.
-    Q_PROPERTY(bool canContinue READ canContinue NOTIFY changed)
-    Q_PROPERTY(bool canFinish READ canFinish NOTIFY changed)
-    Q_PROPERTY(int audioChoiceIndex READ audioChoiceIndex NOTIFY changed)
-    Q_PROPERTY(QString allowanceLine READ allowanceLine NOTIFY changed)
-    Q_PROPERTY(bool showFundingNote READ showFundingNote NOTIFY changed)
+    Q_PROPERTY(bool canContinue READ canContinue NOTIFY choicesChanged)
+    Q_PROPERTY(bool canFinish READ canFinish NOTIFY choicesChanged)
+    Q_PROPERTY(int audioChoiceIndex READ audioChoiceIndex NOTIFY choicesChanged)
+    Q_PROPERTY(QString allowanceLine READ allowanceLine NOTIFY accountChanged)
+    Q_PROPERTY(bool showFundingNote READ showFundingNote NOTIFY accountChanged)
 
     // Account panel.
-    Q_PROPERTY(QString signedOutNote READ signedOutNote NOTIFY changed)
-    Q_PROPERTY(QString simulatedNote READ simulatedNote NOTIFY changed)
-    Q_PROPERTY(QString accountMessageText READ accountMessageText NOTIFY changed)
+    Q_PROPERTY(QString signedOutNote READ signedOutNote NOTIFY accountChanged)
+    Q_PROPERTY(QString simulatedNote READ simulatedNote NOTIFY accountChanged)
+    Q_PROPERTY(QString accountMessageText READ accountMessageText NOTIFY accountChanged)
 
 public:
     // The screens' instance: the one the application handed to their engine.
@@ -105,7 +105,14 @@ public:
     Q_INVOKABLE void signOut();
 
 signals:
-    void changed();
+    // The current page.
+    void pageChanged();
+    // The sign-in steps.
+    void signInChanged();
+    // The domain and audio choices.
+    void choicesChanged();
+    // The account and its allowance.
+    void accountChanged();
 
 private:
     void refreshPages();

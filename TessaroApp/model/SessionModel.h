@@ -13,6 +13,7 @@
 #include "audio/AudioSource.h"
 #include "conversation/ConversationMemory.h"
 #include "knowledge/KnowledgeWriter.h"
+#include "knowledge/LearnedTopics.h"
 #include "knowledge/PrivateKnowledge.h"
 #include "knowledge/PrivateKnowledgeStore.h"
 #include "platform/Platform.h"
@@ -45,8 +46,8 @@ class QJSEngine;
 class QQmlEngine;
 
 // The one observable object of the application. It lives on the main thread from launch
-// to exit; the screens bind to its properties and call its operations. Every assignment
-// of a published property notifies, even when the value is unchanged.
+// to exit; the screens bind to its properties and call its operations. A published
+// property notifies only when an assignment changes its value.
 class SessionModel : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -176,6 +177,8 @@ public:
     // The answer in front among answers already known to be the visible ones.
     std::optional<PreparedAnswer> selectedAmong(const QList<PreparedAnswer> &visible) const;
     bool isQuiet(const PreparedAnswer &answer) const;
+    // The learned preferences of the learning domain, folded once per change of the library.
+    const LearnedTopics &learnedTopics() const;
     Q_INVOKABLE void selectDetail(const QString &form);
     QCoro::Task<void> hideSelected(QString action);
     QCoro::Task<void> ask();
@@ -223,7 +226,7 @@ public:
     const std::optional<QString> &sessionDomain() const { return m_sessionDomain; }
     const QSet<QString> &locallyHidden() const { return m_locallyHidden; }
     bool starting() const { return m_starting; }
-    void setStarting(bool value) { m_starting = value; emit startingChanged(); }
+    void setStarting(bool value) { if (assign(m_starting, value)) { emit startingChanged(); } }
     // Timing of the service clients this model makes; tests shorten it.
     void setServiceTiming(const ServiceTiming &timing) { m_serviceTiming = timing; }
 
@@ -240,8 +243,8 @@ public:
     const std::optional<double> &conversationStartedAt() const { return m_conversationStartedAt; }
     void setConversationStartedAt(std::optional<double> value)
     {
-        m_conversationStartedAt = value;
-        emit elapsedChanged();
+        if (assign(m_conversationStartedAt, value))
+            emit elapsedChanged();
     }
     const std::optional<Connection> &lastConnection() const { return m_lastConnection; }
     bool hasSleepObserver() const { return m_sleepObserver.has_value(); }
@@ -250,109 +253,109 @@ public:
     bool knowledgeOpen() const { return m_knowledgeOpen; }
 
     bool onboarding() const { return m_onboarding; }
-    void setOnboarding(bool value) { m_onboarding = value; emit onboardingChanged(); }
+    void setOnboarding(bool value) { if (assign(m_onboarding, value)) { emit onboardingChanged(); } }
     bool updating() const { return m_updating; }
-    void setUpdating(bool value) { m_updating = value; emit updatingChanged(); }
+    void setUpdating(bool value) { if (assign(m_updating, value)) { emit updatingChanged(); } }
     int onboardingStep() const { return m_onboardingStep; }
-    void setOnboardingStep(int value) { m_onboardingStep = value; emit onboardingStepChanged(); }
+    void setOnboardingStep(int value) { if (assign(m_onboardingStep, value)) { emit onboardingStepChanged(); } }
     const QString &signInEmail() const { return m_signInEmail; }
-    void setSignInEmail(const QString &value) { m_signInEmail = value; emit signInEmailChanged(); }
+    void setSignInEmail(const QString &value) { if (assign(m_signInEmail, value)) { emit signInEmailChanged(); } }
     const QString &signInCode() const { return m_signInCode; }
-    void setSignInCode(const QString &value) { m_signInCode = value; emit signInCodeChanged(); }
+    void setSignInCode(const QString &value) { if (assign(m_signInCode, value)) { emit signInCodeChanged(); } }
     const std::optional<SignInChallenge> &signInChallenge() const { return m_signInChallenge; }
-    void setSignInChallenge(const std::optional<SignInChallenge> &value) { m_signInChallenge = value; emit signInChallengeChanged(); }
+    void setSignInChallenge(const std::optional<SignInChallenge> &value) { if (assign(m_signInChallenge, value)) { emit signInChallengeChanged(); } }
     bool signingIn() const { return m_signingIn; }
-    void setSigningIn(bool value) { m_signingIn = value; emit signingInChanged(); }
+    void setSigningIn(bool value) { if (assign(m_signingIn, value)) { emit signingInChanged(); } }
     const std::optional<QString> &signInMessage() const { return m_signInMessage; }
-    void setSignInMessage(const std::optional<QString> &value) { m_signInMessage = value; emit signInMessageChanged(); }
+    void setSignInMessage(const std::optional<QString> &value) { if (assign(m_signInMessage, value)) { emit signInMessageChanged(); } }
     bool recoveringAccount() const { return m_recoveringAccount; }
-    void setRecoveringAccount(bool value) { m_recoveringAccount = value; emit recoveringAccountChanged(); }
+    void setRecoveringAccount(bool value) { if (assign(m_recoveringAccount, value)) { emit recoveringAccountChanged(); } }
     const QList<AccountDevice> &devices() const { return m_devices; }
-    void setDevices(const QList<AccountDevice> &value) { m_devices = value; emit devicesChanged(); }
+    void setDevices(const QList<AccountDevice> &value) { if (assign(m_devices, value)) { emit devicesChanged(); } }
     const std::optional<QString> &accountMessage() const { return m_accountMessage; }
-    void setAccountMessage(const std::optional<QString> &value) { m_accountMessage = value; emit accountMessageChanged(); }
+    void setAccountMessage(const std::optional<QString> &value) { if (assign(m_accountMessage, value)) { emit accountMessageChanged(); } }
     const std::optional<QString> &signInURL() const { return m_signInURL; }
-    void setSignInURL(const std::optional<QString> &value) { m_signInURL = value; emit signInURLChanged(); }
+    void setSignInURL(const std::optional<QString> &value) { if (assign(m_signInURL, value)) { emit signInURLChanged(); } }
     const std::optional<Account> &account() const { return m_account; }
-    void setAccount(const std::optional<Account> &value) { m_account = value; emit accountChanged(); }
+    void setAccount(const std::optional<Account> &value) { if (assign(m_account, value)) { emit accountChanged(); } }
     const std::optional<SessionSnapshot> &snapshot() const { return m_snapshot; }
-    void setSnapshot(const std::optional<SessionSnapshot> &value) { m_snapshot = value; emit snapshotChanged(); emit elapsedChanged(); }
+    void setSnapshot(const std::optional<SessionSnapshot> &value) { if (assign(m_snapshot, value)) { emit snapshotChanged(); emit elapsedChanged(); } }
     const QList<PreparedAnswer> &answers() const { return m_answers; }
-    void setAnswers(const QList<PreparedAnswer> &value) { m_answers = value; emit answersChanged(); }
+    void setAnswers(const QList<PreparedAnswer> &value) { if (assign(m_answers, value)) { emit answersChanged(); } }
     const QList<Transcript> &transcript() const { return m_transcript; }
-    void setTranscript(const QList<Transcript> &value) { m_transcript = value; emit transcriptChanged(); }
+    void setTranscript(const QList<Transcript> &value) { if (assign(m_transcript, value)) { emit transcriptChanged(); } }
     const std::optional<QString> &selectedID() const { return m_selectedID; }
-    void setSelectedID(const std::optional<QString> &value) { m_selectedID = value; emit selectedIDChanged(); }
+    void setSelectedID(const std::optional<QString> &value) { if (assign(m_selectedID, value)) { emit selectedIDChanged(); } }
     const QString &detail() const { return m_detail; }
-    void setDetail(const QString &value) { m_detail = value; emit detailChanged(); }
+    void setDetail(const QString &value) { if (assign(m_detail, value)) { emit detailChanged(); } }
     const QString &status() const { return m_status; }
-    void setStatus(const QString &value) { m_status = value; emit statusChanged(); }
+    void setStatus(const QString &value) { if (assign(m_status, value)) { emit statusChanged(); } }
     const std::optional<QString> &error() const { return m_error; }
-    void setError(const std::optional<QString> &value) { m_error = value; emit errorChanged(); }
+    void setError(const std::optional<QString> &value) { if (assign(m_error, value)) { emit errorChanged(); } }
     bool active() const { return m_active; }
-    void setActive(bool value) { m_active = value; emit activeChanged(); }
+    void setActive(bool value) { if (assign(m_active, value)) { emit activeChanged(); } }
     bool busy() const { return m_busy; }
-    void setBusy(bool value) { m_busy = value; emit busyChanged(); }
+    void setBusy(bool value) { if (assign(m_busy, value)) { emit busyChanged(); } }
     bool preparing() const { return m_preparing; }
-    void setPreparing(bool value) { m_preparing = value; emit preparingChanged(); }
+    void setPreparing(bool value) { if (assign(m_preparing, value)) { emit preparingChanged(); } }
     const std::optional<QString> &recordingName() const { return m_recordingName; }
-    void setRecordingName(const std::optional<QString> &value) { m_recordingName = value; emit recordingNameChanged(); }
+    void setRecordingName(const std::optional<QString> &value) { if (assign(m_recordingName, value)) { emit recordingNameChanged(); } }
     double progress() const { return m_progress; }
-    void setProgress(double value) { m_progress = value; emit progressChanged(); }
+    void setProgress(double value) { if (assign(m_progress, value)) { emit progressChanged(); } }
     const QString &serviceURL() const { return m_serviceURL; }
-    void setServiceURL(const QString &value) { m_serviceURL = value; emit serviceURLChanged(); }
+    void setServiceURL(const QString &value) { if (assign(m_serviceURL, value)) { emit serviceURLChanged(); } }
     const QString &domainName() const { return m_domainName; }
-    void setDomainName(const QString &value) { m_domainName = value; emit domainNameChanged(); }
+    void setDomainName(const QString &value) { if (assign(m_domainName, value)) { emit domainNameChanged(); } }
     const QString &domain() const { return m_domain; }
-    void setDomain(const QString &value) { m_domain = value; emit domainChanged(); }
+    void setDomain(const QString &value) { if (assign(m_domain, value)) { emit domainChanged(); } }
     const QString &familiarity() const { return m_familiarity; }
-    void setFamiliarity(const QString &value) { m_familiarity = value; emit familiarityChanged(); }
+    void setFamiliarity(const QString &value) { if (assign(m_familiarity, value)) { emit familiarityChanged(); } }
     const QString &budget() const { return m_budget; }
-    void setBudget(const QString &value) { m_budget = value; emit budgetChanged(); }
+    void setBudget(const QString &value) { if (assign(m_budget, value)) { emit budgetChanged(); } }
     int durationMinutes() const { return m_durationMinutes; }
-    void setDurationMinutes(int value) { m_durationMinutes = value; emit durationMinutesChanged(); }
+    void setDurationMinutes(int value) { if (assign(m_durationMinutes, value)) { emit durationMinutesChanged(); } }
     const ConversationMemory &memory() const { return m_memory; }
-    void setMemory(const ConversationMemory &value) { m_memory = value; emit memoryChanged(); }
+    void setMemory(const ConversationMemory &value) { if (assign(m_memory, value)) { emit memoryChanged(); } }
     const std::optional<RangeState> &rangeState() const { return m_rangeState; }
-    void setRangeState(const std::optional<RangeState> &value) { m_rangeState = value; emit rangeStateChanged(); }
+    void setRangeState(const std::optional<RangeState> &value) { if (assign(m_rangeState, value)) { emit rangeStateChanged(); } }
     const std::optional<QString> &recoveryMessage() const { return m_recoveryMessage; }
-    void setRecoveryMessage(const std::optional<QString> &value) { m_recoveryMessage = value; emit recoveryMessageChanged(); }
+    void setRecoveryMessage(const std::optional<QString> &value) { if (assign(m_recoveryMessage, value)) { emit recoveryMessageChanged(); } }
     bool needsReconnect() const { return m_needsReconnect; }
-    void setNeedsReconnect(bool value) { m_needsReconnect = value; emit needsReconnectChanged(); }
+    void setNeedsReconnect(bool value) { if (assign(m_needsReconnect, value)) { emit needsReconnectChanged(); } }
     bool reviewOnly() const { return m_reviewOnly; }
-    void setReviewOnly(bool value) { m_reviewOnly = value; emit reviewOnlyChanged(); }
+    void setReviewOnly(bool value) { if (assign(m_reviewOnly, value)) { emit reviewOnlyChanged(); } }
     const QStringList &gapSummary() const { return m_gapSummary; }
-    void setGapSummary(const QStringList &value) { m_gapSummary = value; emit gapSummaryChanged(); }
+    void setGapSummary(const QStringList &value) { if (assign(m_gapSummary, value)) { emit gapSummaryChanged(); } }
     const QString &source() const { return m_source; }
-    void setSource(const QString &value) { m_source = value; emit sourceChanged(); }
+    void setSource(const QString &value) { if (assign(m_source, value)) { emit sourceChanged(); } }
     const QString &sourceApp() const { return m_sourceApp; }
-    void setSourceApp(const QString &value) { m_sourceApp = value; emit sourceAppChanged(); }
+    void setSourceApp(const QString &value) { if (assign(m_sourceApp, value)) { emit sourceAppChanged(); } }
     const QList<AudioSource> &audioSources() const { return m_audioSources; }
-    void setAudioSources(const QList<AudioSource> &value) { m_audioSources = value; emit audioSourcesChanged(); }
+    void setAudioSources(const QList<AudioSource> &value) { if (assign(m_audioSources, value)) { emit audioSourcesChanged(); } }
     float audioLevel() const { return m_audioLevel; }
-    void setAudioLevel(float value) { m_audioLevel = value; emit audioLevelChanged(); }
+    void setAudioLevel(float value) { if (assign(m_audioLevel, value)) { emit audioLevelChanged(); } }
     bool simple() const { return m_simple; }
-    void setSimple(bool value) { m_simple = value; emit simpleChanged(); }
+    void setSimple(bool value) { if (assign(m_simple, value)) { emit simpleChanged(); } }
     const QString &windowMode() const { return m_windowMode; }
-    void setWindowMode(const QString &value) { m_windowMode = value; emit windowModeChanged(); }
+    void setWindowMode(const QString &value) { if (assign(m_windowMode, value)) { emit windowModeChanged(); } }
     const QString &category() const { return m_category; }
-    void setCategory(const QString &value) { m_category = value; emit categoryChanged(); }
+    void setCategory(const QString &value) { if (assign(m_category, value)) { emit categoryChanged(); } }
     double lookback() const { return m_lookback; }
-    void setLookback(double value) { m_lookback = value; emit lookbackChanged(); }
+    void setLookback(double value) { if (assign(m_lookback, value)) { emit lookbackChanged(); } }
     double anchor() const { return m_anchor; }
-    void setAnchor(double value) { m_anchor = value; emit anchorChanged(); }
+    void setAnchor(double value) { if (assign(m_anchor, value)) { emit anchorChanged(); } }
     double clock() const { return m_clock; }
-    void setClock(double value) { m_clock = value; emit clockChanged(); emit elapsedChanged(); }
+    void setClock(double value) { if (assign(m_clock, value)) { emit clockChanged(); emit elapsedChanged(); } }
     bool showHidden() const { return m_showHidden; }
-    void setShowHidden(bool value) { m_showHidden = value; emit showHiddenChanged(); }
+    void setShowHidden(bool value) { if (assign(m_showHidden, value)) { emit showHiddenChanged(); } }
     const QString &manualQuestion() const { return m_manualQuestion; }
-    void setManualQuestion(const QString &value) { m_manualQuestion = value; emit manualQuestionChanged(); }
+    void setManualQuestion(const QString &value) { if (assign(m_manualQuestion, value)) { emit manualQuestionChanged(); } }
     const PrivateKnowledge &privateKnowledge() const { return m_privateKnowledge; }
-    void setPrivateKnowledge(const PrivateKnowledge &value) { m_privateKnowledge = value; emit privateKnowledgeChanged(); }
+    void setPrivateKnowledge(const PrivateKnowledge &value) { if (assign(m_privateKnowledge, value)) { m_learnedTopics.reset(); emit privateKnowledgeChanged(); } }
     bool importingDocument() const { return m_importingDocument; }
-    void setImportingDocument(bool value) { m_importingDocument = value; emit importingDocumentChanged(); }
+    void setImportingDocument(bool value) { if (assign(m_importingDocument, value)) { emit importingDocumentChanged(); } }
     const std::optional<QString> &knowledgeMessage() const { return m_knowledgeMessage; }
-    void setKnowledgeMessage(const std::optional<QString> &value) { m_knowledgeMessage = value; emit knowledgeMessageChanged(); }
+    void setKnowledgeMessage(const std::optional<QString> &value) { if (assign(m_knowledgeMessage, value)) { emit knowledgeMessageChanged(); } }
 
     QVariant signInMessageValue() const { return m_signInMessage ? QVariant(*m_signInMessage) : QVariant(); }
     QVariant accountMessageValue() const { return m_accountMessage ? QVariant(*m_accountMessage) : QVariant(); }
@@ -418,8 +421,19 @@ signals:
     void knowledgeMessageChanged();
     void elapsedChanged();
     void startingChanged();
+    // The service client or the connection it was made with changed.
+    void connectionChanged();
 
 private:
+    // Stores the value; true when it differs from the one held.
+    template <typename T>
+    static bool assign(T &held, const T &value)
+    {
+        if (held == value)
+            return false;
+        held = value;
+        return true;
+    }
     // Finds and connects the stored or bootstrap connection; false when start-up must
     // end here because reading or connecting failed.
     QCoro::Task<bool> findConnection();
@@ -504,6 +518,7 @@ private:
     bool m_showHidden = false;
     QString m_manualQuestion = QString();
     PrivateKnowledge m_privateKnowledge{};
+    mutable std::optional<LearnedTopics> m_learnedTopics;
     bool m_importingDocument = false;
     std::optional<QString> m_knowledgeMessage = std::nullopt;
 

@@ -1,5 +1,7 @@
 #include "SessionModel.h"
 
+#include "model/Attempt.h"
+
 #include "access/DeviceCredential.h"
 #include "access/SignInClient.h"
 #include "model/SessionSetup.h"
@@ -77,7 +79,10 @@ QCoro::Task<void> SessionModel::connect(Connection connection, bool persist)
 
     setAccount(fetched);
     setServiceURL(connection.serviceUrl());
-    m_lastConnection = connection;
+    if (!m_lastConnection || !(*m_lastConnection == connection)) {
+        m_lastConnection = connection;
+        emit connectionChanged();
+    }
     setNeedsReconnect(false);
     setDurationMinutes(std::min(m_durationMinutes, maximumMinutes()));
 
@@ -108,7 +113,10 @@ void SessionModel::replaceClient(ServiceClient *client)
         m_client->disconnect();
         m_client->deleteLater();
     }
+    if (m_client == client)
+        return;
     m_client = client;
+    emit connectionChanged();
 }
 
 void SessionModel::requireSignInIfExpired(const std::exception &failure)
@@ -156,21 +164,15 @@ QCoro::Task<void> SessionModel::requestSignIn()
 
     QPointer<SessionModel> self(this);
     QPointer<SignInClient> client = m_signInClient;
-    std::optional<SignInChallenge> challenge;
-    std::optional<QString> failureText;
-    try {
-        challenge = co_await client->begin(m_signInEmail, deviceName);
-    } catch (const std::exception &failure) {
-        failureText = describeFailure(failure);
-    }
-    if (!self)
+    const Attempt<SignInChallenge> begun = co_await attempt(self, client->begin(m_signInEmail, deviceName));
+    if (begun.ownerGone)
         co_return;
-    if (challenge) {
-        setSignInChallenge(challenge);
+    if (begun.value) {
+        setSignInChallenge(begun.value);
         setSignInMessage(
             QStringLiteral("If this address is invited, a code is on its way. Check your inbox and spam folder."));
     } else {
-        setSignInMessage(failureText);
+        setSignInMessage(begun.failure);
     }
     setSigningIn(false);
 }
@@ -230,20 +232,14 @@ QCoro::Task<void> SessionModel::refreshDevices()
     }
     QPointer<SessionModel> self(this);
     QPointer<ServiceClient> client = m_client;
-    std::optional<QList<AccountDevice>> list;
-    std::optional<QString> failureText;
-    try {
-        list = co_await client->devices();
-    } catch (const std::exception &failure) {
-        failureText = describeFailure(failure);
-    }
-    if (!self)
+    const Attempt<QList<AccountDevice>> listed = co_await attempt(self, client->devices());
+    if (listed.ownerGone)
         co_return;
-    if (list) {
-        setDevices(*list);
+    if (listed.value) {
+        setDevices(*listed.value);
         setAccountMessage(std::nullopt);
     } else {
-        setAccountMessage(failureText);
+        setAccountMessage(listed.failure);
     }
 }
 
@@ -259,16 +255,11 @@ QCoro::Task<void> SessionModel::removeDevice(AccountDevice device)
     }
     QPointer<SessionModel> self(this);
     QPointer<ServiceClient> client = m_client;
-    std::optional<QString> failureText;
-    try {
-        co_await client->revokeDevice(device.id);
-    } catch (const std::exception &failure) {
-        failureText = describeFailure(failure);
-    }
-    if (!self)
+    const Attempt<> revoked = co_await attempt(self, client->revokeDevice(device.id));
+    if (revoked.ownerGone)
         co_return;
-    if (failureText) {
-        setAccountMessage(failureText);
+    if (revoked.failure) {
+        setAccountMessage(revoked.failure);
         co_return;
     }
     co_await refreshDevices();

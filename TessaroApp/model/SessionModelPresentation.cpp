@@ -1,5 +1,7 @@
 #include "SessionModel.h"
 
+#include "model/Attempt.h"
+
 #include "conversation/AnswerWindow.h"
 #include "protocol/ServiceClient.h"
 #include "protocol/TessaroError.h"
@@ -9,8 +11,15 @@
 
 bool SessionModel::isQuiet(const PreparedAnswer &answer) const
 {
-    return m_locallyHidden.contains(answer.id) || answer.hidden
-        || m_privateKnowledge.shouldQuiet(learningDomain(), answer);
+    return m_locallyHidden.contains(answer.id) || answer.hidden || learnedTopics().shouldQuiet(answer);
+}
+
+const LearnedTopics &SessionModel::learnedTopics() const
+{
+    const QString domain = learningDomain();
+    if (!m_learnedTopics || m_learnedTopics->domain() != domain)
+        m_learnedTopics.emplace(m_privateKnowledge, domain);
+    return *m_learnedTopics;
 }
 
 QList<PreparedAnswer> SessionModel::visibleAnswers() const
@@ -30,7 +39,7 @@ QList<PreparedAnswer> SessionModel::visibleAnswers() const
             continue;
         const bool chosen = m_selectedID && answer.id == *m_selectedID;
         const bool listed = answer.status == QLatin1String("ready") && !m_locallyHidden.contains(answer.id)
-            && !answer.hidden && !m_privateKnowledge.shouldQuiet(learningDomain(), answer);
+            && !answer.hidden && !learnedTopics().shouldQuiet(answer);
         if (m_showHidden || chosen || listed)
             visible.append(answer);
     }
@@ -88,16 +97,12 @@ QCoro::Task<void> SessionModel::hideSelected(QString action)
                                     [&](const PreparedAnswer &held) { return held.id == answer->id; });
     if (m_active && inBank && m_client) {
         QPointer<ServiceClient> client = m_client;
-        std::optional<QString> failureText;
-        try {
-            co_await client->command(QStringLiteral("feedback"), std::nullopt, answer->id, action);
-        } catch (const std::exception &failure) {
-            failureText = describeFailure(failure);
-        }
-        if (!self)
+        const Attempt<> sent =
+            co_await attempt(self, client->command(QStringLiteral("feedback"), std::nullopt, answer->id, action));
+        if (sent.ownerGone)
             co_return;
-        if (failureText) {
-            setError(failureText);
+        if (sent.failure) {
+            setError(sent.failure);
             co_return;
         }
     }
@@ -120,17 +125,13 @@ QCoro::Task<void> SessionModel::ask()
     }
     QPointer<SessionModel> self(this);
     QPointer<ServiceClient> client = m_client;
-    std::optional<QString> failureText;
-    try {
-        co_await client->command(QStringLiteral("assist.request"), std::nullopt, std::nullopt, std::nullopt,
-                                 question, QStringLiteral("deeper"));
-    } catch (const std::exception &failure) {
-        failureText = describeFailure(failure);
-    }
-    if (!self)
+    const Attempt<> asked = co_await attempt(self, client->command(QStringLiteral("assist.request"), std::nullopt,
+                                                                   std::nullopt, std::nullopt, question,
+                                                                   QStringLiteral("deeper")));
+    if (asked.ownerGone)
         co_return;
-    if (failureText) {
-        setError(failureText);
+    if (asked.failure) {
+        setError(asked.failure);
         co_return;
     }
     setManualQuestion(QString());

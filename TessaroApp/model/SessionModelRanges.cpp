@@ -1,5 +1,7 @@
 #include "SessionModel.h"
 
+#include "model/Attempt.h"
+
 #include "protocol/ServiceClient.h"
 #include "protocol/TessaroError.h"
 
@@ -102,14 +104,9 @@ QCoro::Task<void> SessionModel::prepareRange()
         co_return;
     const bool follow = m_windowMode != QLatin1String("past") && !m_reviewOnly;
     QPointer<ServiceClient> client = m_client;
-    std::optional<QString> failureText;
-    try {
-        co_await client->prepareRange(from, to, follow);
-    } catch (const std::exception &failure) {
-        failureText = describeFailure(failure);
-    }
-    if (self && failureText)
-        setError(failureText);
+    const Attempt<> prepared = co_await attempt(self, client->prepareRange(from, to, follow));
+    if (!prepared.ownerGone && prepared.failure)
+        setError(prepared.failure);
 }
 
 void SessionModel::cancelRange()

@@ -1,5 +1,7 @@
 #include "SessionModel.h"
 
+#include "model/Attempt.h"
+
 #include "conversation/AnswerWindow.h"
 #include "model/SessionSetup.h"
 #include "protocol/TaskHandle.h"
@@ -206,15 +208,11 @@ QCoro::Task<void> SessionModel::start(bool resuming, bool reviewing)
         co_return;
     }
     if (isSimulated) {
-        try {
-            co_await client->command(QStringLiteral("sample.start"));
-        } catch (const std::exception &failure) {
-            failureText = describeFailure(failure);
-        }
-        if (!self)
+        const Attempt<> sampled = co_await attempt(self, client->command(QStringLiteral("sample.start")));
+        if (sampled.ownerGone)
             co_return;
-        if (failureText) {
-            co_await failStart(*failureText, client);
+        if (sampled.failure) {
+            co_await failStart(*sampled.failure, client);
             co_return;
         }
         setStatus(QStringLiteral("Simulated conversation"));

@@ -1,11 +1,11 @@
 #include "SessionPresentation.h"
 
+#include "model/AnswerSources.h"
 #include "model/QmlInstances.h"
-
 #include "model/ModelChanges.h"
+#include "model/Money.h"
 #include "model/SessionModel.h"
 #include "model/SessionSetup.h"
-#include "model/SetupPresentation.h"
 
 #include "conversation/AnswerWindow.h"
 #include "text/UnicodeText.h"
@@ -51,15 +51,40 @@ SessionPresentation::SessionPresentation(SessionModel &model, QObject *parent)
                                &SessionModel::windowModeChanged, &SessionModel::anchorChanged,
                                &SessionModel::lookbackChanged, &SessionModel::categoryChanged,
                                &SessionModel::rangeStateChanged, &SessionModel::detailChanged,
-                               &SessionModel::domainChanged};
+                               &SessionModel::domainChanged, &SessionModel::startingChanged};
     for (const auto signal : answerInputs)
-        connect(&model, signal, this, &SessionPresentation::refreshAnswers);
-    connect(&model, &SessionModel::clockChanged, this, [this] {
-        if (m_model.simple())
-            refreshAnswers();
-    });
+        connect(&model, signal, this, [this] { refreshAnswers(); });
+    connect(&model, &SessionModel::elapsedChanged, this, &SessionPresentation::followClock);
 
-    ModelChanges::forwardAll(model, this);
+    using M = SessionModel;
+    using P = SessionPresentation;
+    ModelChanges::relay(model, {&M::activeChanged}, this, &P::selectionChanged);
+    ModelChanges::relay(model,
+                        {&M::snapshotChanged, &M::startingChanged, &M::reviewOnlyChanged, &M::rangeStateChanged,
+                         &M::categoryChanged, &M::windowModeChanged, &M::anchorChanged, &M::lookbackChanged,
+                         &M::transcriptChanged, &M::preparingChanged, &M::activeChanged, &M::answersChanged,
+                         &M::memoryChanged, &M::updatingChanged, &M::busyChanged, &M::connectionChanged,
+                         &M::accountChanged, &M::needsReconnectChanged, &M::domainChanged, &M::familiarityChanged,
+                         &M::budgetChanged, &M::sourceChanged, &M::sourceAppChanged, &M::audioSourcesChanged,
+                         &M::recordingNameChanged, &M::selectedIDChanged, &M::progressChanged,
+                         &M::manualQuestionChanged, &M::errorChanged, &M::durationMinutesChanged},
+                        this, &P::sessionChanged);
+    ModelChanges::relay(model, {&M::memoryChanged, &M::budgetChanged, &M::accountChanged, &M::snapshotChanged}, this,
+                        &P::usageChanged);
+    ModelChanges::relay(model,
+                        {&M::answersChanged, &M::privateKnowledgeChanged, &M::domainChanged, &M::startingChanged},
+                        this, &P::shelfChanged);
+    ModelChanges::relay(model,
+                        {&M::rangeStateChanged, &M::memoryChanged, &M::windowModeChanged, &M::anchorChanged,
+                         &M::lookbackChanged, &M::categoryChanged, &M::transcriptChanged},
+                        this, &P::rangeChanged);
+    ModelChanges::relay(model,
+                        {&M::windowModeChanged, &M::anchorChanged, &M::lookbackChanged, &M::categoryChanged,
+                         &M::busyChanged, &M::transcriptChanged, &M::connectionChanged, &M::rangeStateChanged,
+                         &M::activeChanged, &M::accountChanged, &M::needsReconnectChanged, &M::domainChanged,
+                         &M::familiarityChanged, &M::budgetChanged, &M::startingChanged},
+                        this, &P::timeChanged);
+    m_rangeMatched = model.rangeMatches();
     refresh();
 }
 
@@ -96,10 +121,26 @@ void SessionPresentation::refreshSources()
     m_sourceRows.setRows(std::move(rows));
 }
 
-void SessionPresentation::refreshAnswers()
+void SessionPresentation::followClock()
+{
+    emit timeChanged();
+    // Whether the reviewed range still matches the window can change with the time alone.
+    const bool matches = m_model.rangeMatches();
+    if (matches != m_rangeMatched) {
+        m_rangeMatched = matches;
+        emit rangeChanged();
+        emit sessionChanged();
+    }
+    if (m_model.simple())
+        refreshAnswers(false);
+}
+
+void SessionPresentation::refreshAnswers(bool announce)
 {
     const QList<PreparedAnswer> visible = m_model.visibleAnswers();
-    m_selected = m_model.selectedAmong(visible);
+    std::optional<PreparedAnswer> selected = m_model.selectedAmong(visible);
+    const bool selectionMoved = selected != m_selected;
+    m_selected = std::move(selected);
     const QString selectedID = m_selected ? m_selected->id : QString();
     QList<QVariantMap> rows;
     rows.reserve(visible.size());
@@ -115,7 +156,10 @@ void SessionPresentation::refreshAnswers()
                      {QStringLiteral("selected"), answer.id == selectedID}});
     }
     m_answerRows.setRows(std::move(rows));
+    if (!announce && !selectionMoved)
+        return;
     refreshSelection();
+    emit selectionChanged();
 }
 
 void SessionPresentation::refreshSelection()
@@ -131,7 +175,7 @@ void SessionPresentation::refreshSelection()
         }
         const QList<DocumentCitation> cited = m_selected->citations.value_or(QList<DocumentCitation>());
         for (qsizetype i = 0; i < cited.size(); ++i) {
-            const std::optional<QString> passage = SetupPresentation::citedPassage(m_model.privateKnowledge(), cited[i]);
+            const std::optional<QString> passage = AnswerSources::citedPassage(m_model.privateKnowledge(), cited[i]);
             citations.append({{QStringLiteral("key"), m_selected->id + QLatin1Char('#') + QString::number(i)},
                               {QStringLiteral("title"), cited[i].title},
                               {QStringLiteral("location"), cited[i].location},
@@ -152,11 +196,6 @@ QVariantList SessionPresentation::sourceChoices()
     };
     return {choice("system", "Meeting audio"), choice("microphone", "Microphone"), choice("both", "Meeting + mic"),
             choice("recording", "Recording")};
-}
-
-QString SessionPresentation::dollars(qint64 micros)
-{
-    return QStringLiteral("$") + QString::asprintf("%.4f", double(micros) / 1'000'000.0);
 }
 
 // The selected answer.
@@ -223,7 +262,7 @@ QStringList SessionPresentation::selectedBadges() const
         badges.append(QStringLiteral("Model knowledge"));
     if (cited) {
         for (const DocumentCitation &citation : *m_selected->citations) {
-            if (!SetupPresentation::citedPassage(m_model.privateKnowledge(), citation)) {
+            if (!AnswerSources::citedPassage(m_model.privateKnowledge(), citation)) {
                 badges.append(QStringLiteral("Held only for this session"));
                 break;
             }
@@ -303,17 +342,17 @@ QStringList SessionPresentation::sourceNotes() const
 
 QString SessionPresentation::retrievalNote() const
 {
-    return m_selected ? SetupPresentation::sourcesLine(*m_selected) : QString();
+    return m_selected ? AnswerSources::sourcesLine(*m_selected) : QString();
 }
 
 QString SessionPresentation::sourcesTitle() const
 {
-    return m_selected ? SetupPresentation::sourcesTitle(*m_selected) : QString();
+    return m_selected ? AnswerSources::sourcesTitle(*m_selected) : QString();
 }
 
 QString SessionPresentation::sourcesNote() const
 {
-    return m_selected ? SetupPresentation::sourcesNote(*m_selected) : QString();
+    return m_selected ? AnswerSources::sourcesNote(*m_selected) : QString();
 }
 
 // The empty answer workspace: the first matching row wins; the message skips the row
@@ -441,7 +480,7 @@ QString SessionPresentation::remainingText() const
         if (m_model.account())
             remaining = std::min(remaining, m_model.account()->wallet.balanceMicros);
     }
-    return dollars(std::max<qint64>(0, remaining)) + QStringLiteral(" remaining");
+    return Money::dollars(std::max<qint64>(0, remaining)) + QStringLiteral(" remaining");
 }
 
 QString SessionPresentation::elapsedText() const
@@ -596,22 +635,22 @@ QString SessionPresentation::usageAvailableLabel() const
 
 QString SessionPresentation::usageAvailable() const
 {
-    return dollars(m_model.account() ? m_model.account()->wallet.balanceMicros : 0);
+    return Money::dollars(m_model.account() ? m_model.account()->wallet.balanceMicros : 0);
 }
 
 QString SessionPresentation::usageUsed() const
 {
-    return dollars(m_model.snapshot() ? m_model.snapshot()->spentMicros : 0);
+    return Money::dollars(m_model.snapshot() ? m_model.snapshot()->spentMicros : 0);
 }
 
 QString SessionPresentation::usageReserved() const
 {
-    return dollars(m_model.snapshot() ? m_model.snapshot()->reservedMicros : 0);
+    return Money::dollars(m_model.snapshot() ? m_model.snapshot()->reservedMicros : 0);
 }
 
 QString SessionPresentation::usageRemaining() const
 {
-    return dollars(m_model.memory().remainingMicros());
+    return Money::dollars(m_model.memory().remainingMicros());
 }
 
 QString SessionPresentation::usageNote() const

@@ -9,6 +9,7 @@
 #include "access/BundleInfo.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
+#include "model/KnowledgePresentation.h"
 #include "model/SetupPresentation.h"
 #include "model/OnboardingPresentation.h"
 #include "platform/Platform.h"
@@ -47,6 +48,7 @@ TessaroApp::TessaroApp(Platform platform, std::shared_ptr<QmlFilePicker> filePic
     m_model = std::make_unique<SessionModel>(std::move(platform));
     m_presentation = std::make_unique<SessionPresentation>(*m_model);
     m_setupPresentation = std::make_unique<SetupPresentation>(*m_model, version());
+    m_knowledgePresentation = std::make_unique<KnowledgePresentation>(*m_model);
     m_onboardingPresentation = std::make_unique<OnboardingPresentation>(*m_model);
     // The delegate ends the session at quit and opens the companion on the hot key; an update
     // in progress blocks starting a conversation.
@@ -76,6 +78,7 @@ bool TessaroApp::loadWindows()
     QmlInstances::provide(m_engine.get(), m_model.get());
     QmlInstances::provide(m_engine.get(), m_presentation.get());
     QmlInstances::provide(m_engine.get(), m_setupPresentation.get());
+    QmlInstances::provide(m_engine.get(), m_knowledgePresentation.get());
     QmlInstances::provide(m_engine.get(), m_onboardingPresentation.get());
     QmlInstances::provide(m_engine.get(), m_filePicker.get());
     QmlInstances::provide(m_engine.get(), m_updates.get());

@@ -16,6 +16,7 @@ class QmlFilePicker;
 class SessionModel;
 class SessionPresentation;
 class SetupPresentation;
+class KnowledgePresentation;
 class OnboardingPresentation;
 struct Platform;
 
@@ -46,6 +47,7 @@ public:
     SessionModel &model() { return *m_model; }
     SessionPresentation &presentation() { return *m_presentation; }
     SetupPresentation &setupPresentation() { return *m_setupPresentation; }
+    KnowledgePresentation &knowledgePresentation() { return *m_knowledgePresentation; }
     OnboardingPresentation &onboardingPresentation() { return *m_onboardingPresentation; }
     AppDelegate &delegate() { return *m_delegate; }
     AppUpdates &updates() { return *m_updates; }
@@ -78,6 +80,7 @@ private:
     std::unique_ptr<SessionModel> m_model;
     std::unique_ptr<SessionPresentation> m_presentation;
     std::unique_ptr<SetupPresentation> m_setupPresentation;
+    std::unique_ptr<KnowledgePresentation> m_knowledgePresentation;
     std::unique_ptr<OnboardingPresentation> m_onboardingPresentation;
     std::unique_ptr<AppUpdates> m_updates;
     std::unique_ptr<AppDelegate> m_delegate;

@@ -1,6 +1,5 @@
 #include "SignInClient.h"
 
-#include "protocol/Failure.h"
 #include "protocol/HttpExchange.h"
 #include "protocol/TessaroError.h"
 #include "protocol/WireCoding.h"
@@ -106,18 +105,7 @@ QCoro::Task<QByteArray> SignInClient::post(QString path, QByteArray body)
     headers.append({QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")});
     const HttpExchange::Reply reply = co_await m_http->send(QUrl(m_serviceURL + path), QByteArrayLiteral("POST"),
                                                             body, headers, maximumReplyBytes);
-    if (!reply.status || reply.oversize)
-        throw TessaroError::message(badReply);
-    const int status = *reply.status;
-    if (status < 200 || status > 299) {
-        QString text = unavailable;
-        try {
-            const Failure failure = wire::decode<Failure>(reply.body);
-            if (UnicodeText::graphemeCount(failure.message) <= maximumMessageLength)
-                text = failure.message;
-        } catch (const std::exception &) {
-        }
-        throw TessaroError::service(status, text);
-    }
+    if (std::optional<TessaroError> failure = reply.failure(badReply, unavailable, maximumMessageLength))
+        throw *failure;
     co_return reply.body;
 }

@@ -1,6 +1,7 @@
 #include "PrivateKnowledge.h"
 
-#include "text/UnicodeRegex.h"
+#include "knowledge/LearnedTopics.h"
+
 #include "text/UnicodeText.h"
 
 #include <algorithm>
@@ -154,17 +155,5 @@ void PrivateKnowledge::forgetPreferences(const QString &domain)
 
 bool PrivateKnowledge::shouldQuiet(const QString &domain, const PreparedAnswer &answer) const
 {
-    if (!learningEnabled || preferences.isEmpty())
-        return false;
-    const std::optional<LearnedPreference> found = preference(domain, answer.title);
-    if (!found || found->prominence == QLatin1String("normal"))
-        return false;
-    if (!answer.uncertainty.isEmpty())
-        return false;
-    for (const QChar c : answer.cue) {
-        if (c.isDigit())
-            return false;
-    }
-    static const UnicodeRegex revision(QStringLiteral("\\b(correction|actually|instead|changed)\\b"), true);
-    return !revision.found(answer.question);
+    return LearnedTopics(*this, domain).shouldQuiet(answer);
 }

@@ -2,6 +2,11 @@
 
 #include "TransportError.h"
 
+#include "protocol/Failure.h"
+#include "protocol/TessaroError.h"
+#include "protocol/WireCoding.h"
+#include "text/UnicodeText.h"
+
 #include <QCoro/QCoroNetworkReply>
 #include <QNetworkReply>
 
@@ -119,4 +124,21 @@ QCoro::Task<HttpExchange::Reply> HttpExchange::send(QUrl url, QByteArray method,
     result.status = status.toInt();
     result.body = std::move(*collected);
     co_return result;
+}
+
+std::optional<TessaroError> HttpExchange::Reply::failure(const QString &malformed, const QString &refused,
+                                                         qsizetype longestMessage) const
+{
+    if (!status || oversize)
+        return TessaroError::message(malformed);
+    if (*status >= 200 && *status <= 299)
+        return std::nullopt;
+    QString text = refused;
+    try {
+        const Failure failure = wire::decode<Failure>(body);
+        if (UnicodeText::graphemeCount(failure.message) <= longestMessage)
+            text = failure.message;
+    } catch (const std::exception &) {
+    }
+    return TessaroError::service(*status, text);
 }

@@ -12,6 +12,8 @@
 #include <memory>
 #include <optional>
 
+class TessaroError;
+
 // An ephemeral HTTP stack: redirects are never followed (the 3xx reply is the result),
 // no cookie is sent or kept, nothing is cached, and a request idle for 15 seconds fails.
 // Reply bodies are read up to a cap; a longer body is abandoned as soon as it passes it.
@@ -24,6 +26,13 @@ public:
         std::optional<int> status;
         QByteArray body;
         bool oversize = false;
+
+        // What the reply means when it is not a success: `malformed` without an HTTP
+        // status or when the body was too large; for a status outside 2xx, the service's
+        // own message when it sends one of at most `longestMessage` graphemes, else
+        // `refused`. None for a success.
+        std::optional<TessaroError> failure(const QString &malformed, const QString &refused,
+                                            qsizetype longestMessage) const;
     };
 
     explicit HttpExchange(QObject *parent = nullptr);

@@ -1,12 +1,10 @@
 #include "ServiceClient.h"
 
-#include "protocol/Failure.h"
 #include "protocol/HttpExchange.h"
 #include "protocol/TaskHandle.h"
 #include "protocol/TessaroError.h"
 #include "protocol/TransportError.h"
 #include "protocol/WireCoding.h"
-#include "text/UnicodeText.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -107,19 +105,8 @@ QCoro::Task<QByteArray> ServiceClient::api(QString path, QByteArray method, std:
         headers.append({QByteArrayLiteral("Content-Type"), QByteArrayLiteral("application/json")});
     const HttpExchange::Reply reply =
         co_await m_http->send(QUrl(m_connection.serviceUrl() + path), method, body, headers, maximumReplyBytes);
-    if (!reply.status || reply.oversize)
-        throw TessaroError::message(genericFailure);
-    const int status = *reply.status;
-    if (status < 200 || status > 299) {
-        QString text = genericFailure;
-        try {
-            const Failure failure = wire::decode<Failure>(reply.body);
-            if (UnicodeText::graphemeCount(failure.message) <= maximumMessageLength)
-                text = failure.message;
-        } catch (const std::exception &) {
-        }
-        throw TessaroError::service(status, text);
-    }
+    if (std::optional<TessaroError> failure = reply.failure(genericFailure, genericFailure, maximumMessageLength))
+        throw *failure;
     co_return reply.body;
 }
 

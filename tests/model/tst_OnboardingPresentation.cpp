@@ -79,11 +79,11 @@ void OnboardingPresentationTest::sendCode()
     Screen screen;
     SessionModel &model = *screen.model;
     OnboardingPresentation &shown = *screen.presentation;
-    QSignalSpy changes(&shown, &OnboardingPresentation::changed);
+    QSignalSpy changes(&shown, &OnboardingPresentation::signInChanged);
     model.setSignInURL(service ? std::optional<QString>(QStringLiteral("https://service.example")) : std::nullopt);
     model.setSignInEmail(email);
     model.setSigningIn(signingIn);
-    QVERIFY(changes.count() >= 3);
+    QVERIFY(changes.count() > 0);
     QCOMPARE(shown.canSendCode(), enabled);
     // Without a service the email form gives way to the development connection.
     QCOMPARE(shown.serviceAvailable(), service);

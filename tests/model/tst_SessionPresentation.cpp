@@ -1,12 +1,19 @@
 #include "model/SessionPresentation.h"
 
+#include "model/KnowledgePresentation.h"
+#include "model/OnboardingPresentation.h"
+#include "model/SetupPresentation.h"
+
 #include "AnswerFixtures.h"
 #include "FakePlatform.h"
 #include "ModelHarness.h"
 #include "RunTask.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
 
 namespace {
 
@@ -351,6 +358,7 @@ void SessionPresentationTest::rowsChangeOnlyWhatChanged()
     model.receive(bankOf(answers));
     RowListModel *rows = screen.answerRows();
     QCOMPARE(rows->count(), 1'200);
+    QAbstractItemModelTester tester(rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
 
     QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
     QSignalSpy removed(rows, &QAbstractItemModel::rowsRemoved);
@@ -377,6 +385,24 @@ void SessionPresentationTest::rowsChangeOnlyWhatChanged()
     // The newest ready answer is in front and marked so.
     QCOMPARE(rows->value(1'199, QStringLiteral("selected")).toBool(), true);
     QCOMPARE(rows->value(1'198, QStringLiteral("selected")).toBool(), false);
+
+    // A level update reaches no presentation signal; a clock tick only the texts of time.
+    SetupPresentation setup(model, QString());
+    KnowledgePresentation knowledge(model);
+    OnboardingPresentation onboarding(model);
+    QList<std::pair<QByteArray, std::shared_ptr<QSignalSpy>>> spies;
+    for (QObject *shown : std::initializer_list<QObject *>{&screen, &setup, &knowledge, &onboarding}) {
+        const QMetaObject *meta = shown->metaObject();
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            if (method.methodType() == QMetaMethod::Signal)
+                spies.append({method.name(), std::make_shared<QSignalSpy>(shown, "2" + method.methodSignature())});
+        }
+    }
+    model.setAudioLevel(0.5f);
+    model.setClock(model.clock() + 1'000);
+    for (const auto &[name, spy] : spies)
+        QVERIFY2(spy->count() == (name == "timeChanged" ? 1 : 0), name.constData());
 }
 
 void SessionPresentationTest::transcriptRows()

@@ -1,5 +1,8 @@
 #include "model/SetupPresentation.h"
 
+#include "model/AnswerSources.h"
+#include "model/KnowledgePresentation.h"
+
 #include "AnswerFixtures.h"
 #include "FakePlatform.h"
 #include "ModelHarness.h"
@@ -60,11 +63,13 @@ struct Rig {
         model = std::make_unique<SessionModel>(platform.bundle());
         runTask(model->load());
         screen = std::make_unique<SetupPresentation>(*model, QString());
+        knowledge = std::make_unique<KnowledgePresentation>(*model);
     }
 
     FakePlatform platform;
     std::unique_ptr<SessionModel> model;
     std::unique_ptr<SetupPresentation> screen;
+    std::unique_ptr<KnowledgePresentation> knowledge;
 };
 
 QStringList labels(const QVariantList &choices)
@@ -132,7 +137,7 @@ void SetupPresentationTest::refusedSaveChangesNothing()
     const QString nameBefore = model.domainName();
     const QString domainBefore = model.domain();
     const QString budgetBefore = model.budget();
-    QSignalSpy changed(&screen, &SetupPresentation::changed);
+    QSignalSpy changed(&screen, &SetupPresentation::messageChanged);
 
     const QVariantMap result = screen.save(name, domain, familiarity, budget);
     QCOMPARE(result.value(QStringLiteral("message")).toString(), message);
@@ -186,12 +191,12 @@ void SetupPresentationTest::lockedWhileASessionRuns()
     QVERIFY(!screen.locked());
     QCOMPARE(screen.lockedNote(), QString());
 
-    QSignalSpy changed(&screen, &SetupPresentation::changed);
+    QSignalSpy changed(&screen, &SetupPresentation::sessionChanged);
     model.setActive(true);
     QVERIFY(changed.count() > 0);
     QVERIFY(screen.locked());
     QCOMPARE(screen.lockedNote(), QStringLiteral("End your session to change its setup."));
-    QVERIFY(!screen.canImport());
+    QVERIFY(!KnowledgePresentation(model).canImport());
 
     model.setActive(false);
     QVERIFY(!screen.locked());
@@ -251,7 +256,7 @@ void SetupPresentationTest::connectShowsTheOutcome()
 
     const QString token = tokenOverride.isEmpty() ? service.token() : tokenOverride;
     QList<bool> connecting;
-    QObject::connect(&screen, &SetupPresentation::changed, &screen,
+    QObject::connect(&screen, &SetupPresentation::messageChanged, &screen,
                      [&] { connecting.append(screen.connecting()); });
     runTask(screen.connectTo(service.baseUrl(), token));
 
@@ -319,7 +324,7 @@ void SetupPresentationTest::documentsCountDisabledOnes()
 {
     Rig rig;
     SessionModel &model = *rig.model;
-    SetupPresentation &screen = *rig.screen;
+    KnowledgePresentation &screen = *rig.knowledge;
     model.setDomainName(QStringLiteral("Trials"));
     QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 0"));
     QCOMPARE(screen.documentsEmptyLine(), QStringLiteral("No reference documents yet."));
@@ -367,7 +372,7 @@ void SetupPresentationTest::learningOffKeepsPreferencesEditable()
 {
     Rig rig;
     SessionModel &model = *rig.model;
-    SetupPresentation &screen = *rig.screen;
+    KnowledgePresentation &screen = *rig.knowledge;
     QCOMPARE(screen.learningTitle(), QStringLiteral("Private learning · off"));
     QCOMPARE(screen.preferencesEmptyLine(), QStringLiteral("No learned preferences for this domain."));
 
@@ -450,9 +455,9 @@ void SetupPresentationTest::citationLines()
         for (int i = 0; i < citations; ++i)
             answer.citations->append(citationOf(QStringLiteral("d"), QStringLiteral("p%1").arg(i)));
     }
-    QCOMPARE(SetupPresentation::sourcesTitle(answer), title);
-    QCOMPARE(SetupPresentation::sourcesNote(answer), note);
-    QCOMPARE(SetupPresentation::sourcesLine(answer), line);
+    QCOMPARE(AnswerSources::sourcesTitle(answer), title);
+    QCOMPARE(AnswerSources::sourcesNote(answer), note);
+    QCOMPARE(AnswerSources::sourcesLine(answer), line);
 
     // The same lines for the answer in front of the main window.
     FakePlatform platform;
@@ -469,7 +474,7 @@ void SetupPresentationTest::removingACitedDocument()
 {
     Rig rig;
     SessionModel &model = *rig.model;
-    SetupPresentation &screen = *rig.screen;
+    KnowledgePresentation &screen = *rig.knowledge;
     SessionPresentation main(model);
     model.updateKnowledge([&](PrivateKnowledge &knowledge) {
         knowledge.documents = {documentOf(QStringLiteral("d1"), model.domain()),
@@ -493,13 +498,13 @@ void SetupPresentationTest::removingACitedDocument()
     QCOMPARE(citations.value(0, QStringLiteral("passage")).toString(), QStringLiteral("Full text of d1"));
     QCOMPARE(noteOf(1), QString());
     QCOMPARE(noteOf(2), removedLine);
-    QCOMPARE(SetupPresentation::citedPassage(model.privateKnowledge(), answer.citations->at(0)),
+    QCOMPARE(AnswerSources::citedPassage(model.privateKnowledge(), answer.citations->at(0)),
              std::optional<QString>(QStringLiteral("Full text of d1")));
 
     screen.removeDocument(QStringLiteral("d1"));
     QCOMPARE(noteOf(0), removedLine);
     QCOMPARE(noteOf(1), QString());
-    QCOMPARE(SetupPresentation::citedPassage(model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
+    QCOMPARE(AnswerSources::citedPassage(model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
     // The quotes stay with the answer.
     QCOMPARE(main.sourcesTitle(), QStringLiteral("Sources · 3"));
     QCOMPARE(citations.value(0, QStringLiteral("quote")).toString(), QStringLiteral("a quoted sentence"));

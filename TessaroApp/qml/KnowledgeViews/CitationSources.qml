@@ -99,7 +99,7 @@ ColumnLayout {
                     Layout.fillWidth: true
                 }
                 TextEdit {
-                    text: SetupPresentation.quotation(citation.quote)
+                    text: KnowledgePresentation.quotation(citation.quote)
                     readOnly: true
                     selectByMouse: true
                     wrapMode: TextEdit.Wrap
@@ -115,7 +115,7 @@ ColumnLayout {
                     Accessible.name: text
                 }
                 DesignLabel {
-                    text: SetupPresentation.passageNote(citation.removed)
+                    text: KnowledgePresentation.passageNote(citation.removed)
                     visible: text.length > 0
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.caution

@@ -26,7 +26,7 @@ Rectangle {
             reader.close()
             return
         }
-        reader.document = SetupPresentation.documentContent(readingId)
+        reader.document = KnowledgePresentation.documentContent(readingId)
         reader.open()
     }
 
@@ -46,7 +46,7 @@ Rectangle {
         // Reference library.
         DesignButton {
             objectName: "referenceDocuments"
-            text: SetupPresentation.documentsTitle
+            text: KnowledgePresentation.documentsTitle
             variant: "quiet"
             compact: true
             iconKind: knowledge.libraryExpanded ? "chevronDown" : "chevronRight"
@@ -64,7 +64,7 @@ Rectangle {
             spacing: DesignSystem.gap
 
             DesignLabel {
-                text: SetupPresentation.documentsDomainLine
+                text: KnowledgePresentation.documentsDomainLine
                 font.weight: Font.Medium
                 Layout.fillWidth: true
             }
@@ -77,7 +77,7 @@ Rectangle {
             }
 
             Repeater {
-                model: SetupPresentation.documentRows
+                model: KnowledgePresentation.documentRows
                 RowLayout {
                     id: document
                     required property string key
@@ -93,7 +93,7 @@ Rectangle {
                         font.pixelSize: DesignSystem.smallSize + 1
                         Layout.fillWidth: true
                         onToggled: {
-                            SetupPresentation.setDocumentEnabled(document.key, checked)
+                            KnowledgePresentation.setDocumentEnabled(document.key, checked)
                             // The library decides; a refused change shows the stored flag again.
                             checked = Qt.binding(() => document.model.enabled)
                         }
@@ -109,13 +109,13 @@ Rectangle {
                         text: "Remove"
                         toolTipText: "Remove the imported copy. The original file is untouched."
                         compact: true
-                        onClicked: SetupPresentation.removeDocument(document.key)
+                        onClicked: KnowledgePresentation.removeDocument(document.key)
                     }
                 }
             }
 
             DesignLabel {
-                text: SetupPresentation.documentsEmptyLine
+                text: KnowledgePresentation.documentsEmptyLine
                 visible: text.length > 0
                 color: DesignSystem.muted
                 Layout.fillWidth: true
@@ -127,11 +127,11 @@ Rectangle {
                 DesignButton {
                     text: "Import documents…"
                     compact: true
-                    enabled: SetupPresentation.canImport
-                    onClicked: SetupPresentation.importDocuments()
+                    enabled: KnowledgePresentation.canImport
+                    onClicked: KnowledgePresentation.importDocuments()
                 }
                 Spinner {
-                    visible: SetupPresentation.importing
+                    visible: KnowledgePresentation.importing
                     Layout.alignment: Qt.AlignVCenter
                 }
             }
@@ -143,7 +143,7 @@ Rectangle {
             }
             DesignLabel {
                 objectName: "knowledgeMessage"
-                text: SetupPresentation.knowledgeMessage
+                text: KnowledgePresentation.knowledgeMessage
                 visible: text.length > 0
                 font.pixelSize: DesignSystem.smallSize
                 font.weight: Font.Medium
@@ -162,7 +162,7 @@ Rectangle {
         // Private learning.
         DesignButton {
             objectName: "privateLearning"
-            text: SetupPresentation.learningTitle
+            text: KnowledgePresentation.learningTitle
             variant: "quiet"
             compact: true
             iconKind: knowledge.learningExpanded ? "chevronDown" : "chevronRight"
@@ -181,12 +181,12 @@ Rectangle {
 
             DesignSwitch {
                 text: "Learn from my feedback on this Mac"
-                checked: SetupPresentation.learningEnabled
+                checked: KnowledgePresentation.learningEnabled
                 font.pixelSize: DesignSystem.smallSize + 1
                 Layout.fillWidth: true
                 onToggled: {
-                    SetupPresentation.setLearningEnabled(checked)
-                    checked = Qt.binding(() => SetupPresentation.learningEnabled)
+                    KnowledgePresentation.setLearningEnabled(checked)
+                    checked = Qt.binding(() => KnowledgePresentation.learningEnabled)
                 }
             }
             DesignLabel {
@@ -204,14 +204,14 @@ Rectangle {
             }
 
             Repeater {
-                model: SetupPresentation.preferenceRows
+                model: KnowledgePresentation.preferenceRows
                 LearnedPreferenceRow {
                     Layout.fillWidth: true
                 }
             }
 
             DesignLabel {
-                text: SetupPresentation.preferencesEmptyLine
+                text: KnowledgePresentation.preferencesEmptyLine
                 visible: text.length > 0
                 color: DesignSystem.muted
                 Layout.fillWidth: true
@@ -220,8 +220,8 @@ Rectangle {
                 text: "Forget this domain’s learned preferences"
                 compact: true
                 variant: "danger"
-                enabled: SetupPresentation.preferenceRows.count > 0
-                onClicked: SetupPresentation.forgetDomainPreferences()
+                enabled: KnowledgePresentation.preferenceRows.count > 0
+                onClicked: KnowledgePresentation.forgetDomainPreferences()
             }
         }
     }

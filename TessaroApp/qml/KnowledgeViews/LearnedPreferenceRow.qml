@@ -57,14 +57,14 @@ Rectangle {
             DesignButton {
                 text: "Save"
                 compact: true
-                onClicked: SetupPresentation.savePreference(row.key, row.editedTopic, row.editedProminence, row.editedStyle)
+                onClicked: KnowledgePresentation.savePreference(row.key, row.editedTopic, row.editedProminence, row.editedStyle)
             }
             DesignButton {
                 text: "Forget"
                 toolTipText: "Delete this learned preference"
                 compact: true
                 variant: "danger"
-                onClicked: SetupPresentation.forgetPreference(row.key)
+                onClicked: KnowledgePresentation.forgetPreference(row.key)
             }
         }
 
@@ -83,7 +83,7 @@ Rectangle {
                 compact: true
                 textRole: "label"
                 valueRole: "value"
-                model: SetupPresentation.prominenceChoices
+                model: KnowledgePresentation.prominenceChoices
                 toolTipText: "Topic visibility"
                 currentIndex: count > 0 ? indexOfValue(row.editedProminence) : -1
                 Accessible.name: "Visibility"
@@ -102,7 +102,7 @@ Rectangle {
                 compact: true
                 textRole: "label"
                 valueRole: "value"
-                model: SetupPresentation.styleChoices
+                model: KnowledgePresentation.styleChoices
                 toolTipText: "Preferred explanation"
                 currentIndex: count > 0 ? indexOfValue(row.editedStyle) : -1
                 Accessible.name: "Explanation"
