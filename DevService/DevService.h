@@ -33,6 +33,12 @@ public:
         double timeScale = 1.0;              // of the simulated sample; scenarios may change it
         int sampleRounds = 1;                // times the sample plays back to back; likewise
         bool freeSample = false;             // the simulated sample spends nothing
+        // The live mode: where its words come from, and whether its answers are the
+        // script's rather than the library's passages.
+        enum class Words { PocketSphinx, Script };
+        Words words = Words::PocketSphinx;
+        QString speechModel;                 // PocketSphinx's model folder; empty: the installed one
+        bool scriptedAnswers = false;
     };
 
     struct Device {
@@ -73,6 +79,7 @@ public:
     QString token() const { return m_options.token; }
     bool simulated() const { return m_options.simulated; }
     bool freeSample() const { return m_options.freeSample; }
+    const Options &options() const { return m_options; }
 
     const DevScenario &scenario() const { return m_scenario; }
     Session *session(const QString &id);

@@ -1,6 +1,8 @@
 #include "DevSession.h"
 
 #include "DevService.h"
+#include "PocketSphinxRecognizer.h"
+#include "ScriptedRecognizer.h"
 #include "protocol/WireCoding.h"
 
 #include <QJsonDocument>
@@ -36,8 +38,26 @@ DevSession::DevSession(DevService &service, QString sessionID, QWebSocket *socke
     if (const DevService::Session *held = m_service.session(m_sessionID); held && !m_service.simulated()) {
         // Ids of this session's segments and answers, apart from every other session's.
         const QString prefix = QStringLiteral("live-") + m_sessionID.left(8);
-        LiveScript script(prefix, held->input.knowledge.value_or(QList<KnowledgePassage>()));
-        m_live = new LiveMode(liveHost(), std::move(script), prefix, held->input.timeOffsetMs.value_or(0), this);
+        const QList<KnowledgePassage> knowledge = held->input.knowledge.value_or(QList<KnowledgePassage>());
+        const DevService::Options &options = m_service.options();
+        RecognitionWorker::Factory recognizer;
+        if (options.words == DevService::Options::Words::Script) {
+            recognizer = [] { return std::make_unique<ScriptedRecognizer>(); };
+        } else {
+            const QString model = options.speechModel.isEmpty()
+                ? QString::fromLatin1(PocketSphinxRecognizer::defaultModelFolder) : options.speechModel;
+            recognizer = [model]() -> std::unique_ptr<SpeechRecognizer> {
+                auto decoder = std::make_unique<PocketSphinxRecognizer>(model);
+                if (!decoder->ready())
+                    return nullptr;
+                return decoder;
+            };
+        }
+        std::unique_ptr<LibraryIndex> library;
+        if (!options.scriptedAnswers && options.words != DevService::Options::Words::Script)
+            library = std::make_unique<LibraryIndex>(knowledge);
+        m_live = new LiveMode(liveHost(), LiveScript(prefix, knowledge), std::move(recognizer), std::move(library), prefix,
+                              held->input.timeOffsetMs.value_or(0), this);
     }
 
     // The service ends a session at its planned length.

@@ -22,6 +22,7 @@ UtteranceDetector::UtteranceDetector()
 UtteranceDetector::UtteranceDetector(Settings settings)
     : m_windowSamples(std::max<qint64>(1, samplesOf(settings.windowMs)))
     , m_thresholdSquare(std::isfinite(settings.thresholdRms) ? settings.thresholdRms * settings.thresholdRms : 0)
+    , m_maximumCrossings(std::isfinite(settings.maximumZeroCrossings) ? settings.maximumZeroCrossings : 1)
     , m_hangoverSamples(samplesOf(settings.hangoverMs))
     , m_minimumVoicedSamples(samplesOf(settings.minimumVoicedMs))
     , m_maximumSamples(std::max(m_windowSamples, samplesOf(settings.maximumUtteranceMs)))
@@ -39,6 +40,10 @@ QList<UtteranceDetector::Change> UtteranceDetector::feed(QByteArrayView pcm)
         const double sample = double(qint16(quint16(*m_lowByte) | quint16(quint8(byte)) << 8));
         m_lowByte.reset();
         m_sumOfSquares += sample * sample;
+        if ((sample < 0) != m_negative) {
+            m_negative = sample < 0;
+            ++m_crossings;
+        }
         ++m_samples;
         if (++m_filled == m_windowSamples)
             closeWindow(changes);
@@ -48,11 +53,13 @@ QList<UtteranceDetector::Change> UtteranceDetector::feed(QByteArrayView pcm)
 
 void UtteranceDetector::closeWindow(QList<Change> &changes)
 {
-    const bool voiced = m_sumOfSquares / double(m_filled) >= m_thresholdSquare;
+    const bool voiced = m_sumOfSquares / double(m_filled) >= m_thresholdSquare
+        && double(m_crossings) / double(m_filled) <= m_maximumCrossings;
     const qint64 windowStart = m_samples - m_filled;
     const qint64 windowEnd = m_samples;
     m_filled = 0;
     m_sumOfSquares = 0;
+    m_crossings = 0;
 
     const auto report = [&](Change::Kind kind) {
         if (kind == Change::Kind::Grew && !changes.isEmpty() && changes.last().kind == Change::Kind::Grew)
@@ -107,6 +114,7 @@ std::optional<UtteranceDetector::Change> UtteranceDetector::finish()
     m_lowByte.reset();
     m_filled = 0;
     m_sumOfSquares = 0;
+    m_crossings = 0;
     const State state = m_state;
     m_state = State::Silent;
     if (state != State::Open)

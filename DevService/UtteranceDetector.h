@@ -7,7 +7,8 @@
 
 // Finds utterances in one channel's audio (16 kHz mono, signed 16-bit little-endian PCM)
 // by the energy of short windows. A window whose RMS level reaches the threshold is
-// voiced. An utterance starts at its first voiced window once enough voiced windows
+// voiced, unless its signal changes sign more often than speech does (hiss and white
+// noise change sign at about every other sample; voiced speech far less often). An utterance starts at its first voiced window once enough voiced windows
 // follow it (a click alone is not speech), grows with every voiced window, and ends at
 // the end of its last voiced window once the silence after it has lasted the hangover, so
 // a short pause inside a sentence does not split it. Speech that goes on past the longest
@@ -23,6 +24,7 @@ public:
     struct Settings {
         double windowMs = 20;
         double thresholdRms = 400;           // of full scale 32,768: about -38 dBFS
+        double maximumZeroCrossings = 0.3;   // sign changes per sample of a voiced window
         double hangoverMs = 1'000;           // silence that ends an utterance
         double minimumVoicedMs = 100;        // voiced windows an utterance needs to count
         double maximumUtteranceMs = 30'000;  // longer speech is cut into utterances this long
@@ -61,6 +63,7 @@ private:
 
     qint64 m_windowSamples;
     double m_thresholdSquare;
+    double m_maximumCrossings;
     qint64 m_hangoverSamples;
     qint64 m_minimumVoicedSamples;
     qint64 m_maximumSamples;
@@ -69,6 +72,8 @@ private:
     std::optional<quint8> m_lowByte;
     qint64 m_filled = 0;           // samples in the window being filled
     double m_sumOfSquares = 0;
+    qint64 m_crossings = 0;        // sign changes in the window being filled
+    bool m_negative = false;       // the sign of the last sample
 
     State m_state = State::Silent;
     qint64 m_start = 0;            // first voiced sample of the utterance

@@ -1,4 +1,5 @@
 #include "DevService.h"
+#include "PocketSphinxRecognizer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -40,7 +41,21 @@ int main(int argc, char *argv[])
     const QCommandLineOption freeSample(
         QStringLiteral("free-sample"),
         QStringLiteral("The simulated sample spends nothing, so a conversation can run for hours within its limit."));
-    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance, timeScale, sampleRounds, freeSample});
+    const QCommandLineOption scriptedAnswers(
+        QStringLiteral("scripted-answers"),
+        QStringLiteral("Live mode: answers every utterance with the script's answers instead of passages of the "
+                       "session's library (the words are still recognised)."));
+    const QCommandLineOption scriptedWords(
+        QStringLiteral("scripted-words"),
+        QStringLiteral("Live mode: takes the words too from the script, one word per 0.4 s of sound, for audio "
+                       "without speech such as test tones (implies --scripted-answers)."));
+    const QCommandLineOption speechModel(
+        QStringLiteral("speech-model"),
+        QStringLiteral("Folder of the PocketSphinx US English model (default: %1).")
+            .arg(QString::fromLatin1(PocketSphinxRecognizer::defaultModelFolder)),
+        QStringLiteral("folder"));
+    parser.addOptions({port, simulated, token, bootstrap, maxMinutes, balance, timeScale, sampleRounds, freeSample,
+                       scriptedAnswers, scriptedWords, speechModel});
     parser.process(app);
 
     DevService::Options options;
@@ -84,6 +99,22 @@ int main(int argc, char *argv[])
         return 2;
     }
     options.sampleRounds = int(rounds);
+
+    options.scriptedAnswers = parser.isSet(scriptedAnswers) || parser.isSet(scriptedWords);
+    options.words = parser.isSet(scriptedWords) ? DevService::Options::Words::Script
+                                                : DevService::Options::Words::PocketSphinx;
+    options.speechModel = parser.isSet(speechModel) ? parser.value(speechModel)
+                                                    : QString::fromLatin1(PocketSphinxRecognizer::defaultModelFolder);
+    if (!options.simulated && options.words == DevService::Options::Words::PocketSphinx) {
+        if (const std::optional<QString> missing = PocketSphinxRecognizer::missingModel(options.speechModel)) {
+            std::fprintf(stderr,
+                         "corvana-devservice: the live mode needs the US English speech model of the package "
+                         "pocketsphinx-en-us, and %s. Install it (sudo apt install pocketsphinx-en-us), or start "
+                         "with --simulated for the scripted sample.\n",
+                         qPrintable(*missing));
+            return 1;
+        }
+    }
 
     DevService service(options);
     QString error;

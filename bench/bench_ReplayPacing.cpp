@@ -25,7 +25,7 @@ QByteArray wavSeconds(int seconds)
 
 void BM_ReplayPacing(benchmark::State &state)
 {
-    DevServiceProcess service;
+    DevServiceProcess service({QStringLiteral("--scripted-words")});
     if (!service.started()) {
         state.SkipWithError(qPrintable(service.errorText()));
         return;

@@ -61,7 +61,11 @@ QByteArray wav(double seconds)
 // service of its own. While the player "plays", a timer feeds a spoken-level tone as the
 // player's audio for `speechFrames` frames, then silence, then ends the player.
 struct Rig {
-    explicit Rig(QStringList serviceArguments = {}) : service(std::move(serviceArguments))
+    // The player's audio is a tone, so a live service takes its words too from the script.
+    explicit Rig(QStringList serviceArguments = {})
+        : service(serviceArguments.contains(QStringLiteral("--simulated"))
+                      ? serviceArguments
+                      : serviceArguments + QStringList{QStringLiteral("--scripted-words")})
     {
         hardware->format = AudioFormat{16'000, 1, SampleLayout::Int16};
         hardware->pidObjects.insert(player->pid, 77);

@@ -8,7 +8,7 @@
 namespace {
 
 // A stretch of signal: how long, and the amplitude of its 220 Hz tone (0: digital silence;
-// negative: a full-scale square wave).
+// -1: a full-scale square wave; -2: white noise at about -26 dBFS).
 struct Piece {
     double ms;
     int amplitude;
@@ -20,10 +20,13 @@ QByteArray pcmOf(const Layout &layout)
 {
     QByteArray pcm;
     qint64 n = 0;
+    quint32 noise = 1;
     for (const Piece &piece : layout) {
         const qint64 samples = qint64(piece.ms * 16);
         for (qint64 i = 0; i < samples; ++i, ++n) {
-            const qint16 value = piece.amplitude < 0 ? ((n / 36) % 2 ? qint16(32767) : qint16(-32768))
+            noise = noise * 1103515245 + 12345;
+            const qint16 value = piece.amplitude == -2 ? qint16(int((noise >> 16) % 3001) * 2 - 3000)
+                : piece.amplitude < 0                  ? ((n / 36) % 2 ? qint16(32767) : qint16(-32768))
                                                      : qint16(std::lround(piece.amplitude
                                                                           * std::sin(2 * std::numbers::pi * 220 * n / 16000.0)));
             pcm.append(char(value & 0xff));
@@ -55,6 +58,7 @@ void UtteranceDetectorTest::utterancesInSignals_data()
         << Layout{{1000, speech}, {1500, 0}, {1000, speech}, {1200, 0}} << Spans{{0, 1000}, {2500, 3500}};
     QTest::newRow("silence only") << Layout{{5000, 0}} << Spans{};
     QTest::newRow("hum below the threshold") << Layout{{5000, 200}} << Spans{};
+    QTest::newRow("white noise is not speech") << Layout{{500, 0}, {2000, -2}, {500, 0}} << Spans{};
     QTest::newRow("a click is not speech") << Layout{{1000, 0}, {40, speech}, {2000, 0}} << Spans{};
     QTest::newRow("speech up to the end closes on finish") << Layout{{500, 0}, {1000, speech}} << Spans{{500, 1500}};
     QTest::newRow("full-scale square wave") << Layout{{200, 0}, {1000, -1}, {1200, 0}} << Spans{{200, 1200}};

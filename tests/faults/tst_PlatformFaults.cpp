@@ -241,7 +241,8 @@ void PlatformFaultsTest::audioServerRestartedWhileCapturing()
     QTemporaryDir dir;
     const QString tone = dir.filePath(QStringLiteral("tone.wav"));
     QVERIFY(PrivatePipeWire::writeTone(tone, 440, 60));
-    DevServiceProcess service; // live: it answers the audio it is sent
+    // Live, with the words of its script: it answers the tone it is sent.
+    DevServiceProcess service({QStringLiteral("--scripted-words")});
     QVERIFY2(service.started(), qPrintable(service.errorText()));
 
     FakePlatform platform;

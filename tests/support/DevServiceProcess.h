@@ -21,6 +21,7 @@ public:
     QString baseUrl() const;
     quint16 port() const { return m_port; }
     const QString &token() const { return m_token; }
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
     Connection connection() const;
 
     // Control calls; each waits at most 5 seconds.
