@@ -139,6 +139,10 @@ public:
     using QObject::connect;
     // Connects to a service with a connection, replacing the current client. Throws.
     QCoro::Task<void> connect(Connection connection, bool persist);
+    // Starts the development service on this computer (the scripted sample when
+    // simulated), connects to it without storing its token, and remembers the choice so
+    // the next launch starts it again. Throws the service's message when it cannot start.
+    QCoro::Task<void> connectLocalService(bool simulated);
     QCoro::Task<void> requestSignIn();
     QCoro::Task<void> completeSignIn();
     QCoro::Task<void> refreshDevices();
@@ -437,6 +441,10 @@ private:
     // Finds and connects the stored or bootstrap connection; false when start-up must
     // end here because reading or connecting failed.
     QCoro::Task<bool> findConnection();
+    // A connection file as the local service and TESSARO_NATIVE_BOOTSTRAP give it.
+    static Connection readBootstrapFile(const QString &path);
+    // "live" or "simulated" when the person last chose the service on this computer.
+    std::optional<QString> localServiceChoice() const;
     bool connectionAcceptable(const Connection &connection) const;
     void openKnowledge();
     QCoro::Task<void> runCaptureCheck(QString path);

@@ -105,6 +105,25 @@ QCoro::Task<void> SessionModel::connect(Connection connection, bool persist)
         setOnboardingStep(1);
 }
 
+QCoro::Task<void> SessionModel::connectLocalService(bool simulated)
+{
+    if (!m_platform.localService)
+        throw TessaroError::message(QStringLiteral("This build cannot run the local service."));
+    if (m_configuration.release())
+        throw TessaroError::message(QStringLiteral("This release only connects to the Corvana service."));
+    if (m_active)
+        throw TessaroError::message(QStringLiteral("End your session before changing services."));
+    QPointer<SessionModel> self(this);
+    const std::shared_ptr<LocalService> service = m_platform.localService;
+    const QString connectionFile = co_await service->start(simulated);
+    if (!self)
+        co_return;
+    co_await connect(readBootstrapFile(connectionFile), false);
+    if (self && m_platform.preferences)
+        m_platform.preferences->setString(QStringLiteral("localService"),
+                                          simulated ? QStringLiteral("simulated") : QStringLiteral("live"));
+}
+
 void SessionModel::replaceClient(ServiceClient *client)
 {
     if (m_client && m_client != client) {
@@ -303,6 +322,10 @@ QCoro::Task<void> SessionModel::signOut()
 
     replaceClient(nullptr);
     m_lastConnection.reset();
+    if (m_platform.localService)
+        m_platform.localService->stop();
+    if (m_platform.preferences && localServiceChoice())
+        m_platform.preferences->setString(QStringLiteral("localService"), QString());
     setAccount(std::nullopt);
     setSnapshot(std::nullopt);
     setMemory(ConversationMemory(0));

@@ -21,7 +21,9 @@ constexpr qint64 maximumBootstrapBytes = 64 * 1024;
 
 const QString captureCheckStatus = QStringLiteral("Local capture check · no provider calls");
 
-Connection readBootstrapFile(const QString &path)
+} // namespace
+
+Connection SessionModel::readBootstrapFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -37,7 +39,15 @@ Connection readBootstrapFile(const QString &path)
     return wire::decode<Connection>(bytes);
 }
 
-} // namespace
+std::optional<QString> SessionModel::localServiceChoice() const
+{
+    if (!m_platform.localService || m_configuration.release() || !m_platform.preferences)
+        return std::nullopt;
+    const std::optional<QString> choice = m_platform.preferences->string(QStringLiteral("localService"));
+    if (choice != QStringLiteral("live") && choice != QStringLiteral("simulated"))
+        return std::nullopt;
+    return choice;
+}
 
 QCoro::Task<void> SessionModel::load()
 {
@@ -177,6 +187,7 @@ QCoro::Task<bool> SessionModel::findConnection()
     };
 
     std::optional<Connection> connection;
+    bool localServiceWanted = false;
     try {
         const std::optional<QString> bootstrap =
             m_platform.environment ? m_platform.environment(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"))
@@ -187,11 +198,28 @@ QCoro::Task<bool> SessionModel::findConnection()
             connection = m_seams.loadCredential();
         else if (std::optional<DeviceCredential> credential = deviceCredential())
             connection = credential->load();
+        localServiceWanted = !bootstrap && !connection && localServiceChoice();
     } catch (const std::exception &failure) {
         failStartup(describeFailure(failure));
         co_return false;
     }
 
+    if (localServiceWanted && !connection) {
+        // The person chose the service on this computer last time: start it again.
+        std::optional<QString> localFailure;
+        try {
+            co_await connectLocalService(*localServiceChoice() == QStringLiteral("simulated"));
+        } catch (const std::exception &failure) {
+            localFailure = describeFailure(failure);
+        }
+        if (!self)
+            co_return false;
+        if (localFailure) {
+            failStartup(*localFailure);
+            co_return false;
+        }
+        co_return true;
+    }
     if (!connection || !connectionAcceptable(*connection)) {
         setOnboarding(true);
         co_return true;
@@ -234,6 +262,8 @@ void SessionModel::terminate()
     cancelTask(m_replayTask);
     if (m_client)
         m_client->disconnect();
+    if (m_platform.localService)
+        m_platform.localService->stop();
     waitForKnowledgeWrites();
 }
 

@@ -4,6 +4,7 @@
 #include "platform/AudioHardware.h"
 #include "platform/FilePicker.h"
 #include "platform/FixturePlayer.h"
+#include "platform/LocalService.h"
 #include "platform/Microphone.h"
 #include "platform/PdfText.h"
 #include "platform/Preferences.h"
@@ -31,6 +32,8 @@ struct Platform {
     std::shared_ptr<AudioHardware> audioHardware;
     std::shared_ptr<Microphone> microphone;
     std::shared_ptr<FixturePlayer> fixturePlayer;
+    // The development service on this computer, for a person with no service configured.
+    std::shared_ptr<LocalService> localService;
     // Opens PDF documents for the importer.
     PdfText::Opener openPdf;
     // Wall clock in milliseconds since 1970.

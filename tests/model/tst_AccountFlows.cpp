@@ -6,6 +6,7 @@
 #include "ServiceLog.h"
 #include "protocol/ServiceClient.h"
 #include "protocol/TessaroError.h"
+#include "platform/linux/DevServiceLauncher.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -53,6 +54,8 @@ private slots:
     void signOutFailures();
     void recoverySignsOtherDevicesOut();
     void releaseBuildRefusesOtherServices();
+    void serviceOnThisComputer_data();
+    void serviceOnThisComputer();
 
 private:
     std::unique_ptr<DevServiceProcess> m_service;
@@ -237,6 +240,62 @@ void AccountFlowsTest::releaseBuildRefusesOtherServices()
     QVERIFY(!model.client());
     QVERIFY(platform.secrets->items.isEmpty());
     QVERIFY(m_service->log().value("requests").toArray().isEmpty());
+}
+
+void AccountFlowsTest::serviceOnThisComputer_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<bool>("simulated");
+    // Empty: connected; else the start of the message the person sees.
+    QTest::addColumn<QString>("failure");
+    const QString service = QStringLiteral(CORVANA_DEVSERVICE_PATH);
+    QTest::newRow("simulated sample") << service << true << QString();
+    QTest::newRow("live") << service << false << QString();
+    QTest::newRow("exits with its reason")
+        << QStringLiteral("/bin/sh") << false
+        << QStringLiteral("The local service could not start: /bin/sh: 0: Illegal option --");
+    QTest::newRow("missing") << QStringLiteral("/nonexistent/corvana-devservice") << false
+                             << QStringLiteral("The local service could not start: ");
+}
+
+void AccountFlowsTest::serviceOnThisComputer()
+{
+    QFETCH(QString, program);
+    QFETCH(bool, simulated);
+    QFETCH(QString, failure);
+    FakePlatform platform;
+    auto launcher = std::make_shared<DevServiceLauncher>(program);
+    Platform bundle = platform.bundle();
+    bundle.localService = launcher;
+    SessionModel model(bundle);
+    try {
+        runTask(model.connectLocalService(simulated));
+        QVERIFY2(failure.isEmpty(), "connected");
+    } catch (const TessaroError &error) {
+        QVERIFY2(!failure.isEmpty() && error.description().startsWith(failure), qPrintable(error.description()));
+        QVERIFY(!model.account() && !launcher->running());
+        QCOMPARE(platform.preferences->string(QStringLiteral("localService")), std::nullopt);
+        return;
+    }
+    QVERIFY(model.account() && launcher->running());
+    QVERIFY(model.serviceURL().startsWith(QStringLiteral("http://127.0.0.1:")));
+    QCOMPARE(model.simulated(), simulated);
+    // Its token is never stored: the service makes a new one each time it starts.
+    QVERIFY(platform.secrets->items.isEmpty());
+
+    // The next launch starts it again; quitting ends it.
+    model.terminate();
+    QVERIFY(!launcher->running());
+    auto nextLauncher = std::make_shared<DevServiceLauncher>(program);
+    bundle.localService = nextLauncher;
+    SessionModel next(bundle);
+    runTask(next.load());
+    QVERIFY2(next.account(), qPrintable(next.error().value_or(QString())));
+    QCOMPARE(next.simulated(), simulated);
+    QVERIFY(!next.onboarding());
+    runTask(next.signOut());
+    QVERIFY(!nextLauncher->running());
+    QCOMPARE(platform.preferences->string(QStringLiteral("localService")), std::optional<QString>(QString()));
 }
 
 QTEST_GUILESS_MAIN(AccountFlowsTest)

@@ -3,10 +3,12 @@ xdotool, a private Xvfb display and the app's accessibility tree read with pyats
 
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 SKIP = 77
@@ -132,26 +134,45 @@ def focus_window(title, height=None):
 
 
 def private_display(processes, size="1400x1000"):
-    """Starts an Xvfb of our own, tried again when another Xvfb took the same number
-    first, and makes it this process's DISPLAY."""
-    for _ in range(3):
+    """Starts an Xvfb of our own and makes it this process's DISPLAY. A server that
+    exits or does not answer is tried again; its own output says why in the failure."""
+    reasons = []
+    for attempt in range(3):
         read_fd, write_fd = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-noreset"],
-                                pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+        errors = tempfile.TemporaryFile()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-noreset",
+                                 "-nolisten", "tcp"], pass_fds=[write_fd], stderr=errors)
         processes.append(xvfb)
         os.close(write_fd)
-        display = os.read(read_fd, 64).decode().strip()
+        # Xvfb writes its display number once it accepts clients, or closes the pipe
+        # when it exits first.
+        ready, _, _ = select.select([read_fd], [], [], 30)
+        display = os.read(read_fd, 64).decode().strip() if ready else ""
         os.close(read_fd)
         env = dict(os.environ, DISPLAY=":" + display)
+
+        def answers():
+            if xvfb.poll() is not None:
+                return True
+            try:
+                return subprocess.run(["xprop", "-root", "-len", "1"], capture_output=True, env=env,
+                                      timeout=10).returncode == 0
+            except subprocess.TimeoutExpired:
+                return False
+
         try:
-            wait_for("the display to accept clients", lambda: display != "" and subprocess.run(
-                ["xprop", "-root", "-len", "1"], capture_output=True, env=env).returncode == 0, 15)
+            wait_for("the display to accept clients", lambda: display != "" and answers(), 30)
         except AssertionError:
-            xvfb.kill()
-            continue
-        os.environ["DISPLAY"] = ":" + display
-        return display
-    raise AssertionError("Xvfb did not start")
+            pass
+        if display != "" and xvfb.poll() is None and answers():
+            os.environ["DISPLAY"] = ":" + display
+            return display
+        xvfb.kill()
+        xvfb.wait()
+        errors.seek(0)
+        output = errors.read().decode(errors="replace").strip()
+        reasons.append(f"try {attempt + 1}: exit {xvfb.returncode}, display {display!r}: {output[-1500:]}")
+    raise AssertionError("Xvfb did not start:\n" + "\n".join(reasons))
 
 
 def start_app(corvana, env, work, processes):

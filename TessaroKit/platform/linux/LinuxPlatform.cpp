@@ -1,5 +1,6 @@
 #include "LinuxPlatform.h"
 
+#include "DevServiceLauncher.h"
 #include "LibsecretStore.h"
 #include "LogindWorkspace.h"
 #include "PipeWireAudioHardware.h"
@@ -25,6 +26,7 @@ Platform LinuxPlatform::make()
     platform.capture =
         std::make_shared<LiveAudioCapture>(platform.audioHardware, platform.microphone, platform.bundleIdentifier);
     platform.fixturePlayer = std::make_shared<PwPlayFixturePlayer>();
+    platform.localService = std::make_shared<DevServiceLauncher>();
     platform.openPdf = PopplerPdfText::opener();
     platform.epochMilliseconds = [] { return double(QDateTime::currentMSecsSinceEpoch()); };
     platform.environment = [](const QString &name) -> std::optional<QString> {
