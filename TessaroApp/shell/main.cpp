@@ -1,6 +1,7 @@
 #include "AppDelegate.h"
 #include "AppIcon.h"
 #include "QmlFilePicker.h"
+#include "SceneGraphChoice.h"
 #include "ScreenshotTour.h"
 #include "TerminationSignals.h"
 #include "TessaroApp.h"
@@ -21,6 +22,8 @@ Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
 
 int main(int argc, char *argv[])
 {
+    // Decided before the application object exists: the probe runs in a child of its own.
+    SceneGraphChoice::apply(argc, argv);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Tessaro"));
     QApplication::setApplicationName(QStringLiteral("Corvana"));

@@ -41,19 +41,12 @@ Rectangle {
             Accessible.role: Accessible.StaticText
             Accessible.name: pane.indicator
             Rectangle {
-                id: followDot
                 width: 7
                 height: 7
                 radius: 3.5
                 anchors.verticalCenter: parent.verticalCenter
+                // Steady, like the live dot: no frame is drawn while nothing changes.
                 color: SessionPresentation.following ? DesignSystem.ready : DesignSystem.faint
-                SequentialAnimation on opacity {
-                    running: SessionPresentation.following
-                    loops: Animation.Infinite
-                    onRunningChanged: if (!running) followDot.opacity = 1
-                    NumberAnimation { to: 0.3; duration: 900; easing.type: Easing.InOutSine }
-                    NumberAnimation { to: 1; duration: 900; easing.type: Easing.InOutSine }
-                }
             }
             Label {
                 text: pane.indicator

@@ -38,19 +38,12 @@ Rectangle {
 
         // Running or paused.
         Rectangle {
-            id: liveDot
             visible: !SessionPresentation.connecting
             width: 10
             height: 10
             radius: 5
+            // Steady: a pulse would repaint the window every frame for the whole SessionModel.
             color: SessionModel.active ? DesignSystem.ready : DesignSystem.faint
-            SequentialAnimation on opacity {
-                running: SessionModel.active && liveDot.visible
-                loops: Animation.Infinite
-                onRunningChanged: if (!running) liveDot.opacity = 1
-                NumberAnimation { to: 0.35; duration: 900; easing.type: Easing.InOutSine }
-                NumberAnimation { to: 1; duration: 900; easing.type: Easing.InOutSine }
-            }
         }
         DesignLabel {
             visible: !SessionPresentation.connecting

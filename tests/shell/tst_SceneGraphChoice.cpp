@@ -1,0 +1,81 @@
+#include "shell/SceneGraphChoice.h"
+
+#include <QTest>
+
+#include <optional>
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+class tst_SceneGraphChoice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decide_data()
+    {
+        QTest::addColumn<std::optional<QString>>("renderer");
+        QTest::addColumn<QString>("quickBackend");
+        QTest::addColumn<QString>("rhiBackend");
+        QTest::addColumn<bool>("software");
+
+        const auto none = std::optional<QString>();
+        const auto llvmpipe = std::optional<QString>(QStringLiteral("llvmpipe (LLVM 15.0.6, 256 bits)"));
+        const auto intel = std::optional<QString>(QStringLiteral("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+        // What the renderer says.
+        QTest::newRow("llvmpipe") << llvmpipe << QString() << QString() << true;
+        QTest::newRow("softpipe") << std::optional<QString>(QStringLiteral("softpipe")) << QString() << QString() << true;
+        QTest::newRow("swrast") << std::optional<QString>(QStringLiteral("SWRAST")) << QString() << QString() << true;
+        QTest::newRow("classic software rasterizer")
+            << std::optional<QString>(QStringLiteral("Software Rasterizer")) << QString() << QString() << true;
+        QTest::newRow("no GL context") << std::optional<QString>(QString()) << QString() << QString() << true;
+        QTest::newRow("blank renderer") << std::optional<QString>(QStringLiteral("  ")) << QString() << QString()
+                                        << true;
+        QTest::newRow("GPU") << intel << QString() << QString() << false;
+        QTest::newRow("virtual GPU") << std::optional<QString>(QStringLiteral("virgl (Mesa Intel)")) << QString()
+                                     << QString() << false;
+        QTest::newRow("could not tell") << none << QString() << QString() << false;
+        // The user's own choice wins, whatever the renderer.
+        QTest::newRow("user asks for software on a GPU")
+            << intel << QStringLiteral("software") << QString() << false;
+        QTest::newRow("user asks for OpenGL on llvmpipe")
+            << llvmpipe << QString() << QStringLiteral("opengl") << false;
+        QTest::newRow("user names a Quick backend on llvmpipe")
+            << llvmpipe << QStringLiteral("rhi") << QString() << false;
+    }
+
+    void decide()
+    {
+        QFETCH(std::optional<QString>, renderer);
+        QFETCH(QString, quickBackend);
+        QFETCH(QString, rhiBackend);
+        QFETCH(bool, software);
+
+        QProcessEnvironment environment;
+        environment.insert(QStringLiteral("QT_QUICK_BACKEND"), quickBackend);
+        environment.insert(QStringLiteral("QSG_RHI_BACKEND"), rhiBackend);
+        QCOMPARE(SceneGraphChoice::decide(renderer, environment) == SceneGraphChoice::Backend::Software, software);
+    }
+
+    void gpuDevice_data()
+    {
+        QTest::addColumn<QStringList>("dri");
+        QTest::addColumn<QStringList>("dev");
+        QTest::addColumn<bool>("present");
+
+        QTest::newRow("render node") << QStringList{"by-path", "card0", "renderD128"} << QStringList() << true;
+        QTest::newRow("card only") << QStringList{"card1"} << QStringList() << true;
+        QTest::newRow("NVIDIA driver") << QStringList() << QStringList{"nvidia0", "nvidiactl"} << true;
+        QTest::newRow("none, as on Xvfb in a VM") << QStringList() << QStringList() << false;
+        QTest::newRow("empty /dev/dri") << QStringList{"by-path"} << QStringList{"nvidia-caps"} << false;
+    }
+
+    void gpuDevice()
+    {
+        QFETCH(QStringList, dri);
+        QFETCH(QStringList, dev);
+        QTEST(SceneGraphChoice::gpuDevicePresent(dri, dev), "present");
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SceneGraphChoice)
+#include "tst_SceneGraphChoice.moc"
