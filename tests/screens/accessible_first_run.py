@@ -20,8 +20,6 @@ import time
 
 from atspi_app import (SKIP, Tree, focus_window, private_display, report_failure, run_privately, start_app, stop_all,
                        wait_for, xdotool)
-# Setup, fully expanded, fits in this height; the display is taller still.
-SETUP_HEIGHT = 2500
 NOTES = ("# Evaluation notes\n\n"
          "Calibration is checked on the held-out set before every release; a model that says 80% "
          "should be right about 80% of the time.\n")
@@ -67,8 +65,7 @@ def inner(corvana, devservice):
     log = None
     tree = None
     try:
-        # Tall enough for Setup shown whole.
-        private_display(processes, "1400x2600")
+        private_display(processes)
 
         # A fresh profile with a Secret Service of its own, unlocked, on this session bus.
         runtime = os.path.join(work, "runtime")
@@ -113,10 +110,10 @@ def inner(corvana, devservice):
                     "or install a configured beta release.", main)
         tree.press("Development connection…", main)
         setup = wait_for('the window "Corvana Setup"', lambda: tree.window("Corvana Setup"), 15)
-        focus_window("Corvana Setup", SETUP_HEIGHT)
-        disclosure = tree.expect("Service connection", setup)
-        if not tree.checked(disclosure):
-            tree.press("Service connection", setup)
+        focus_window("Corvana Setup")
+        # It opens at the connection fields, the keyboard in the first one.
+        field = tree.expect("Service URL", setup)
+        wait_for("focus in the service URL", lambda: field.getState().contains(pyatspi.STATE_FOCUSED), 10)
         tree.type("Service URL", url, setup, pyatspi.ROLE_TEXT)
         # A password field keeps its name to itself on this bus: found by its role.
         tree.type(lambda text: True, token, setup, pyatspi.ROLE_PASSWORD_TEXT)
@@ -138,7 +135,7 @@ def inner(corvana, devservice):
         # Setup: a refused and an accepted save, private learning, the device list.
         tree.press("Setup", main)
         setup = wait_for('the window "Corvana Setup"', lambda: tree.window("Corvana Setup"), 15)
-        focus_window("Corvana Setup", SETUP_HEIGHT)
+        focus_window("Corvana Setup")
         tree.type("Maximum session spend in US dollars", "25", setup)
         tree.press("Save preferences", setup)
         tree.expect("Enter a session limit between $0.01 and $20.", setup)

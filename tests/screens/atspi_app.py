@@ -121,13 +121,10 @@ class Tree:
         return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout)
 
 
-def focus_window(title, height=None):
-    """Gives the X window of that title the keyboard (there is no window manager), and
-    makes it taller when asked so that a long form shows whole without scrolling."""
+def focus_window(title):
+    """Gives the X window of that title the keyboard (there is no window manager)."""
     found = wait_for(f'the X window "{title}"', lambda: subprocess.run(
         ["xdotool", "search", "--name", f"^{re.escape(title)}$"], capture_output=True, text=True).stdout.split(), 10)
-    if height is not None:
-        xdotool("windowsize", "--sync", found[0], "580", str(height))
     xdotool("windowfocus", "--sync", found[0])
 
 

@@ -51,6 +51,16 @@ Platform.SystemTrayIcon {
         }
         Platform.MenuSeparator {}
         Platform.MenuItem {
+            text: "About Corvana"
+            onTriggered: tray.openWindow("about")
+        }
+        Platform.MenuItem {
+            text: "Check for Updates…"
+            enabled: typeof updates !== "undefined" && updates !== null && updates.canCheck
+            onTriggered: updates.checkForUpdates()
+        }
+        Platform.MenuSeparator {}
+        Platform.MenuItem {
             text: "Quit Corvana"
             onTriggered: app.quit()
         }

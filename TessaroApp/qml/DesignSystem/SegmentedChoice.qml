@@ -16,6 +16,17 @@ Rectangle {
     property bool stretch: false
     signal chosen(string value)
 
+    // Left and Right move the choice, and the focus with it.
+    function step(from, by) {
+        const to = from + by
+        if (to < 0 || to >= options.length)
+            return
+        chosen(options[to].value)
+        const next = segments.itemAt(to)
+        if (next)
+            next.forceActiveFocus(Qt.TabFocusReason)
+    }
+
     implicitWidth: row.implicitWidth + 6
     implicitHeight: (compact ? DesignSystem.compactHeight : DesignSystem.controlHeight) + 6
     radius: DesignSystem.smallRadius + 3
@@ -30,10 +41,14 @@ Rectangle {
         anchors.centerIn: parent
         spacing: 2
         Repeater {
+            id: segments
             model: choice.options
             delegate: DesignButton {
                 id: segment
                 required property var modelData
+                required property int index
+                Keys.onLeftPressed: choice.step(index, -1)
+                Keys.onRightPressed: choice.step(index, 1)
                 text: modelData.label
                 width: choice.stretch && choice.options.length > 0
                        ? (choice.width - 6 - (choice.options.length - 1) * row.spacing) / choice.options.length

@@ -13,6 +13,15 @@ ScrollView {
 
     contentWidth: availableWidth
     clip: true
+    property FocusIntoView focusFollower: FocusIntoView { flickable: detail.contentItem }
+    ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+    ScrollBar.vertical: DesignScrollBar {
+        scrolls: "Scroll the answer"
+        parent: detail
+        x: detail.mirrored ? 0 : detail.width - width
+        y: detail.topPadding
+        height: detail.availableHeight
+    }
 
     ColumnLayout {
         width: detail.availableWidth

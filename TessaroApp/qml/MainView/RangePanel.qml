@@ -15,6 +15,15 @@ Item {
         anchors.fill: parent
         contentWidth: availableWidth
         clip: true
+        property FocusIntoView focusFollower: FocusIntoView { flickable: scroller.contentItem }
+        ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+        ScrollBar.vertical: DesignScrollBar {
+            scrolls: "Scroll the range"
+            parent: scroller
+            x: scroller.mirrored ? 0 : scroller.width - width
+            y: scroller.topPadding
+            height: scroller.availableHeight
+        }
 
         ColumnLayout {
             width: scroller.availableWidth

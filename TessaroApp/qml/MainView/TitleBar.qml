@@ -93,6 +93,37 @@ Rectangle {
                         border.width: 1
                         border.color: DesignSystem.line
                     }
+                    // The commands that also have shortcuts, so they can be found and reached.
+                    DesignMenuItem {
+                        text: "Show companion"
+                        shortcutText: "Ctrl+Alt+Space"
+                        onTriggered: bar.showCompanion()
+                    }
+                    DesignMenuItem {
+                        text: "Start listening"
+                        shortcutText: "Ctrl+R"
+                        enabled: presentation.canStart
+                        onTriggered: session.requestStart(false, false)
+                    }
+                    DesignMenuItem {
+                        text: "End session"
+                        shortcutText: "Ctrl+."
+                        enabled: presentation.canStop
+                        onTriggered: session.requestStop()
+                    }
+                    DesignMenuItem {
+                        text: "Deeper"
+                        shortcutText: "Ctrl+Shift+D"
+                        enabled: presentation.canDeeper
+                        onTriggered: session.selectDetail("Deeper")
+                    }
+                    DesignMenuItem {
+                        text: "I know that"
+                        shortcutText: "Ctrl+Shift+K"
+                        enabled: presentation.canHide
+                        onTriggered: session.requestHide("known")
+                    }
+                    MenuSeparator {}
                     DesignMenuItem {
                         text: "About Corvana"
                         onTriggered: app.openWindow("about")

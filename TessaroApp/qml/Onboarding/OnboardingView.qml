@@ -128,6 +128,15 @@ Item {
                 Layout.fillHeight: true
                 contentWidth: availableWidth
                 clip: true
+                property FocusIntoView focusFollower: FocusIntoView { flickable: scroller.contentItem }
+                ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+                ScrollBar.vertical: DesignScrollBar {
+                    scrolls: "Scroll the page"
+                    parent: scroller
+                    x: scroller.mirrored ? 0 : scroller.width - width
+                    y: scroller.topPadding
+                    height: scroller.availableHeight
+                }
 
                 Item {
                     width: scroller.availableWidth
@@ -305,7 +314,7 @@ Item {
                                 }
                                 DesignButton {
                                     text: "Development connection…"
-                                    onClicked: app.openWindow("settings")
+                                    onClicked: app.openWindow("connection")
                                 }
                             }
 

@@ -32,6 +32,12 @@ ScrollView {
         setupPresentation.clearMessage()
     }
     Component.onCompleted: reload()
+
+    // Opens the connection group and puts the keyboard in its first field, scrolled into view.
+    function showConnection() {
+        connectionExpanded = true
+        Qt.callLater(() => serviceURLField.forceActiveFocus(Qt.OtherFocusReason))
+    }
     Connections {
         target: view.Window.window
         function onVisibleChanged() {
@@ -42,6 +48,15 @@ ScrollView {
 
     contentWidth: availableWidth
     clip: true
+    property FocusIntoView focusFollower: FocusIntoView { flickable: view.contentItem }
+    ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+    ScrollBar.vertical: DesignScrollBar {
+        scrolls: "Scroll setup"
+        parent: view
+        x: view.mirrored ? 0 : view.width - width
+        y: view.topPadding
+        height: view.availableHeight
+    }
 
     ColumnLayout {
         width: view.availableWidth
@@ -280,6 +295,7 @@ ScrollView {
                     }
                     DesignLabel { text: "Service URL"; font.pixelSize: DesignSystem.smallSize; color: DesignSystem.muted }
                     DesignField {
+                        id: serviceURLField
                         Layout.fillWidth: true
                         Accessible.name: "Service URL"
                         text: view.serviceURL
