@@ -39,6 +39,7 @@ class Audit:
         self.focus_events = 0
         from gi.repository import GLib
         self.context = GLib.MainContext.default()
+        self.began = time.monotonic()
         pyatspi.Registry.registerEventListener(self._on_focus, "object:state-changed:focused")
 
     def _on_focus(self, event):
@@ -131,10 +132,13 @@ class Audit:
                 if state.contains(P.STATE_ENABLED) and state.contains(P.STATE_SENSITIVE):
                     focusable.append(node)
         length = 0
+        self.walked_names = []
         if walk and focusable:
             length = self.tab_walk(window, focusable, problems)
         self.rows.append((label, len(found), len(focusable), length, problems))
-        print(f"{label}: {time.monotonic() - started:.1f} s", flush=True)
+        if os.environ.get("CORVANA_AUDIT_VERBOSE"):
+            print(label, "Tab order:", " → ".join(self.walked_names))
+        print(f"{label}: {time.monotonic() - started:.1f} s (at {time.monotonic() - self.began:.1f} s)", flush=True)
 
     def tab_walk(self, window, focusable, problems):
         """Focuses the first control, then presses Tab until a control comes round again:
@@ -150,6 +154,7 @@ class Audit:
             return 0
         self.pump(0.1)
         visited = []
+        self.walked_names = []
         current = first
         for _ in range(MAX_WALK):
             before = self.focus_events
@@ -172,17 +177,29 @@ class Audit:
                 break
             if not self.inside(current, window):
                 problems.append(f"focused {self.describe(current)} lies outside the window's visible area")
-            if not current.name.strip():
-                problems.append(f"Tab stops on {current.getRoleName()} without a name")
+            try:
+                unnamed = not current.name.strip()
+            except Exception:
+                unnamed = False  # gone already: a row recreated under the focus
+            if unnamed:
+                try:
+                    inside = f" in {self.describe(current.parent)}"
+                except Exception:
+                    inside = ""
+                problems.append(f"Tab stops on {self.describe(current)} without a name{inside}")
             visited.append(current)
+            self.walked_names.append(self.describe(current))
         else:
             problems.append(f"Tab does not come round within {MAX_WALK} presses")
         P = self.pyatspi
         for node in focusable:
-            state = self.state(node)
             # Gone (a list row recreated meanwhile), read-only (a disabled field), or a
             # scroll bar: none of them is a stop of the Tab order.
-            if state is None or state.contains(P.STATE_READ_ONLY) or node.getRole() == P.ROLE_SCROLL_BAR:
+            try:
+                state = node.getState()
+                if state.contains(P.STATE_READ_ONLY) or node.getRole() == P.ROLE_SCROLL_BAR:
+                    continue
+            except Exception:
                 continue
             if node not in visited:
                 names = [P.stateToString(s) for s in state.getStates()]
@@ -214,7 +231,7 @@ def inner(corvana, devservice):
     tree = None
     try:
         private_display(processes)
-        service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.2",
+        service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.1",
                                     "--bootstrap-file", os.path.join(work, "connection.json")],
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         processes.append(service)
@@ -234,12 +251,13 @@ def inner(corvana, devservice):
         main = wait_for('the window "Corvana"', lambda: tree.window("Corvana"))
 
         # Onboarding, page by page.
-        wait_for("onboarding or the main view", lambda: tree.find("Continue", main)
-                 or tree.find("Open Corvana", main) or tree.find("Start simulated sample", main))
-        if tree.find("Continue", main) is not None:
+        pages = ("Continue", "Open Corvana", "Start simulated sample")
+        shown = wait_for("onboarding or the main view", lambda: set(pages) & set(tree.names(main)))
+        if "Continue" in shown:
             audit.check("Onboarding · domain", "Corvana", main)
             tree.press("Continue", main)
-        if tree.find("Open Corvana", main) is not None:
+            shown = wait_for("the next page", lambda: set(pages[1:]) & set(tree.names(main)))
+        if "Open Corvana" in shown:
             audit.check("Onboarding · audio", "Corvana", main)
             tree.press("Open Corvana", main)
         tree.expect("Start simulated sample", main)

@@ -2,6 +2,7 @@
 xdotool, a private Xvfb display and the app's accessibility tree read with pyatspi."""
 
 import os
+import random
 import re
 import shutil
 import signal
@@ -129,22 +130,22 @@ def focus_window(title):
 
 
 def private_display(processes, size="1400x1000"):
-    """Starts an Xvfb of our own, tried again when another Xvfb took the same number
-    first, and makes it this process's DISPLAY."""
-    for _ in range(3):
-        read_fd, write_fd = os.pipe()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-noreset"],
-                                pass_fds=[write_fd], stderr=subprocess.DEVNULL)
+    """Starts an Xvfb of our own on a display number drawn at random (the low numbers are
+    where other servers on a shared machine race each other), tried again elsewhere when
+    that number is taken, and makes it this process's DISPLAY."""
+    for _ in range(5):
+        display = str(random.randrange(100, 30000))
+        xvfb = subprocess.Popen(["Xvfb", ":" + display, "-screen", "0", size + "x24", "-noreset", "-nolisten", "tcp"],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         processes.append(xvfb)
-        os.close(write_fd)
-        display = os.read(read_fd, 64).decode().strip()
-        os.close(read_fd)
         env = dict(os.environ, DISPLAY=":" + display)
         try:
-            wait_for("the display to accept clients", lambda: display != "" and subprocess.run(
+            wait_for("the display to accept clients", lambda: xvfb.poll() is not None or subprocess.run(
                 ["xprop", "-root", "-len", "1"], capture_output=True, env=env).returncode == 0, 15)
         except AssertionError:
             xvfb.kill()
+            continue
+        if xvfb.poll() is not None:
             continue
         os.environ["DISPLAY"] = ":" + display
         return display

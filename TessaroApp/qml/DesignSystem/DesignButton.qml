@@ -34,6 +34,7 @@ Button {
     // A disabled button leaves the Tab order, and so stops calling itself focusable to a
     // screen reader (Qt 6.4 has no disabled state for the accessibility bus).
     focusPolicy: enabled ? Qt.StrongFocus : Qt.NoFocus
+    Accessible.focusable: enabled
 
     // Return and Enter activate it as Space does.
     function activateFromKeyboard(event) {

@@ -7,6 +7,7 @@ Switch {
     id: control
     // Out of the Tab order while disabled (Qt 6.4 tells a screen reader no disabled state).
     focusPolicy: enabled ? Qt.StrongFocus : Qt.NoFocus
+    Accessible.focusable: enabled
 
     property string toolTipText: ""
 

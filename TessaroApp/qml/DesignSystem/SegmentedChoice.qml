@@ -42,11 +42,13 @@ Rectangle {
         spacing: 2
         Repeater {
             id: segments
-            model: choice.options
+            // Counted, not the list itself: a new list with the same number of choices
+            // keeps the buttons (and the keyboard focus on one of them).
+            model: choice.options.length
             delegate: DesignButton {
                 id: segment
-                required property var modelData
                 required property int index
+                readonly property var modelData: choice.options[index] ?? ({ value: "", label: "" })
                 Keys.onLeftPressed: choice.step(index, -1)
                 Keys.onRightPressed: choice.step(index, 1)
                 text: modelData.label

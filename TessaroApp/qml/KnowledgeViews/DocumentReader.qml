@@ -81,6 +81,8 @@ Popup {
             contentWidth: availableWidth
             clip: true
             property FocusIntoView focusFollower: FocusIntoView { flickable: passages.contentItem }
+            // The keyboard scrolls it by moving the focus, which the view follows.
+            focusPolicy: Qt.NoFocus
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
             ScrollBar.vertical: DesignScrollBar {
                 scrolls: "Scroll the document"

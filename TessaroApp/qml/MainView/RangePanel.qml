@@ -16,6 +16,8 @@ Item {
         contentWidth: availableWidth
         clip: true
         property FocusIntoView focusFollower: FocusIntoView { flickable: scroller.contentItem }
+        // The keyboard scrolls it by moving the focus, which the view follows.
+        focusPolicy: Qt.NoFocus
         ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
         ScrollBar.vertical: DesignScrollBar {
             scrolls: "Scroll the range"

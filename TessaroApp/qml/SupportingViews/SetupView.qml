@@ -49,6 +49,8 @@ ScrollView {
     contentWidth: availableWidth
     clip: true
     property FocusIntoView focusFollower: FocusIntoView { flickable: view.contentItem }
+    // The keyboard scrolls it by moving the focus, which the view follows.
+    focusPolicy: Qt.NoFocus
     ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
     ScrollBar.vertical: DesignScrollBar {
         scrolls: "Scroll setup"
