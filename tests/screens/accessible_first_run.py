@@ -112,7 +112,7 @@ def inner(corvana, devservice):
         setup = wait_for('the window "Corvana Setup"', lambda: tree.window("Corvana Setup"), 15)
         focus_window("Corvana Setup")
         # It opens at the connection fields, the keyboard in the first one.
-        field = tree.expect("Service URL", setup)
+        field = wait_for("the service URL field", lambda: tree.find("Service URL", setup, pyatspi.ROLE_TEXT))
         wait_for("focus in the service URL", lambda: field.getState().contains(pyatspi.STATE_FOCUSED), 10)
         tree.type("Service URL", url, setup, pyatspi.ROLE_TEXT)
         # A password field keeps its name to itself on this bus: found by its role.

@@ -45,6 +45,19 @@ Rectangle {
             // Counted, not the list itself: a new list with the same number of choices
             // keeps the buttons (and the keyboard focus on one of them).
             model: choice.options.length
+            // A change in the number of choices rebuilds the buttons: the keyboard focus
+            // stays at the same place.
+            property int refocus: -1
+            onItemRemoved: (index, item) => {
+                if (item.activeFocus)
+                    refocus = index
+            }
+            onItemAdded: (index, item) => {
+                if (refocus >= 0 && index === Math.min(refocus, count - 1)) {
+                    refocus = -1
+                    item.forceActiveFocus(Qt.TabFocusReason)
+                }
+            }
             delegate: DesignButton {
                 id: segment
                 required property int index

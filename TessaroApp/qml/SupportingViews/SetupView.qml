@@ -33,16 +33,30 @@ ScrollView {
     }
     Component.onCompleted: reload()
 
-    // Opens the connection group and puts the keyboard in its first field, scrolled into view.
+    // Opens the connection group and puts the keyboard in its first field, scrolled into
+    // view; the focus lands once the window is active (a window not yet shown drops it).
+    property bool connectionFocusPending: false
     function showConnection() {
         connectionExpanded = true
-        Qt.callLater(() => serviceURLField.forceActiveFocus(Qt.OtherFocusReason))
+        connectionFocusPending = true
+        Qt.callLater(focusConnection)
+    }
+    function focusConnection() {
+        focusFollower.reveal(serviceURLField)
+        if (!connectionFocusPending || !view.Window.window || !view.Window.window.active)
+            return
+        connectionFocusPending = false
+        serviceURLField.forceActiveFocus(Qt.OtherFocusReason)
     }
     Connections {
         target: view.Window.window
         function onVisibleChanged() {
             if (view.Window.window.visible)
                 view.reload()
+        }
+        function onActiveChanged() {
+            if (view.Window.window.active)
+                Qt.callLater(view.focusConnection)
         }
     }
 
@@ -308,6 +322,8 @@ ScrollView {
                     DesignField {
                         Layout.fillWidth: true
                         Accessible.name: "Device token"
+                        // Qt 6.4 keeps a password field's name off the accessibility bus.
+                        Accessible.description: "Device token"
                         echoMode: TextInput.Password
                         inputMethodHints: Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
                         text: view.token
