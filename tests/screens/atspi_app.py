@@ -97,29 +97,40 @@ class Tree:
         collect(within if within is not None else self.app, 0)
         return seen
 
-    def press(self, name, within=None):
+    def seek(self, what, probe, timeout=30.0):
+        """Waits for what the probe finds, pressing Tab in between: a control scrolled out
+        of view comes into it (and into the tree) when the keyboard reaches it."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = probe()
+            if found:
+                return found
+            xdotool("key", "Tab")
+        raise AssertionError(f"timed out seeking {what}")
+
+    def press(self, name, within=None, tab=False):
         def pressable():
             node = self.find(name, within)
             if node is None or not node.getState().contains(self.pyatspi.STATE_ENABLED):
                 return None
             return node
 
-        node = wait_for(f'an enabled "{name}"', pressable)
+        node = (self.seek if tab else wait_for)(f'an enabled "{name}"', pressable)
         node.queryAction().doAction(0)
 
     def checked(self, node):
         return node.getState().contains(self.pyatspi.STATE_CHECKED)
 
-    def type(self, name, text, within=None, role=None):
+    def type(self, name, text, within=None, role=None, tab=False):
         """Focuses the field and types on the keyboard, as a person does."""
-        node = wait_for(f'the field "{name}"', lambda: self.find(name, within, role))
+        node = (self.seek if tab else wait_for)(f'the field "{name}"', lambda: self.find(name, within, role))
         node.queryComponent().grabFocus()
         wait_for(f'focus in "{name}"', lambda: node.getState().contains(self.pyatspi.STATE_FOCUSED), 10)
         xdotool("key", "ctrl+a", "Delete")
         xdotool("type", "--delay", "20", "--", text)
 
-    def expect(self, name, within=None, timeout=30.0):
-        return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout)
+    def expect(self, name, within=None, timeout=30.0, tab=False):
+        return (self.seek if tab else wait_for)(f'"{name}" on screen', lambda: self.find(name, within), timeout)
 
 
 def focus_window(title):

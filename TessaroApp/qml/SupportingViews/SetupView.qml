@@ -364,6 +364,8 @@ ScrollView {
                 objectName: "setupMessage"
                 text: setupPresentation.message
                 visible: text.length > 0
+                // A new result is scrolled into view, wherever the action that gave it was.
+                onTextChanged: if (setupPresentation.message.length > 0) Qt.callLater(() => view.focusFollower.reveal(this))
                 color: setupPresentation.failed ? DesignSystem.warning : DesignSystem.ready
                 font.weight: Font.Medium
                 Layout.fillWidth: true
