@@ -19,6 +19,7 @@ MenuItem {
 
     contentItem: Text {
         leftPadding: 4
+        rightPadding: item.shortcutText.length > 0 ? keys.implicitWidth + 16 : 0
         text: item.text
         font.pixelSize: DesignSystem.bodySize - 1
         color: item.enabled ? DesignSystem.ink : DesignSystem.faint

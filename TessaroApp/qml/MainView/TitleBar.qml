@@ -87,7 +87,7 @@ Rectangle {
                     y: moreButton.height + 4
                     padding: 4
                     background: Rectangle {
-                        implicitWidth: 220
+                        implicitWidth: 270
                         color: DesignSystem.surface
                         radius: DesignSystem.radius
                         border.width: 1
