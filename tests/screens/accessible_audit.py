@@ -345,6 +345,10 @@ def inner(corvana, devservice):
         tree.expect("Session memory · hidden answers included", main)
         audit.check("Main · range panel", "Corvana", main)
 
+        # The companion over the ended session: a running one rebuilds its form buttons
+        # as answers arrive, which a walk cannot tell from a fault.
+        tree.press("End session", main)
+        tree.expect("Resume", main)
         focus_window("Corvana")
         xdotool("key", "ctrl+alt+space")
         wait_for('the window "Corvana Companion"', lambda: tree.window("Corvana Companion"), 15)
