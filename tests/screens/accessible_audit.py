@@ -287,7 +287,7 @@ def inner(corvana, devservice):
 
         env["TESSARO_NATIVE_BOOTSTRAP"] = bootstrap
         log = start_app(corvana, env, work, processes)
-        tree = Tree(pyatspi, "corvana")
+        tree = Tree(pyatspi, "corvana", processes[-1].pid)
         audit.tree = tree
         main = wait_for('the window "Corvana"', lambda: tree.window("Corvana"))
 

@@ -36,16 +36,21 @@ def xdotool(*args):
 class Tree:
     """The app's accessibility tree, searched afresh on every call."""
 
-    def __init__(self, pyatspi, name):
+    def __init__(self, pyatspi, name, pid=None):
+        """The application of that name; of that process when there may be an older one."""
         self.pyatspi = pyatspi
-        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name))
+        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name, pid))
 
-    def _application(self, name):
+    def _application(self, name, pid):
         desktop = self.pyatspi.Registry.getDesktop(0)
         for i in range(desktop.childCount):
-            app = desktop.getChildAtIndex(i)
-            if app is not None and app.name.lower() == name.lower():
-                return app
+            try:
+                app = desktop.getChildAtIndex(i)
+                if app is not None and app.name.lower() == name.lower() and (
+                        pid is None or app.get_process_id() == pid):
+                    return app
+            except Exception:
+                pass
         return None
 
     def window(self, title):
