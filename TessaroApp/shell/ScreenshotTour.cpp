@@ -249,6 +249,9 @@ QCoro::Task<void> ScreenshotTour::shootKnowledge()
 
     if (QObject *connection = find(setup, QStringLiteral("serviceConnection"))) {
         connection->metaObject()->invokeMethod(connection, "clicked");
+        // Reached from the keyboard, so that the picture shows the focus ring.
+        if (auto *button = qobject_cast<QQuickItem *>(connection))
+            button->forceActiveFocus(Qt::TabFocusReason);
         co_await settle();
         scrollTo(connection);
         co_await shoot(setup, QStringLiteral("setup-connection"), setupWidth, setupHeight);

@@ -20,8 +20,6 @@ import time
 
 from atspi_app import (SKIP, Tree, focus_window, private_display, report_failure, run_privately, start_app, stop_all,
                        wait_for, xdotool)
-# Setup, fully expanded, fits in this height; the display is taller still.
-SETUP_HEIGHT = 2500
 NOTES = ("# Evaluation notes\n\n"
          "Calibration is checked on the held-out set before every release; a model that says 80% "
          "should be right about 80% of the time.\n")
@@ -67,8 +65,7 @@ def inner(corvana, devservice):
     log = None
     tree = None
     try:
-        # Tall enough for Setup shown whole.
-        private_display(processes, "1400x2600")
+        private_display(processes)
 
         # A fresh profile with a Secret Service of its own, unlocked, on this session bus.
         runtime = os.path.join(work, "runtime")
@@ -113,13 +110,15 @@ def inner(corvana, devservice):
                     "or install a configured beta release.", main)
         tree.press("Development connection…", main)
         setup = wait_for('the window "Corvana Setup"', lambda: tree.window("Corvana Setup"), 15)
-        focus_window("Corvana Setup", SETUP_HEIGHT)
-        disclosure = tree.expect("Service connection", setup)
-        if not tree.checked(disclosure):
-            tree.press("Service connection", setup)
+        focus_window("Corvana Setup")
+        # It opens at the connection fields, the keyboard in the first one.
+        field = wait_for("the service URL field", lambda: tree.find("Service URL", setup, pyatspi.ROLE_TEXT))
+        wait_for("focus in the service URL", lambda: field.getState().contains(pyatspi.STATE_FOCUSED), 10)
         tree.type("Service URL", url, setup, pyatspi.ROLE_TEXT)
-        # A password field keeps its name to itself on this bus: found by its role.
-        tree.type(lambda text: True, token, setup, pyatspi.ROLE_PASSWORD_TEXT)
+        # The token field follows, as a keyboard user reaches it (a password field keeps
+        # its name to itself on this bus).
+        xdotool("key", "Tab")
+        xdotool("type", "--delay", "20", "--", token)
         tree.press("Connect & save", setup)
         tree.expect("Service connected. Save your domain preferences when ready.", setup)
         stored = stored_sign_ins()
@@ -138,27 +137,26 @@ def inner(corvana, devservice):
         # Setup: a refused and an accepted save, private learning, the device list.
         tree.press("Setup", main)
         setup = wait_for('the window "Corvana Setup"', lambda: tree.window("Corvana Setup"), 15)
-        focus_window("Corvana Setup", SETUP_HEIGHT)
-        tree.type("Maximum session spend in US dollars", "25", setup)
-        tree.press("Save preferences", setup)
+        focus_window("Corvana Setup")
+        tree.type("Maximum session spend in US dollars", "25", setup, role=pyatspi.ROLE_TEXT, tab=True)
+        tree.press("Save preferences", setup, tab=True)
         tree.expect("Enter a session limit between $0.01 and $20.", setup)
-        tree.type("Maximum session spend in US dollars", "1.00", setup)
-        tree.press("Save preferences", setup)
+        tree.type("Maximum session spend in US dollars", "1.00", setup, role=pyatspi.ROLE_TEXT, tab=True)
+        tree.press("Save preferences", setup, tab=True)
         tree.expect("Preferences saved.", setup)
 
-        learning = tree.expect(lambda text: text.startswith("Private learning · "), setup)
+        learning = tree.expect(lambda text: text.startswith("Private learning · "), setup, tab=True)
         if not tree.checked(learning):
             tree.press(learning.name, setup)
-        tree.press("Learn from my feedback on this Mac", setup)
-        tree.expect("Private learning · on", setup)
+        tree.press("Learn from my feedback on this Mac", setup, tab=True)
+        tree.expect("Private learning · on", setup, tab=True)
 
-        if tree.find("this Mac", setup) is None:
-            tree.press("Refresh devices", setup)
-        tree.expect("this Mac", setup)
+        tree.press("Refresh devices", setup, tab=True)
+        tree.expect("this Mac", setup, tab=True)
 
         # A Markdown file through the file dialog, by typing its path.
-        tree.expect("No reference documents yet.", setup)
-        tree.press("Import documents…", setup)
+        tree.expect("No reference documents yet.", setup, tab=True)
+        tree.press("Import documents…", setup, tab=True)
         dialog = wait_for("the file dialog", lambda: tree.find(lambda text: True, main, pyatspi.ROLE_DIALOG), 15)
         focus_window("Corvana")
         # Control+L turns the folder bar into a path field with the keyboard in it.
@@ -174,8 +172,9 @@ def inner(corvana, devservice):
         xdotool("type", "--delay", "20", "--", notes)
         xdotool("key", "Return")
         wait_for("the file dialog to close", lambda: tree.find(lambda text: True, main, pyatspi.ROLE_DIALOG) is None)
-        tree.expect("evaluation-notes.md", setup)
-        tree.expect("Reference documents · 1", setup)
+        focus_window("Corvana Setup")
+        tree.expect("evaluation-notes.md", setup, tab=True)
+        tree.expect("Reference documents · 1", setup, tab=True)
 
         # The simulated sample's calibration answer quotes the imported file.
         tree.press("Start simulated sample", main)

@@ -2,6 +2,7 @@
 xdotool, a private Xvfb display and the app's accessibility tree read with pyatspi."""
 
 import os
+import random
 import re
 import select
 import shutil
@@ -37,16 +38,21 @@ def xdotool(*args):
 class Tree:
     """The app's accessibility tree, searched afresh on every call."""
 
-    def __init__(self, pyatspi, name):
+    def __init__(self, pyatspi, name, pid=None):
+        """The application of that name; of that process when there may be an older one."""
         self.pyatspi = pyatspi
-        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name))
+        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name, pid))
 
-    def _application(self, name):
+    def _application(self, name, pid):
         desktop = self.pyatspi.Registry.getDesktop(0)
         for i in range(desktop.childCount):
-            app = desktop.getChildAtIndex(i)
-            if app is not None and app.name.lower() == name.lower():
-                return app
+            try:
+                app = desktop.getChildAtIndex(i)
+                if app is not None and app.name.lower() == name.lower() and (
+                        pid is None or app.get_process_id() == pid):
+                    return app
+            except Exception:
+                pass
         return None
 
     def window(self, title):
@@ -98,50 +104,62 @@ class Tree:
         collect(within if within is not None else self.app, 0)
         return seen
 
-    def press(self, name, within=None):
+    def seek(self, what, probe, timeout=30.0):
+        """Waits for what the probe finds, pressing Tab in between: a control scrolled out
+        of view comes into it (and into the tree) when the keyboard reaches it."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            found = probe()
+            if found:
+                return found
+            xdotool("key", "Tab")
+        raise AssertionError(f"timed out seeking {what}")
+
+    def press(self, name, within=None, tab=False):
         def pressable():
             node = self.find(name, within)
             if node is None or not node.getState().contains(self.pyatspi.STATE_ENABLED):
                 return None
             return node
 
-        node = wait_for(f'an enabled "{name}"', pressable)
+        node = (self.seek if tab else wait_for)(f'an enabled "{name}"', pressable)
         node.queryAction().doAction(0)
 
     def checked(self, node):
         return node.getState().contains(self.pyatspi.STATE_CHECKED)
 
-    def type(self, name, text, within=None, role=None):
+    def type(self, name, text, within=None, role=None, tab=False):
         """Focuses the field and types on the keyboard, as a person does."""
-        node = wait_for(f'the field "{name}"', lambda: self.find(name, within, role))
+        node = (self.seek if tab else wait_for)(f'the field "{name}"', lambda: self.find(name, within, role))
         node.queryComponent().grabFocus()
         wait_for(f'focus in "{name}"', lambda: node.getState().contains(self.pyatspi.STATE_FOCUSED), 10)
         xdotool("key", "ctrl+a", "Delete")
         xdotool("type", "--delay", "20", "--", text)
 
-    def expect(self, name, within=None, timeout=30.0):
-        return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout)
+    def expect(self, name, within=None, timeout=30.0, tab=False):
+        return (self.seek if tab else wait_for)(f'"{name}" on screen', lambda: self.find(name, within), timeout)
 
 
-def focus_window(title, height=None):
-    """Gives the X window of that title the keyboard (there is no window manager), and
-    makes it taller when asked so that a long form shows whole without scrolling."""
+def focus_window(title):
+    """Gives the X window of that title the keyboard (there is no window manager)."""
     found = wait_for(f'the X window "{title}"', lambda: subprocess.run(
         ["xdotool", "search", "--name", f"^{re.escape(title)}$"], capture_output=True, text=True).stdout.split(), 10)
-    if height is not None:
-        xdotool("windowsize", "--sync", found[0], "580", str(height))
     xdotool("windowfocus", "--sync", found[0])
 
 
 def private_display(processes, size="1400x1000"):
-    """Starts an Xvfb of our own and makes it this process's DISPLAY. A server that
-    exits or does not answer is tried again; its own output says why in the failure."""
+    """Starts an Xvfb of our own on a display number drawn at random (the lowest free
+    number is where servers starting at the same moment race each other), tried again
+    elsewhere when it exits or does not answer, and makes it this process's DISPLAY.
+    The server's own output says why in the failure."""
     reasons = []
-    for attempt in range(3):
+    for attempt in range(5):
+        number = str(random.randrange(100, 30000))
         read_fd, write_fd = os.pipe()
         errors = tempfile.TemporaryFile()
-        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size + "x24", "-noreset",
-                                 "-nolisten", "tcp"], pass_fds=[write_fd], stderr=errors)
+        xvfb = subprocess.Popen(["Xvfb", ":" + number, "-displayfd", str(write_fd), "-screen", "0", size + "x24",
+                                 "-noreset", "-nolisten", "tcp"], pass_fds=[write_fd], stdout=subprocess.DEVNULL,
+                                stderr=errors)
         processes.append(xvfb)
         os.close(write_fd)
         # Xvfb writes its display number once it accepts clients, or closes the pipe
@@ -171,7 +189,7 @@ def private_display(processes, size="1400x1000"):
         xvfb.wait()
         errors.seek(0)
         output = errors.read().decode(errors="replace").strip()
-        reasons.append(f"try {attempt + 1}: exit {xvfb.returncode}, display {display!r}: {output[-1500:]}")
+        reasons.append(f"try {attempt + 1} on :{number}: exit {xvfb.returncode}: {output[-1500:]}")
     raise AssertionError("Xvfb did not start:\n" + "\n".join(reasons))
 
 

@@ -32,6 +32,12 @@ QtObject {
         // Above other windows on every workspace, beside the meeting.
         Component.onCompleted: TessaroApp.floatOnEveryWorkspace(shell.companionWindow)
 
+        // Escape puts a secondary window away.
+        Shortcut {
+            sequence: StandardKey.Cancel
+            onActivated: companionWindow.close()
+        }
+
         CompanionView {
             anchors.fill: parent
         }
@@ -46,7 +52,14 @@ QtObject {
         minimumHeight: 420
         visible: false
 
+        // Escape puts a secondary window away.
+        Shortcut {
+            sequence: StandardKey.Cancel
+            onActivated: setupWindow.close()
+        }
+
         SetupView {
+            id: setupView
             anchors.fill: parent
         }
     }
@@ -61,6 +74,12 @@ QtObject {
         maximumWidth: width
         minimumHeight: height
         maximumHeight: height
+
+        // Escape puts a secondary window away.
+        Shortcut {
+            sequence: StandardKey.Cancel
+            onActivated: aboutWindow.close()
+        }
 
         AboutView {
             id: about
@@ -81,7 +100,8 @@ QtObject {
         switch (id) {
         case "main": return mainWindow
         case "companion": return companionWindow
-        case "settings": return setupWindow
+        case "settings":
+        case "connection": return setupWindow
         case "about": return aboutWindow
         }
         return null
@@ -97,5 +117,8 @@ QtObject {
             window.show()
         window.raise()
         window.requestActivate()
+        // The development connection opens Setup at its connection fields.
+        if (id === "connection")
+            setupView.showConnection()
     }
 }

@@ -46,6 +46,16 @@ Platform.SystemTrayIcon {
         }
         Platform.MenuSeparator {}
         Platform.MenuItem {
+            text: "About Corvana"
+            onTriggered: tray.openWindow("about")
+        }
+        Platform.MenuItem {
+            text: "Check for Updates…"
+            enabled: AppUpdates.canCheck
+            onTriggered: AppUpdates.checkForUpdates()
+        }
+        Platform.MenuSeparator {}
+        Platform.MenuItem {
             text: "Quit Corvana"
             onTriggered: TessaroApp.quit()
         }

@@ -21,6 +21,9 @@ TextField {
     selectedTextColor: DesignSystem.ink
     selectByMouse: true
     hoverEnabled: true
+    // Out of the Tab order while disabled, and read-only to a screen reader.
+    activeFocusOnTab: enabled
+    Accessible.readOnly: !enabled
     Accessible.role: Accessible.EditableText
     Accessible.name: placeholderText
 

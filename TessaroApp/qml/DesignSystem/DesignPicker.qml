@@ -7,6 +7,9 @@ import Corvana
 // model; `textRole` names the shown text and `valueRole` the value.
 ComboBox {
     id: picker
+    // Out of the Tab order while disabled (Qt 6.4 tells a screen reader no disabled state).
+    focusPolicy: enabled ? Qt.StrongFocus : Qt.NoFocus
+    Accessible.focusable: enabled
 
     property string toolTipText: ""
     property bool compact: false

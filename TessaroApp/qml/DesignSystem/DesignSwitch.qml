@@ -5,6 +5,9 @@ import Corvana
 // An on/off switch with its label on the right.
 Switch {
     id: control
+    // Out of the Tab order while disabled (Qt 6.4 tells a screen reader no disabled state).
+    focusPolicy: enabled ? Qt.StrongFocus : Qt.NoFocus
+    Accessible.focusable: enabled
 
     property string toolTipText: ""
 

@@ -16,6 +16,17 @@ Rectangle {
     property bool stretch: false
     signal chosen(string value)
 
+    // Left and Right move the choice, and the focus with it.
+    function step(from, by) {
+        const to = from + by
+        if (to < 0 || to >= options.length)
+            return
+        chosen(options[to].value)
+        const next = segments.itemAt(to)
+        if (next)
+            next.forceActiveFocus(Qt.TabFocusReason)
+    }
+
     implicitWidth: row.implicitWidth + 6
     implicitHeight: (compact ? DesignSystem.compactHeight : DesignSystem.controlHeight) + 6
     radius: DesignSystem.smallRadius + 3
@@ -30,10 +41,29 @@ Rectangle {
         anchors.centerIn: parent
         spacing: 2
         Repeater {
-            model: choice.options
+            id: segments
+            // Counted, not the list itself: a new list with the same number of choices
+            // keeps the buttons (and the keyboard focus on one of them).
+            model: choice.options.length
+            // A change in the number of choices rebuilds the buttons: the keyboard focus
+            // stays at the same place.
+            property int refocus: -1
+            onItemRemoved: (index, item) => {
+                if (item.activeFocus)
+                    refocus = index
+            }
+            onItemAdded: (index, item) => {
+                if (refocus >= 0 && index === Math.min(refocus, count - 1)) {
+                    refocus = -1
+                    item.forceActiveFocus(Qt.TabFocusReason)
+                }
+            }
             delegate: DesignButton {
                 id: segment
-                required property var modelData
+                required property int index
+                readonly property var modelData: choice.options[index] ?? ({ value: "", label: "" })
+                Keys.onLeftPressed: choice.step(index, -1)
+                Keys.onRightPressed: choice.step(index, 1)
                 text: modelData.label
                 width: choice.stretch && choice.options.length > 0
                        ? (choice.width - 6 - (choice.options.length - 1) * row.spacing) / choice.options.length

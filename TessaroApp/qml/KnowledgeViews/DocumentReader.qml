@@ -80,6 +80,17 @@ Popup {
             Layout.fillHeight: true
             contentWidth: availableWidth
             clip: true
+            property FocusIntoView focusFollower: FocusIntoView { flickable: passages.contentItem }
+            // The keyboard scrolls it by moving the focus, which the view follows.
+            focusPolicy: Qt.NoFocus
+            ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            ScrollBar.vertical: DesignScrollBar {
+                scrolls: "Scroll the document"
+                parent: passages
+                x: passages.mirrored ? 0 : passages.width - width
+                y: passages.topPadding
+                height: passages.availableHeight
+            }
 
             ColumnLayout {
                 width: passages.availableWidth

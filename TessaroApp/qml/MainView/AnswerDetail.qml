@@ -13,6 +13,17 @@ ScrollView {
 
     contentWidth: availableWidth
     clip: true
+    property FocusIntoView focusFollower: FocusIntoView { flickable: detail.contentItem }
+    // The keyboard scrolls it by moving the focus, which the view follows.
+    focusPolicy: Qt.NoFocus
+    ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+    ScrollBar.vertical: DesignScrollBar {
+        scrolls: "Scroll the answer"
+        parent: detail
+        x: detail.mirrored ? 0 : detail.width - width
+        y: detail.topPadding
+        height: detail.availableHeight
+    }
 
     ColumnLayout {
         width: detail.availableWidth

@@ -73,7 +73,7 @@ Rectangle {
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
             Accessible.name: "CONVERSATION"
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: DesignScrollBar { scrolls: "Scroll the conversation" }
 
             // Stay with the newest line unless the user scrolled back.
             property bool pinned: true

@@ -74,7 +74,7 @@ Item {
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
             Accessible.name: "PREPARED BREAKDOWN"
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: DesignScrollBar { scrolls: "Scroll the prepared answers" }
             header: Item { width: 1; height: 4 }
             footer: Item { width: 1; height: 8 }
 
@@ -93,20 +93,22 @@ Item {
                 padding: 10
                 leftPadding: 12
                 hoverEnabled: true
-                Accessible.role: Accessible.Button
+                focusPolicy: Qt.StrongFocus
                 Accessible.name: title
                 Accessible.description: cue
                 Accessible.selectable: true
                 Accessible.selected: selected
                 Accessible.onPressAction: SessionModel.selectAnswer(key)
                 onClicked: SessionModel.selectAnswer(key)
+                Keys.onReturnPressed: SessionModel.selectAnswer(key)
+                Keys.onEnterPressed: SessionModel.selectAnswer(key)
 
                 background: Rectangle {
                     radius: DesignSystem.smallRadius + 1
                     color: row.selected ? DesignSystem.accentSoft
                          : row.hovered ? DesignSystem.sunken : "transparent"
-                    border.width: row.selected ? 1 : 0
-                    border.color: DesignSystem.accentLine
+                    border.width: row.visualFocus ? 2 : row.selected ? 1 : 0
+                    border.color: row.visualFocus ? DesignSystem.accent : DesignSystem.accentLine
                     Rectangle {
                         visible: row.selected
                         width: 3

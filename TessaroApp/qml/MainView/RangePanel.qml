@@ -15,6 +15,17 @@ Item {
         anchors.fill: parent
         contentWidth: availableWidth
         clip: true
+        property FocusIntoView focusFollower: FocusIntoView { flickable: scroller.contentItem }
+        // The keyboard scrolls it by moving the focus, which the view follows.
+        focusPolicy: Qt.NoFocus
+        ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+        ScrollBar.vertical: DesignScrollBar {
+            scrolls: "Scroll the range"
+            parent: scroller
+            x: scroller.mirrored ? 0 : scroller.width - width
+            y: scroller.topPadding
+            height: scroller.availableHeight
+        }
 
         ColumnLayout {
             width: scroller.availableWidth

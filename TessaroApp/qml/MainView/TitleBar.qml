@@ -87,12 +87,43 @@ Rectangle {
                     y: moreButton.height + 4
                     padding: 4
                     background: Rectangle {
-                        implicitWidth: 220
+                        implicitWidth: 270
                         color: DesignSystem.surface
                         radius: DesignSystem.radius
                         border.width: 1
                         border.color: DesignSystem.line
                     }
+                    // The commands that also have shortcuts, so they can be found and reached.
+                    DesignMenuItem {
+                        text: "Show companion"
+                        shortcutText: "Ctrl+Alt+Space"
+                        onTriggered: bar.showCompanion()
+                    }
+                    DesignMenuItem {
+                        text: "Start listening"
+                        shortcutText: "Ctrl+R"
+                        enabled: SessionPresentation.canStart
+                        onTriggered: SessionModel.requestStart(false, false)
+                    }
+                    DesignMenuItem {
+                        text: "End session"
+                        shortcutText: "Ctrl+."
+                        enabled: SessionPresentation.canStop
+                        onTriggered: SessionModel.requestStop()
+                    }
+                    DesignMenuItem {
+                        text: "Deeper"
+                        shortcutText: "Ctrl+Shift+D"
+                        enabled: SessionPresentation.canDeeper
+                        onTriggered: SessionModel.selectDetail("Deeper")
+                    }
+                    DesignMenuItem {
+                        text: "I know that"
+                        shortcutText: "Ctrl+Shift+K"
+                        enabled: SessionPresentation.canHide
+                        onTriggered: SessionModel.requestHide("known")
+                    }
+                    MenuSeparator {}
                     DesignMenuItem {
                         text: "About Corvana"
                         onTriggered: TessaroApp.openWindow("about")

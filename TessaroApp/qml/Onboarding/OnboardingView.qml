@@ -32,6 +32,17 @@ Item {
                 Layout.fillHeight: true
                 contentWidth: availableWidth
                 clip: true
+                property FocusIntoView focusFollower: FocusIntoView { flickable: scroller.contentItem }
+                // The keyboard scrolls it by moving the focus, which the view follows.
+                focusPolicy: Qt.NoFocus
+                ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+                ScrollBar.vertical: DesignScrollBar {
+                    scrolls: "Scroll the page"
+                    parent: scroller
+                    x: scroller.mirrored ? 0 : scroller.width - width
+                    y: scroller.topPadding
+                    height: scroller.availableHeight
+                }
 
                 Item {
                     width: scroller.availableWidth

@@ -167,7 +167,7 @@ ColumnLayout {
         }
         DesignButton {
             text: "Development connection…"
-            onClicked: TessaroApp.openWindow("settings")
+            onClicked: TessaroApp.openWindow("connection")
         }
     }
 

@@ -111,7 +111,7 @@ Rectangle {
                     contentHeight: textColumn.implicitHeight
                     clip: true
                     boundsBehavior: Flickable.StopAtBounds
-                    ScrollBar.vertical: ScrollBar { policy: answerText.contentHeight > answerText.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff }
+                    ScrollBar.vertical: DesignScrollBar { scrolls: "Scroll the answer"; policy: answerText.contentHeight > answerText.height ? ScrollBar.AsNeeded : ScrollBar.AlwaysOff }
 
                     Rectangle {
                         parent: answerText

@@ -32,16 +32,47 @@ ScrollView {
         SetupPresentation.clearMessage()
     }
     Component.onCompleted: reload()
+
+    // Opens the connection group and puts the keyboard in its first field, scrolled into
+    // view; the focus lands once the window is active (a window not yet shown drops it).
+    property bool connectionFocusPending: false
+    function showConnection() {
+        connectionExpanded = true
+        connectionFocusPending = true
+        Qt.callLater(focusConnection)
+    }
+    function focusConnection() {
+        focusFollower.reveal(serviceURLField)
+        if (!connectionFocusPending || !view.Window.window || !view.Window.window.active)
+            return
+        connectionFocusPending = false
+        serviceURLField.forceActiveFocus(Qt.OtherFocusReason)
+    }
     Connections {
         target: view.Window.window
         function onVisibleChanged() {
             if (view.Window.window.visible)
                 view.reload()
         }
+        function onActiveChanged() {
+            if (view.Window.window.active)
+                Qt.callLater(view.focusConnection)
+        }
     }
 
     contentWidth: availableWidth
     clip: true
+    property FocusIntoView focusFollower: FocusIntoView { flickable: view.contentItem }
+    // The keyboard scrolls it by moving the focus, which the view follows.
+    focusPolicy: Qt.NoFocus
+    ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+    ScrollBar.vertical: DesignScrollBar {
+        scrolls: "Scroll setup"
+        parent: view
+        x: view.mirrored ? 0 : view.width - width
+        y: view.topPadding
+        height: view.availableHeight
+    }
 
     ColumnLayout {
         width: view.availableWidth
@@ -280,6 +311,7 @@ ScrollView {
                     }
                     DesignLabel { text: "Service URL"; font.pixelSize: DesignSystem.smallSize; color: DesignSystem.muted }
                     DesignField {
+                        id: serviceURLField
                         Layout.fillWidth: true
                         Accessible.name: "Service URL"
                         text: view.serviceURL
@@ -290,6 +322,8 @@ ScrollView {
                     DesignField {
                         Layout.fillWidth: true
                         Accessible.name: "Device token"
+                        // Qt 6.4 keeps a password field's name off the accessibility bus.
+                        Accessible.description: "Device token"
                         echoMode: TextInput.Password
                         inputMethodHints: Qt.ImhSensitiveData | Qt.ImhNoPredictiveText
                         text: view.token
@@ -330,6 +364,8 @@ ScrollView {
                 objectName: "setupMessage"
                 text: SetupPresentation.message
                 visible: text.length > 0
+                // A new result is scrolled into view, wherever the action that gave it was.
+                onTextChanged: if (SetupPresentation.message.length > 0) Qt.callLater(() => view.focusFollower.reveal(this))
                 color: SetupPresentation.failed ? DesignSystem.warning : DesignSystem.ready
                 font.weight: Font.Medium
                 Layout.fillWidth: true
