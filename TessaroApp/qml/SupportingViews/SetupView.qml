@@ -214,6 +214,15 @@ ScrollView {
                     Accessible.description: displayText
                     onActivated: app.appearance = currentValue
                 }
+
+                DesignLabel {
+                    objectName: "shortcutLine"
+                    Layout.columnSpan: 2
+                    Layout.fillWidth: true
+                    text: delegate.shortcutLine
+                    font.pixelSize: DesignSystem.smallSize
+                    color: DesignSystem.muted
+                }
             }
         }
 
