@@ -154,11 +154,22 @@ def private_display(processes, size="1400x1000"):
     raise AssertionError("Xvfb did not start")
 
 
-def start_app(corvana, env, work, processes):
+def start_app(corvana, env, work, processes, platform="xcb"):
     """Starts the app on the display with its accessibility bridge on; returns its log."""
+    env = app_environment(env, platform)
+    log = open(os.path.join(work, "app.log"), "w+")
+    processes.append(subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT))
+    return log
+
+
+def app_environment(env, platform="xcb"):
+    """The environment the app runs in: on that Qt platform (None leaves Qt to choose),
+    with its accessibility bridge on."""
     env = dict(env)
+    env.pop("QT_QPA_PLATFORM", None)
+    if platform:
+        env["QT_QPA_PLATFORM"] = platform
     env.update({
-        "QT_QPA_PLATFORM": "xcb",
         "QT_QUICK_BACKEND": "software",
         "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
     })
@@ -166,9 +177,20 @@ def start_app(corvana, env, work, processes):
     # NUL-terminated, which is valid; a sanitized build must not stop on that.
     if "ASAN_OPTIONS" in env:
         env["ASAN_OPTIONS"] = env["ASAN_OPTIONS"].replace("strict_string_checks=1", "strict_string_checks=0")
-    log = open(os.path.join(work, "app.log"), "w+")
-    processes.append(subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT))
-    return log
+    return env
+
+
+class Second:
+    def __init__(self, returncode, stderr, elapsed):
+        self.returncode, self.stderr, self.elapsed = returncode, stderr, elapsed
+
+
+def run_second(corvana, env, args, platform="xcb"):
+    """Runs corvana again beside the running one; returns its status, errors and time."""
+    started = time.monotonic()
+    run = subprocess.run([corvana, *args], env=app_environment(env, platform), capture_output=True, text=True,
+                         timeout=30)
+    return Second(run.returncode, run.stderr, time.monotonic() - started)
 
 
 def report_failure(failure, log, tree):

@@ -70,9 +70,9 @@ int PortalHotKeys::installHandler(std::function<void()> pressed)
         return noPortal;
     if (!m_installed) {
         m_bus.connect(portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
-                      SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                      SLOT(activated(QDBusMessage)));
         m_bus.connect(portalService, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
-                      SLOT(shortcutsChanged(QDBusObjectPath, QDBusArgument)));
+                      SLOT(shortcutsChanged(QDBusMessage)));
     }
     m_installed = true;
     m_pressed = std::move(pressed);
@@ -107,9 +107,9 @@ void PortalHotKeys::removeHandler()
     unregisterHotKey();
     if (m_installed) {
         m_bus.disconnect(portalService, portalPath, shortcutsInterface, QStringLiteral("Activated"), this,
-                         SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                         SLOT(activated(QDBusMessage)));
         m_bus.disconnect(portalService, portalPath, shortcutsInterface, QStringLiteral("ShortcutsChanged"), this,
-                         SLOT(shortcutsChanged(QDBusObjectPath, QDBusArgument)));
+                         SLOT(shortcutsChanged(QDBusMessage)));
     }
     m_installed = false;
     m_pressed = {};
@@ -187,10 +187,15 @@ void PortalHotKeys::shortcutsBound(uint response, const QVariantMap &results)
         takeKeys(qvariant_cast<QDBusArgument>(shortcuts));
 }
 
-void PortalHotKeys::shortcutsChanged(const QDBusObjectPath &session, const QDBusArgument &shortcuts)
+void PortalHotKeys::shortcutsChanged(const QDBusMessage &signal)
 {
-    if (m_registered && session.path() == m_session && m_binding.way == Way::desktopShortcut)
-        takeKeys(shortcuts);
+    // ShortcutsChanged(o session_handle, a(sa{sv}) shortcuts)
+    const QList<QVariant> arguments = signal.arguments();
+    if (arguments.size() < 2 || !arguments.at(1).canConvert<QDBusArgument>())
+        return;
+    const QString session = qvariant_cast<QDBusObjectPath>(arguments.at(0)).path();
+    if (m_registered && session == m_session && m_binding.way == Way::desktopShortcut)
+        takeKeys(qvariant_cast<QDBusArgument>(arguments.at(1)));
 }
 
 void PortalHotKeys::takeKeys(const QDBusArgument &shortcuts)
@@ -204,10 +209,15 @@ void PortalHotKeys::takeKeys(const QDBusArgument &shortcuts)
     }
 }
 
-void PortalHotKeys::activated(const QDBusObjectPath &session, const QString &shortcut, qulonglong,
-                              const QVariantMap &)
+void PortalHotKeys::activated(const QDBusMessage &signal)
 {
-    if (!m_registered || session.path() != m_session || shortcut != shortcutId || !m_pressed)
+    // Activated(o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QList<QVariant> arguments = signal.arguments();
+    if (arguments.size() < 2)
+        return;
+    const QString session = qvariant_cast<QDBusObjectPath>(arguments.at(0)).path();
+    const QString shortcut = arguments.at(1).toString();
+    if (!m_registered || session != m_session || shortcut != shortcutId || !m_pressed)
         return;
     const std::function<void()> pressed = m_pressed;
     pressed();

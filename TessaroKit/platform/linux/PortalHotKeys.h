@@ -9,6 +9,7 @@
 #include <QVariantMap>
 
 class QDBusArgument;
+class QDBusMessage;
 
 // The hot key through the desktop's own shortcut service, the GlobalShortcuts portal
 // (org.freedesktop.portal.GlobalShortcuts, xdg-desktop-portal 1.17 and later), for
@@ -46,9 +47,8 @@ public:
 private slots:
     void sessionCreated(uint response, const QVariantMap &results);
     void shortcutsBound(uint response, const QVariantMap &results);
-    void activated(const QDBusObjectPath &session, const QString &shortcut, qulonglong timestamp,
-                   const QVariantMap &options);
-    void shortcutsChanged(const QDBusObjectPath &session, const QDBusArgument &shortcuts);
+    void activated(const QDBusMessage &signal);
+    void shortcutsChanged(const QDBusMessage &signal);
 
 private:
     // Calls a portal method whose outcome arrives on a Request; `slot` receives it.
