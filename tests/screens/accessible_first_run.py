@@ -149,7 +149,7 @@ def inner(corvana, devservice):
         learning = tree.expect(lambda text: text.startswith("Private learning · "), setup)
         if not tree.checked(learning):
             tree.press(learning.name, setup)
-        tree.press("Learn from my feedback on this Mac", setup)
+        tree.press("Learn from my feedback on this computer", setup)
         tree.expect("Private learning · on", setup)
 
         if tree.find("this Mac", setup) is None:

@@ -114,7 +114,7 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     QVERIFY(main.press(QStringLiteral("Continue")));
     QTRY_VERIFY(main.has(QStringLiteral("Listen where the conversation is.")));
     QVERIFY(main.has(QStringLiteral("Simulated allowance · no provider credits")));
-    QVERIFY(main.has(QStringLiteral("Show companion   ⌃⌥Space")));
+    QVERIFY(main.has(QStringLiteral("Show companion   Ctrl+Alt+Space")));
 
     // "Back" returns to the domain page with what was typed.
     QVERIFY(main.press(QStringLiteral("Back")));
@@ -168,7 +168,7 @@ void OnboardingScreenTest::accountPanelSignsThisMacOut()
     // Showing the panel fetched the devices once.
     QTRY_VERIFY_WITH_TIMEOUT(panel.has(QStringLiteral("this Mac")), 10'000);
     QCOMPARE(requestsTo(*m_screen.service, QStringLiteral("/v1/devices")), fetchesBefore + 1);
-    QVERIFY(panel.has(QStringLiteral("Corvana on Mac")));
+    QVERIFY(panel.has(QStringLiteral("Corvana on Ada’s laptop")));
     QVERIFY(panel.has(QStringLiteral("Simulated development account · no provider credits")));
     QVERIFY(!panel.has(QStringLiteral("Sign in to access your beta allowance.")));
 

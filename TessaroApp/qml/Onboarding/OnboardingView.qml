@@ -334,7 +334,7 @@ Item {
                                 color: DesignSystem.line
                             }
                             DesignLabel {
-                                text: "Already have an account? The same email restores access on a new Mac. Signing in doesn’t add credits or start a subscription."
+                                text: "Already have an account? The same email restores access on a new computer. Signing in doesn’t add credits or start a subscription."
                                 font.pixelSize: DesignSystem.smallSize
                                 color: DesignSystem.muted
                                 lineHeight: 1.15
@@ -447,7 +447,7 @@ Item {
                                 }
                             }
                             DesignLabel {
-                                text: "Meeting audio captures the sound from the app. It doesn’t listen through your microphone. macOS will ask for the selected audio permission when you first start listening."
+                                text: "Meeting audio captures the sound from the app. It doesn’t listen through your microphone. Audio comes through PipeWire without a permission prompt, and nothing is captured until you start listening."
                                 font.pixelSize: DesignSystem.smallSize + 1
                                 color: DesignSystem.muted
                                 lineHeight: 1.15
@@ -544,7 +544,7 @@ Item {
                                 Layout.fillWidth: true
                                 Layout.topMargin: DesignSystem.gap
                                 DesignLabel {
-                                    text: "Show companion   ⌃⌥Space"
+                                    text: "Show companion   Ctrl+Alt+Space"
                                     font.pixelSize: DesignSystem.smallSize
                                     color: DesignSystem.muted
                                     wrapMode: Text.NoWrap

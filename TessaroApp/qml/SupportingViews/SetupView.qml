@@ -318,7 +318,7 @@ ScrollView {
                         }
                     }
                     DesignLabel {
-                        text: "The device token is saved in Keychain. Provider keys stay on the service."
+                        text: "The device token is saved in your keyring. Provider keys stay on the service."
                         font.pixelSize: DesignSystem.captionSize
                         color: DesignSystem.faint
                         Layout.fillWidth: true
