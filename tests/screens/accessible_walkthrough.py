@@ -15,8 +15,8 @@ import subprocess
 import sys
 import tempfile
 
-from atspi_app import (SKIP, Tree, private_display, report_failure, run_privately, run_second, start_app, stop_all,
-                       wait_for)
+from atspi_app import (SKIP, Tree, private_display, report_failure, run_privately, run_second, start_app,
+                       start_service, stop_all, wait_for)
 
 
 def inner(corvana, devservice):
@@ -33,19 +33,14 @@ def inner(corvana, devservice):
     try:
         private_display(processes)
 
-        service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.2",
-                                    "--bootstrap-file", os.path.join(work, "connection.json")],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(service)
-        wait_for("the development service", lambda: os.path.exists(os.path.join(work, "connection.json"))
-                 and os.path.getsize(os.path.join(work, "connection.json")) > 0, 15)
+        connection = start_service(devservice, work, processes, "--time-scale", "0.2")
 
         env = dict(os.environ)
         env.update({
             "HOME": work,
             "XDG_CONFIG_HOME": os.path.join(work, "config"),
             "XDG_DATA_HOME": os.path.join(work, "data"),
-            "TESSARO_NATIVE_BOOTSTRAP": os.path.join(work, "connection.json"),
+            "TESSARO_NATIVE_BOOTSTRAP": connection,
             "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
         })
         log = start_app(corvana, env, work, processes)

@@ -154,6 +154,16 @@ def private_display(processes, size="1400x1000"):
     raise AssertionError("Xvfb did not start")
 
 
+def start_service(devservice, work, processes, *args):
+    """Starts the development service in simulated mode with a bootstrap connection file
+    in `work`; returns that file's path once the service has written it."""
+    connection = os.path.join(work, "connection.json")
+    processes.append(subprocess.Popen([devservice, "--simulated", "--port", "0", *args, "--bootstrap-file", connection],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    wait_for("the development service", lambda: os.path.exists(connection) and os.path.getsize(connection) > 0, 15)
+    return connection
+
+
 def start_app(corvana, env, work, processes, platform="xcb"):
     """Starts the app on the display with its accessibility bridge on; returns its log."""
     env = app_environment(env, platform)

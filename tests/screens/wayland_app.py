@@ -15,8 +15,8 @@ import subprocess
 import sys
 import tempfile
 
-from atspi_app import SKIP, Tree, private_display, report_failure, run_privately, run_second, start_app, stop_all, \
-    wait_for
+from atspi_app import (SKIP, Tree, private_display, report_failure, run_privately, run_second, start_app,
+                       start_service, stop_all, wait_for)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 STANDIN = os.path.join(HERE, "..", "support", "portal_standin.py")
@@ -55,12 +55,7 @@ def inner(corvana, devservice):
         processes.append(standin)
         assert standin.stdout.readline().strip() == "ready", "the stand-in portal did not start"
 
-        service = subprocess.Popen([devservice, "--simulated", "--port", "0",
-                                    "--bootstrap-file", os.path.join(work, "connection.json")],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(service)
-        wait_for("the development service", lambda: os.path.exists(os.path.join(work, "connection.json"))
-                 and os.path.getsize(os.path.join(work, "connection.json")) > 0, 15)
+        connection = start_service(devservice, work, processes)
 
         # A Wayland session as a desktop sets it up: no X display for the app.
         env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
@@ -71,7 +66,7 @@ def inner(corvana, devservice):
             "XDG_RUNTIME_DIR": runtime,
             "XDG_SESSION_TYPE": "wayland",
             "WAYLAND_DISPLAY": socket,
-            "TESSARO_NATIVE_BOOTSTRAP": os.path.join(work, "connection.json"),
+            "TESSARO_NATIVE_BOOTSTRAP": connection,
             "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
         })
         log = start_app(corvana, env, work, processes, platform=None)
