@@ -89,6 +89,7 @@ void AccountFlowsTest::signInWithTheSimulatedCode()
     QCOMPARE(model.status(), QStringLiteral("Ready for a simulated sample"));
     // The credential is in the secret store; the device is named after the computer.
     QCOMPARE(signedOut.platform.secrets->items.size(), 1);
+    runTask(model.refreshDevices());
     QCOMPARE(model.devices().value(0).name, QStringLiteral("Corvana on Ada\u2019s laptop"));
 }
 

@@ -152,9 +152,9 @@ def inner(corvana, devservice):
         tree.press("Learn from my feedback on this computer", setup)
         tree.expect("Private learning · on", setup)
 
-        if tree.find("this Mac", setup) is None:
+        if tree.find("this computer", setup) is None:
             tree.press("Refresh devices", setup)
-        tree.expect("this Mac", setup)
+        tree.expect("this computer", setup)
 
         # A Markdown file through the file dialog, by typing its path.
         tree.expect("No reference documents yet.", setup)
