@@ -10,12 +10,18 @@
 #include "text/UnicodeText.h"
 
 #include <QPointer>
+#include <QSysInfo>
 
 namespace {
 
 const QString connectionLostMessage = QStringLiteral(
     "Connection lost. Prepared answers are kept. Reconnect, then resume; speech during the gap was not captured.");
-const QString deviceName = QStringLiteral("Corvana on Mac");
+// The name the account's device list shows for this computer.
+QString deviceName(const Platform &platform)
+{
+    const QString computer = platform.computerName ? platform.computerName().trimmed() : QString();
+    return QStringLiteral("Corvana on ") + (computer.isEmpty() ? QSysInfo::machineHostName() : computer);
+}
 
 } // namespace
 
@@ -30,7 +36,7 @@ void SessionModel::saveCredential(const Connection &connection)
 {
     std::optional<DeviceCredential> credential = deviceCredential();
     if (!credential)
-        throw TessaroError::message(QStringLiteral("Could not save the device token in Keychain."));
+        throw TessaroError::message(QStringLiteral("Could not save the device token in your keyring."));
     credential->save(connection);
 }
 
@@ -143,7 +149,7 @@ void SessionModel::requireSignInIfExpired(const std::exception &failure)
     const auto *error = dynamic_cast<const TessaroError *>(&failure);
     if (!error || !error->requiresSignIn())
         return;
-    pauseCapture(QStringLiteral("Sign in again to reconnect this Mac. Audio is off."));
+    pauseCapture(QStringLiteral("Sign in again to reconnect this computer. Audio is off."));
     if (m_client)
         m_client->disconnect();
     setAccount(std::nullopt);
@@ -183,7 +189,7 @@ QCoro::Task<void> SessionModel::requestSignIn()
 
     QPointer<SessionModel> self(this);
     QPointer<SignInClient> client = m_signInClient;
-    const Attempt<SignInChallenge> begun = co_await attempt(self, client->begin(m_signInEmail, deviceName));
+    const Attempt<SignInChallenge> begun = co_await attempt(self, client->begin(m_signInEmail, deviceName(m_platform)));
     if (begun.ownerGone)
         co_return;
     if (begun.value) {
@@ -292,7 +298,7 @@ QCoro::Task<void> SessionModel::signOut()
         co_return;
     const auto composed = [](const QString &description) {
         return QStringLiteral("Could not sign out: ") + description
-            + QStringLiteral(" Reconnect and try again, or use account recovery on another Mac to remove this device.");
+            + QStringLiteral(" Reconnect and try again, or use account recovery on another computer to remove this device.");
     };
     if (m_account && m_account->profile && m_client) {
         QPointer<ServiceClient> client = m_client;

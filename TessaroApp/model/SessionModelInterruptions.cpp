@@ -35,7 +35,7 @@ void SessionModel::handleSleep()
 {
     if (!m_active)
         return;
-    pauseCapture(QStringLiteral("Mac went to sleep. Speech during the pause was not captured. Resume when ready."));
+    pauseCapture(QStringLiteral("The computer went to sleep. Speech during the pause was not captured. Resume when ready."));
     if (QPointer<ServiceClient> client = m_client) {
         [](QPointer<ServiceClient> client) -> QCoro::Task<void> {
             if (client)

@@ -174,7 +174,7 @@ QCoro::Task<void> SessionModel::importFiles(QStringList paths)
         setKnowledgeMessage(QStringLiteral("Local knowledge storage is unavailable."));
     } else {
         updateKnowledge([&updated](PrivateKnowledge &knowledge) { knowledge = updated; });
-        setKnowledgeMessage(QStringLiteral("Documents imported on this Mac."));
+        setKnowledgeMessage(QStringLiteral("Documents imported on this computer."));
     }
     setImportingDocument(false);
 }

@@ -28,6 +28,8 @@ class AppDelegate : public QObject {
     QML_ELEMENT
     QML_SINGLETON
     Q_PROPERTY(SessionModel *model READ model WRITE setModel NOTIFY modelChanged)
+    // The setup screen's line on how the companion shortcut works here, and with which keys.
+    Q_PROPERTY(QString shortcutLine READ shortcutLine NOTIFY shortcutLineChanged)
 
 public:
     // The screens' instance: the one the application handed to their engine.
@@ -44,6 +46,17 @@ public:
 
     // Opens or raises the companion window; optional.
     std::function<void()> showCompanion;
+    // Shows the companion when hidden, hides it when shown; optional. A desktop's global
+    // shortcut toggles the companion with it, as `corvana --companion` does; without it
+    // the shortcut only brings the companion forward.
+    std::function<void()> toggleCompanion;
+    // Set where the compositor, not the app, decides whether a window stays above others
+    // (Wayland); the shortcut line then says so.
+    bool compositorPlacesWindows = false;
+
+    // Which way the companion shortcut works now, with which keys; or how to bind one.
+    QString shortcutLine() const;
+    static const QString noShortcutLine;
 
     // Sets showCompanion to call a JavaScript function; anything that is not callable
     // (null, undefined) clears it.
@@ -63,9 +76,11 @@ public:
 
 signals:
     void modelChanged();
+    void shortcutLineChanged();
 
 private:
     void releaseHotKey();
+    void hotKeyPressed();
 
     std::shared_ptr<HotKeys> m_hotKeys;
     std::FILE *m_output;

@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QWindow>
 #include <QQmlApplicationEngine>
+#include <QHash>
 #include <QSettings>
 
 #include <xcb/xcb.h>
@@ -45,6 +46,7 @@ TessaroApp::TessaroApp(Platform platform, std::shared_ptr<QmlFilePicker> filePic
 {
     m_updates = std::make_unique<AppUpdates>(platform.informationDictionary);
     m_delegate = std::make_unique<AppDelegate>(std::move(hotKeys));
+    m_delegate->toggleCompanion = [this] { toggleWindow(QStringLiteral("companion")); };
     m_model = std::make_unique<SessionModel>(std::move(platform));
     m_presentation = std::make_unique<SessionPresentation>(*m_model);
     m_setupPresentation = std::make_unique<SetupPresentation>(*m_model, version());
@@ -114,6 +116,33 @@ QString TessaroApp::iconName()
 void TessaroApp::openWindow(const QString &id)
 {
     emit windowRequested(id);
+}
+
+QWindow *TessaroApp::window(const QString &id) const
+{
+    static const QHash<QString, const char *> properties = {
+        {QStringLiteral("main"), "mainWindow"},
+        {QStringLiteral("companion"), "companionWindow"},
+        {QStringLiteral("settings"), "setupWindow"},
+        {QStringLiteral("about"), "aboutWindow"},
+    };
+    const char *property = properties.value(id);
+    if (!m_engine || !property)
+        return nullptr;
+    for (QObject *root : m_engine->rootObjects()) {
+        if (auto *found = qobject_cast<QWindow *>(root->property(property).value<QObject *>()))
+            return found;
+    }
+    return nullptr;
+}
+
+void TessaroApp::toggleWindow(const QString &id)
+{
+    QWindow *found = window(id);
+    if (found && found->isVisible() && found->visibility() != QWindow::Minimized)
+        found->hide();
+    else
+        openWindow(id);
 }
 
 namespace {

@@ -67,6 +67,10 @@ public:
 
     // Open (or bring forward) a window: "main", "companion", "settings" or "about".
     Q_INVOKABLE void openWindow(const QString &id);
+    // Shows a window that is hidden, hides one that is shown: the companion's toggle.
+    Q_INVOKABLE void toggleWindow(const QString &id);
+    // The loaded window of that id, if any.
+    QWindow *window(const QString &id) const;
     // Keeps a window above others on every workspace (X11: sticky and on all desktops).
     Q_INVOKABLE void floatOnEveryWorkspace(QWindow *window);
     // Ends the process the way quitting from the menu does.

@@ -3,15 +3,19 @@
 #include "QmlFilePicker.h"
 #include "SceneGraphChoice.h"
 #include "ScreenshotTour.h"
+#include "SingleInstance.h"
 #include "TerminationSignals.h"
 #include "TessaroApp.h"
 #include "Walkthrough.h"
 #include "model/SessionModel.h"
+#include "access/BundleInfo.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/PortalHotKeys.h"
 #include "platform/linux/XcbHotKeys.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDBusConnection>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QtQml/qqmlextensionplugin.h>
@@ -50,7 +54,30 @@ int main(int argc, char *argv[])
         QStringLiteral("Save pictures of the screens in their main states to <directory>, then quit."),
         QStringLiteral("directory"));
     parser.addOption(screenshots);
+    const QCommandLineOption companion(QStringLiteral("companion"),
+                                       QStringLiteral("Show the companion, or hide it when it is shown."));
+    parser.addOption(companion);
+    const QCommandLineOption mainWindow(QStringLiteral("main"), QStringLiteral("Show the main window."));
+    parser.addOption(mainWindow);
     parser.process(app);
+    const QString action = parser.isSet(companion) ? QStringLiteral("companion")
+                           : parser.isSet(mainWindow) ? QStringLiteral("main")
+                                                      : QString();
+
+    // One Corvana per session: a later start hands its request to the running one. The
+    // developer runs (a walkthrough, screenshots, a timed run, the evaluation modes) are
+    // processes of their own that neither take the name nor hand over.
+    SingleInstance instance(BundleInfo::bundleIdentifier(), QDBusConnection::sessionBus());
+    const bool developerRun = parser.isSet(walkthrough) || parser.isSet(screenshots) || parser.isSet(quitAfter)
+                              || qEnvironmentVariableIsSet("TESSARO_CAPTURE_CHECK")
+                              || qEnvironmentVariableIsSet("TESSARO_LIVE_EVALUATION");
+    if (!developerRun && instance.claim() == SingleInstance::Claim::taken) {
+        const QString failure = instance.handOver(action);
+        if (failure.isEmpty())
+            return 0;
+        std::fprintf(stderr, "Corvana is already running but did not answer: %s\n", qPrintable(failure));
+        return 1;
+    }
 
     // The session ending, a service manager or Control-C quit the app as the menu does.
     TerminationSignals termination;
@@ -59,7 +86,16 @@ int main(int argc, char *argv[])
     auto filePicker = std::make_shared<QmlFilePicker>();
     Platform platform = LinuxPlatform::make();
     platform.filePicker = filePicker;
-    TessaroApp shell(std::move(platform), filePicker, std::make_shared<XcbHotKeys>());
+    // On X11 the app grabs the key itself; elsewhere (Wayland) the desktop's shortcut
+    // portal delivers it, where the session offers one.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    std::shared_ptr<HotKeys> hotKeys;
+    if (wayland)
+        hotKeys = std::make_shared<PortalHotKeys>(QDBusConnection::sessionBus());
+    else
+        hotKeys = std::make_shared<XcbHotKeys>();
+    TessaroApp shell(std::move(platform), filePicker, std::move(hotKeys));
+    shell.delegate().compositorPlacesWindows = wayland;
     SessionModel &model = shell.model();
 
     if (parser.isSet(walkthrough)) {
@@ -78,6 +114,15 @@ int main(int argc, char *argv[])
     delegate.applicationDidFinishLaunching();
     if (!shell.loadWindows())
         return 1;
+    QObject::connect(&instance, &SingleInstance::activated, &shell, [&shell] { shell.openWindow(QStringLiteral("main")); });
+    QObject::connect(&instance, &SingleInstance::actionRequested, &shell, [&shell](const QString &requested) {
+        if (requested == QLatin1String("companion"))
+            shell.toggleWindow(requested);
+        else
+            shell.openWindow(requested);
+    });
+    if (action == QLatin1String("companion"))
+        shell.openWindow(action);
 
     if (parser.isSet(screenshots)) {
         auto *tour = new ScreenshotTour(shell, parser.value(screenshots), &shell);

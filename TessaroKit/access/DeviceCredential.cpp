@@ -27,10 +27,10 @@ void DeviceCredential::save(const Connection &connection)
         return;
     case SecretStore::Status::NotFound:
         if (m_store.add(service, accountName, data) != SecretStore::Status::Success)
-            throw TessaroError::message(QStringLiteral("Could not save the device token in Keychain."));
+            throw TessaroError::message(QStringLiteral("Could not save the device token in your keyring."));
         return;
     case SecretStore::Status::Failure:
-        throw TessaroError::message(QStringLiteral("Could not update the device token in Keychain."));
+        throw TessaroError::message(QStringLiteral("Could not update the device token in your keyring."));
     }
 }
 
@@ -40,12 +40,12 @@ std::optional<Connection> DeviceCredential::load()
     if (item.status == SecretStore::Status::NotFound)
         return std::nullopt;
     if (item.status != SecretStore::Status::Success || !item.data)
-        throw TessaroError::message(QStringLiteral("Unlock Keychain to reconnect Corvana."));
+        throw TessaroError::message(QStringLiteral("Unlock your keyring to reconnect Corvana."));
     return wire::decode<Connection>(*item.data);
 }
 
 void DeviceCredential::remove()
 {
     if (m_store.remove(serviceName(m_bundleIdentifier), accountName) == SecretStore::Status::Failure)
-        throw TessaroError::message(QStringLiteral("Unlock Keychain to remove this device\u2019s saved sign-in."));
+        throw TessaroError::message(QStringLiteral("Unlock your keyring to remove this device\u2019s saved sign-in."));
 }

@@ -85,7 +85,7 @@ QCoro::Task<SignInChallenge> SignInClient::begin(QString email, QString deviceNa
 QCoro::Task<Connection> SignInClient::verify(SignInChallenge challenge, QString code, bool recover)
 {
     if (!m_verifier)
-        throw TessaroError::message(QStringLiteral("Request a new sign-in code on this Mac."));
+        throw TessaroError::message(QStringLiteral("Request a new sign-in code on this computer."));
     const VerifyBody body{challenge.requestId, code, *m_verifier, recover};
     const QByteArray reply = co_await post(QStringLiteral("/v1/auth/verify"), wire::encode(body));
     const SignInGrant grant = wire::decode<SignInGrant>(reply);

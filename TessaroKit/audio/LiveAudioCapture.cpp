@@ -13,7 +13,7 @@ const QString microphoneChannel = QStringLiteral("microphone");
 
 TessaroError tapsUnsupported()
 {
-    return TessaroError::message(QStringLiteral("Direct meeting audio needs macOS 14.2 or later."));
+    return TessaroError::message(QStringLiteral("Direct meeting audio needs PipeWire, which is not running."));
 }
 
 } // namespace
@@ -68,8 +68,8 @@ QCoro::Task<std::shared_ptr<CapturedAudioStream>> LiveAudioCapture::start(QStrin
         if (!self)
             throw CancellationError();
         if (!granted)
-            throw TessaroError::message(QStringLiteral("Microphone access is off. Allow Corvana in Privacy & Security "
-                                                       "→ Microphone, or choose meeting audio only."));
+            throw TessaroError::message(QStringLiteral("Microphone access is off. Allow Corvana to use the microphone in "
+                                                       "your desktop\u2019s privacy settings, or choose meeting audio only."));
     }
     if (m_generation != generation)
         throw CancellationError();

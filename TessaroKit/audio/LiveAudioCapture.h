@@ -30,7 +30,7 @@ public:
                      QString ownBundleIdentifier, LiveAudioCaptureTiming timing = {}, QObject *parent = nullptr);
     ~LiveAudioCapture() override;
 
-    // Throws "Direct meeting audio needs macOS 14.2 or later." where taps are not
+    // Throws "Direct meeting audio needs PipeWire, which is not running." where taps are not
     // supported, otherwise the tap's own errors.
     QList<AudioSource> sources() override;
     // The audio process object of an operating-system process. Throws "The audio source

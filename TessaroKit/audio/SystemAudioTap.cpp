@@ -43,9 +43,8 @@ SystemAudioTap::~SystemAudioTap()
 void SystemAudioTap::check(AudioHardware::Status status)
 {
     if (status != 0)
-        throw TessaroError::message(QStringLiteral("macOS could not start system audio (") + QString::number(status)
-                                    + QStringLiteral("). Allow Corvana in Privacy & Security → Screen & System "
-                                                     "Audio Recording, then retry."));
+        throw TessaroError::message(QStringLiteral("PipeWire could not start system audio (") + QString::number(status)
+                                    + QStringLiteral("). Check that PipeWire and its session manager are running, then retry."));
 }
 
 QList<ObjectID> SystemAudioTap::objects(AudioHardware &hardware)

@@ -38,6 +38,9 @@ struct Platform {
     PdfText::Opener openPdf;
     // Wall clock in milliseconds since 1970.
     std::function<double()> epochMilliseconds;
+    // The computer's name as its owner knows it (the pretty host name, else the host
+    // name); the device list names this device after it. Empty when unknown.
+    std::function<QString()> computerName;
     // Reads one environment variable; absent when it is not set.
     std::function<std::optional<QString>(const QString &name)> environment;
 };

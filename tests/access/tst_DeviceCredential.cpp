@@ -101,12 +101,12 @@ void DeviceCredentialTest::failures_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<bool>("stored");
     QTest::addColumn<QString>("message");
-    QTest::newRow("add refused") << "save" << "add" << false << "Could not save the device token in Keychain.";
-    QTest::newRow("update refused") << "save" << "update" << true << "Could not update the device token in Keychain.";
-    QTest::newRow("locked on load") << "load" << "copy" << true << "Unlock Keychain to reconnect Corvana.";
-    QTest::newRow("found without data") << "load" << "nodata" << true << "Unlock Keychain to reconnect Corvana.";
+    QTest::newRow("add refused") << "save" << "add" << false << "Could not save the device token in your keyring.";
+    QTest::newRow("update refused") << "save" << "update" << true << "Could not update the device token in your keyring.";
+    QTest::newRow("locked on load") << "load" << "copy" << true << "Unlock your keyring to reconnect Corvana.";
+    QTest::newRow("found without data") << "load" << "nodata" << true << "Unlock your keyring to reconnect Corvana.";
     QTest::newRow("locked on remove")
-        << "remove" << "remove" << true << QString::fromUtf8("Unlock Keychain to remove this device\u2019s saved sign-in.");
+        << "remove" << "remove" << true << QString::fromUtf8("Unlock your keyring to remove this device\u2019s saved sign-in.");
 }
 
 void DeviceCredentialTest::failures()

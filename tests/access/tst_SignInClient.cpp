@@ -140,14 +140,14 @@ void SignInClientTest::verifyWithoutVerifier()
     SignInClient client(QStringLiteral("http://127.0.0.1:9"));
     const SignInChallenge challenge{QStringLiteral("r1"), 0, 30, std::nullopt};
     QCOMPARE(failureOf(client.verify(challenge, QStringLiteral("12345678"), false)),
-             QStringLiteral("Request a new sign-in code on this Mac."));
+             QStringLiteral("Request a new sign-in code on this computer."));
 }
 
 void SignInClientTest::failingRandomSource()
 {
     SignInClient client(QStringLiteral("http://127.0.0.1:9"));
     client.setRandomSource([](QByteArray &) { return false; });
-    QCOMPARE(failureOf(client.begin(QStringLiteral("ada@example.com"), QStringLiteral("Corvana on Mac"))),
+    QCOMPARE(failureOf(client.begin(QStringLiteral("ada@example.com"), QStringLiteral("Corvana on Ada’s laptop"))),
              QStringLiteral("Could not secure this sign-in request."));
     QVERIFY(!client.verifier());
 }

@@ -113,18 +113,18 @@ private slots:
         QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("message");
         QTest::newRow("microphone refused") << "both" << 0
-                                            << QStringLiteral("Microphone access is off. Allow Corvana in Privacy & "
-                                                              "Security → Microphone, or choose meeting audio only.");
+                                            << QStringLiteral("Microphone access is off. Allow Corvana to use the microphone "
+                                                              "in your desktop\u2019s privacy settings, or choose meeting audio only.");
         QTest::newRow("no microphone") << "microphone" << 1
                                        << QStringLiteral(
                                               "No microphone is available. Connect one or choose meeting audio only.");
         QTest::newRow("engine start fails") << "both" << 2 << QStringLiteral("Input device busy");
         QTest::newRow("taps unsupported") << "both" << 3
-                                          << QStringLiteral("Direct meeting audio needs macOS 14.2 or later.");
+                                          << QStringLiteral("Direct meeting audio needs PipeWire, which is not running.");
         QTest::newRow("tap creation fails")
             << "both" << 4
-            << QStringLiteral("macOS could not start system audio (-4). Allow Corvana in Privacy & Security → Screen "
-                              "& System Audio Recording, then retry.");
+            << QStringLiteral("PipeWire could not start system audio (-4). Check that PipeWire and its session "
+                              "manager are running, then retry.");
     }
 
     void startFailures()
@@ -289,8 +289,8 @@ private slots:
         rig.hardware->statuses.insert(QStringLiteral("createAggregateDevice"), 7);
         rig.switchOutput();
         QCOMPARE(endingOf(*stream),
-                 QStringLiteral("macOS could not start system audio (7). Allow Corvana in Privacy & Security → Screen "
-                                "& System Audio Recording, then retry."));
+                 QStringLiteral("PipeWire could not start system audio (7). Check that PipeWire and its session "
+                                "manager are running, then retry."));
         QVERIFY(!rig.capture->capturing());
         QCOMPARE(rig.hardware->liveTaps(), 0);
     }

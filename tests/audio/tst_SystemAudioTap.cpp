@@ -15,8 +15,8 @@ const QString own = QStringLiteral("com.quorrel.corvana");
 
 QString startError(qint32 status)
 {
-    return QStringLiteral("macOS could not start system audio (%1). Allow Corvana in Privacy & Security → Screen & "
-                          "System Audio Recording, then retry.")
+    return QStringLiteral("PipeWire could not start system audio (%1). Check that PipeWire and its session manager "
+                          "are running, then retry.")
         .arg(status);
 }
 

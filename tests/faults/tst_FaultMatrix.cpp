@@ -447,7 +447,7 @@ void FaultMatrixTest::accessRevokedMidConversation()
     QCOMPARE(model.signInMessage(),
              std::optional<QString>(QStringLiteral("Your device access expired or was removed. Sign in again.")));
     QCOMPARE(model.recoveryMessage(),
-             std::optional<QString>(QStringLiteral("Sign in again to reconnect this Mac. Audio is off.")));
+             std::optional<QString>(QStringLiteral("Sign in again to reconnect this computer. Audio is off.")));
     QVERIFY(!model.active());
     QVERIFY(!model.busy());
     QVERIFY(Conversation::of(model).keeps(before));

@@ -275,8 +275,8 @@ void PlatformFaultsTest::audioServerRestartedWhileCapturing()
     // The tap cannot be made again while the server is away (ENOTCONN); the text is the
     // tap's own start failure.
     QCOMPARE(model.error(),
-             std::optional<QString>(QStringLiteral("macOS could not start system audio (-107). Allow Corvana in Privacy "
-                                                   "& Security → Screen & System Audio Recording, then retry.")));
+             std::optional<QString>(QStringLiteral("PipeWire could not start system audio (-107). Check that PipeWire and "
+                                                   "its session manager are running, then retry.")));
     QCOMPARE(model.recoveryMessage(),
              std::optional<QString>(QStringLiteral("Audio stopped. Resume the conversation or review its prepared answers.")));
     QVERIFY(containsAll(idsOf(model.transcript()), lines));
@@ -325,15 +325,15 @@ void PlatformFaultsTest::lockedKeyring()
     runTask(connected.signOut());
     QCOMPARE(connected.accountMessage(),
              std::optional<QString>(QString::fromUtf8(
-                 "Could not sign out: Unlock Keychain to remove this device’s saved sign-in. Reconnect and try "
-                 "again, or use account recovery on another Mac to remove this device.")));
+                 "Could not sign out: Unlock your keyring to remove this device’s saved sign-in. Reconnect and try "
+                 "again, or use account recovery on another computer to remove this device.")));
     QVERIFY(connected.account());
     QVERIFY(connected.client());
 
     // A launch while it is locked says so and keeps the user's setup.
     SessionModel locked(bundle);
     runTask(locked.load());
-    QCOMPARE(locked.error(), std::optional<QString>(QStringLiteral("Unlock Keychain to reconnect Corvana.")));
+    QCOMPARE(locked.error(), std::optional<QString>(QStringLiteral("Unlock your keyring to reconnect Corvana.")));
     QCOMPARE(locked.signInMessage(), locked.error());
     QVERIFY(locked.onboarding());
     QVERIFY(!locked.client());

@@ -90,8 +90,10 @@ void AccountFlowsTest::signInWithTheSimulatedCode()
     QCOMPARE(model.signInCode(), QString());
     QCOMPARE(model.account()->profile->email, QStringLiteral("ada@example.com"));
     QCOMPARE(model.status(), QStringLiteral("Ready for a simulated sample"));
-    // The credential is in the secret store.
+    // The credential is in the secret store; the device is named after the computer.
     QCOMPARE(signedOut.platform.secrets->items.size(), 1);
+    runTask(model.refreshDevices());
+    QCOMPARE(model.devices().value(0).name, QStringLiteral("Corvana on Ada\u2019s laptop"));
 }
 
 void AccountFlowsTest::connectFailureRetriesWithoutVerifying()
@@ -199,7 +201,7 @@ void AccountFlowsTest::signOutFailures()
         return;
     QCOMPARE(model.accountMessage(),
              std::optional<QString>(QStringLiteral("Could not sign out: The service hiccupped. Reconnect and try again, "
-                                                   "or use account recovery on another Mac to remove this device.")));
+                                                   "or use account recovery on another computer to remove this device.")));
     // Nothing was let go: the same stored sign-in, and a connection that still works.
     QCOMPARE(signedOut.platform.secrets->items, stored);
     QVERIFY(model.client());

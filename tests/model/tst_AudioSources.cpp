@@ -58,7 +58,7 @@ private slots:
         rig.model->refreshSources();
         rig.hardware->tapsSupported = false;
         rig.model->refreshSources();
-        QCOMPARE(rig.model->error(), std::optional<QString>(QStringLiteral("Direct meeting audio needs macOS 14.2 or later.")));
+        QCOMPARE(rig.model->error(), std::optional<QString>(QStringLiteral("Direct meeting audio needs PipeWire, which is not running.")));
         QCOMPARE(rig.model->audioSources().size(), 1);
     }
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-const QString imported = QStringLiteral("Documents imported on this Mac.");
+const QString imported = QStringLiteral("Documents imported on this computer.");
 const QString overLimits = QStringLiteral("Keep this domain\u2019s library within 10 documents, 160 passages and 240 KB "
                                           "of extracted text. Remove a document or import a smaller section.");
 

@@ -282,7 +282,7 @@ void OnboardingPresentationTest::accountPanel()
     model.setAccountMessage(std::nullopt);
 
     // An unknown id removes nothing and sends nothing.
-    model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Mac"), 1, 2, true}});
+    model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Ada’s laptop"), 1, 2, true}});
     shown.removeDevice(QStringLiteral("gone"));
     QCOMPARE(model.devices().size(), 1);
     QVERIFY(!model.accountMessage());

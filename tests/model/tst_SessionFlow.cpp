@@ -236,7 +236,7 @@ void SessionFlowTest::expiredAccessOnReconnect()
     QCOMPARE(model.signInMessage(),
              std::optional<QString>(QStringLiteral("Your device access expired or was removed. Sign in again.")));
     QCOMPARE(model.recoveryMessage(),
-             std::optional<QString>(QStringLiteral("Sign in again to reconnect this Mac. Audio is off.")));
+             std::optional<QString>(QStringLiteral("Sign in again to reconnect this computer. Audio is off.")));
 }
 
 void SessionFlowTest::rangeInLiveAndReviewSessions()

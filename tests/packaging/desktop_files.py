@@ -42,6 +42,14 @@ def entry(path, identifier):
     assert group.get("Icon") == identifier, f"Icon={group.get('Icon')}"
     assert group.get("Exec", "").split()[0] == "corvana", f"Exec={group.get('Exec')}"
     assert group.get("StartupWMClass"), "no StartupWMClass"
+    # The launcher's context menu offers the command-line actions a running app takes over.
+    actions = [name for name in group.get("Actions", "").split(";") if name]
+    assert actions == ["companion", "main"], f"Actions={group.get('Actions')}"
+    for name in actions:
+        command = parser[f"Desktop Action {name}"].get("Exec", "")
+        assert command == f"corvana --{name}", f"the action {name} runs {command!r}"
+    # Launchers activate a DBusActivatable entry over D-Bus; that needs a D-Bus service file.
+    assert group.get("DBusActivatable", "false") == "false", "DBusActivatable without a D-Bus service file"
 
 
 def metainfo(path, identifier, version):

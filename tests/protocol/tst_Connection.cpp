@@ -290,7 +290,7 @@ void ConnectionTest::description()
     QCOMPARE(message.description(), QStringLiteral("Session ended."));
     QCOMPARE(QString::fromUtf8(message.what()), QStringLiteral("Session ended."));
 
-    const QString text = QString::fromUtf16(u"Unlock Keychain to remove this device’s saved sign-in.");
+    const QString text = QString::fromUtf16(u"Unlock your keyring to remove this device’s saved sign-in.");
     const TessaroError service = TessaroError::service(402, text);
     QCOMPARE(service.kind(), TessaroError::Kind::Service);
     QCOMPARE(service.code(), 402);

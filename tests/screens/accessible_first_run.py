@@ -148,11 +148,12 @@ def inner(corvana, devservice):
         learning = tree.expect(lambda text: text.startswith("Private learning · "), setup, tab=True)
         if not tree.checked(learning):
             tree.press(learning.name, setup)
-        tree.press("Learn from my feedback on this Mac", setup, tab=True)
+        tree.press("Learn from my feedback on this computer", setup, tab=True)
         tree.expect("Private learning · on", setup, tab=True)
 
-        tree.press("Refresh devices", setup, tab=True)
-        tree.expect("this Mac", setup, tab=True)
+        if tree.find("this computer", setup) is None:
+            tree.press("Refresh devices", setup, tab=True)
+        tree.expect("this computer", setup, tab=True)
 
         # A Markdown file through the file dialog, by typing its path.
         tree.expect("No reference documents yet.", setup, tab=True)

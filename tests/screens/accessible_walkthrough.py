@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The real app under Xvfb, used through its accessibility tree as a screen reader user
 would: the simulated sample from "Start simulated sample" to "End session", then the
-global hot key Control+Alt+Space brings up the companion.
+global hot key Ctrl+Alt+Space brings up the companion, and a second start hands over to
+the running app.
 
 usage: accessible_walkthrough.py <corvana> <corvana-devservice>
 Runs itself again inside a private D-Bus session (for the accessibility bus). Exits 77
@@ -14,7 +15,8 @@ import subprocess
 import sys
 import tempfile
 
-from atspi_app import SKIP, Tree, private_display, report_failure, run_privately, start_app, stop_all, wait_for
+from atspi_app import (SKIP, Tree, private_display, report_failure, run_privately, run_second, start_app,
+                       start_service, stop_all, wait_for)
 
 
 def inner(corvana, devservice):
@@ -31,19 +33,14 @@ def inner(corvana, devservice):
     try:
         private_display(processes)
 
-        service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.2",
-                                    "--bootstrap-file", os.path.join(work, "connection.json")],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        processes.append(service)
-        wait_for("the development service", lambda: os.path.exists(os.path.join(work, "connection.json"))
-                 and os.path.getsize(os.path.join(work, "connection.json")) > 0, 15)
+        connection = start_service(devservice, work, processes, "--time-scale", "0.2")
 
         env = dict(os.environ)
         env.update({
             "HOME": work,
             "XDG_CONFIG_HOME": os.path.join(work, "config"),
             "XDG_DATA_HOME": os.path.join(work, "data"),
-            "TESSARO_NATIVE_BOOTSTRAP": os.path.join(work, "connection.json"),
+            "TESSARO_NATIVE_BOOTSTRAP": connection,
             "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
         })
         log = start_app(corvana, env, work, processes)
@@ -86,7 +83,7 @@ def inner(corvana, devservice):
         tree.press("End session", main)
         tree.expect("Resume", main)
 
-        # Control+Alt+Space from anywhere brings the companion forward.
+        # Ctrl+Alt+Space from anywhere brings the companion forward.
         assert tree.window("Corvana Companion") is None, "the companion was open before the hot key"
         subprocess.run(["xdotool", "key", "ctrl+alt+space"], check=True)
         companion = wait_for('the window "Corvana Companion"', lambda: tree.window("Corvana Companion"), 15)
@@ -94,6 +91,17 @@ def inner(corvana, devservice):
         desktop = subprocess.run(["xprop", "-name", "Corvana Companion", "_NET_WM_DESKTOP"],
                                  capture_output=True, text=True).stdout
         assert "4294967295" in desktop, f"the companion is not on every workspace: {desktop!r}"
+
+        # A second start hands over to this one and exits at once: plain, it brings the main
+        # window forward; with --companion it hides the companion shown now.
+        for args, what in (([], "main window active"), (["--companion"], "companion hidden")):
+            second = run_second(corvana, env, args)
+            assert second.returncode == 0, f"corvana {' '.join(args)} exited {second.returncode}: {second.stderr}"
+            assert second.elapsed < 1.5, f"corvana {' '.join(args)} took {second.elapsed:.2f} s"
+            if args:
+                wait_for(what, lambda: tree.window("Corvana Companion") is None, 10)
+            else:
+                wait_for(what, lambda: tree.window("Corvana").getState().contains(pyatspi.STATE_ACTIVE), 10)
         print("accessible walkthrough passed")
         return 0
     except AssertionError as failure:

@@ -193,11 +193,32 @@ def private_display(processes, size="1400x1000"):
     raise AssertionError("Xvfb did not start:\n" + "\n".join(reasons))
 
 
-def start_app(corvana, env, work, processes):
+def start_service(devservice, work, processes, *args):
+    """Starts the development service in simulated mode with a bootstrap connection file
+    in `work`; returns that file's path once the service has written it."""
+    connection = os.path.join(work, "connection.json")
+    processes.append(subprocess.Popen([devservice, "--simulated", "--port", "0", *args, "--bootstrap-file", connection],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    wait_for("the development service", lambda: os.path.exists(connection) and os.path.getsize(connection) > 0, 15)
+    return connection
+
+
+def start_app(corvana, env, work, processes, platform="xcb"):
     """Starts the app on the display with its accessibility bridge on; returns its log."""
+    env = app_environment(env, platform)
+    log = open(os.path.join(work, "app.log"), "w+")
+    processes.append(subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT))
+    return log
+
+
+def app_environment(env, platform="xcb"):
+    """The environment the app runs in: on that Qt platform (None leaves Qt to choose),
+    with its accessibility bridge on."""
     env = dict(env)
+    env.pop("QT_QPA_PLATFORM", None)
+    if platform:
+        env["QT_QPA_PLATFORM"] = platform
     env.update({
-        "QT_QPA_PLATFORM": "xcb",
         "QT_QUICK_BACKEND": "software",
         "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
     })
@@ -205,9 +226,20 @@ def start_app(corvana, env, work, processes):
     # NUL-terminated, which is valid; a sanitized build must not stop on that.
     if "ASAN_OPTIONS" in env:
         env["ASAN_OPTIONS"] = env["ASAN_OPTIONS"].replace("strict_string_checks=1", "strict_string_checks=0")
-    log = open(os.path.join(work, "app.log"), "w+")
-    processes.append(subprocess.Popen([corvana], env=env, stdout=log, stderr=subprocess.STDOUT))
-    return log
+    return env
+
+
+class Second:
+    def __init__(self, returncode, stderr, elapsed):
+        self.returncode, self.stderr, self.elapsed = returncode, stderr, elapsed
+
+
+def run_second(corvana, env, args, platform="xcb"):
+    """Runs corvana again beside the running one; returns its status, errors and time."""
+    started = time.monotonic()
+    run = subprocess.run([corvana, *args], env=app_environment(env, platform), capture_output=True, text=True,
+                         timeout=30)
+    return Second(run.returncode, run.stderr, time.monotonic() - started)
 
 
 def report_failure(failure, log, tree):

@@ -43,8 +43,8 @@ private slots:
     void init();
     void cleanup();
     void firstRunWithTheSimulatedCode();
-    void accountPanelSignsThisMacOut_data();
-    void accountPanelSignsThisMacOut();
+    void accountPanelSignsThisComputerOut_data();
+    void accountPanelSignsThisComputerOut();
 
 private:
     ScreenApp m_screen;
@@ -114,7 +114,7 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     QVERIFY(main.press(QStringLiteral("Continue")));
     QTRY_VERIFY(main.has(QStringLiteral("Listen where the conversation is.")));
     QVERIFY(main.has(QStringLiteral("Simulated allowance · no provider credits")));
-    QVERIFY(main.has(QStringLiteral("Show companion   ⌃⌥Space")));
+    QVERIFY(main.has(QStringLiteral("Show companion   Ctrl+Alt+Space")));
 
     // "Back" returns to the domain page with what was typed.
     QVERIFY(main.press(QStringLiteral("Back")));
@@ -130,14 +130,14 @@ void OnboardingScreenTest::firstRunWithTheSimulatedCode()
     QVERIFY(m_screen.platform->preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false));
 }
 
-void OnboardingScreenTest::accountPanelSignsThisMacOut_data()
+void OnboardingScreenTest::accountPanelSignsThisComputerOut_data()
 {
     QTest::addColumn<bool>("throughTheRow");
-    QTest::newRow("Remove access on this Mac") << true;
+    QTest::newRow("Remove access on this computer") << true;
     QTest::newRow("Sign out after the confirmation") << false;
 }
 
-void OnboardingScreenTest::accountPanelSignsThisMacOut()
+void OnboardingScreenTest::accountPanelSignsThisComputerOut()
 {
     QFETCH(bool, throughTheRow);
     SessionModel &model = m_screen.app->model();
@@ -166,9 +166,9 @@ void OnboardingScreenTest::accountPanelSignsThisMacOut()
     AccessibleTree panel(window);
     QTRY_VERIFY(panel.has(QStringLiteral("YOUR ACCOUNT")));
     // Showing the panel fetched the devices once.
-    QTRY_VERIFY_WITH_TIMEOUT(panel.has(QStringLiteral("this Mac")), 10'000);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.has(QStringLiteral("this computer")), 10'000);
     QCOMPARE(requestsTo(*m_screen.service, QStringLiteral("/v1/devices")), fetchesBefore + 1);
-    QVERIFY(panel.has(QStringLiteral("Corvana on Mac")));
+    QVERIFY(panel.has(QStringLiteral("Corvana on Ada’s laptop")));
     QVERIFY(panel.has(QStringLiteral("Simulated development account · no provider credits")));
     QVERIFY(!panel.has(QStringLiteral("Sign in to access your beta allowance.")));
 
@@ -196,7 +196,7 @@ void OnboardingScreenTest::accountPanelSignsThisMacOut()
     QVERIFY(m_screen.platform->secrets->items.isEmpty());
     QCOMPARE(requestsTo(*m_screen.service, QStringLiteral("/v1/auth/signout")), 1);
     QTRY_VERIFY(panel.has(QStringLiteral("Sign in to access your beta allowance.")));
-    QVERIFY(!panel.has(QStringLiteral("this Mac")));
+    QVERIFY(!panel.has(QStringLiteral("this computer")));
     // The main window is back at the first page.
     AccessibleTree main(m_screen.main);
     QTRY_VERIFY(main.has(QStringLiteral("WELCOME")));

@@ -200,7 +200,7 @@ void SetupScreenTest::libraryAndLearning()
     showEverything(setup, 2400);
     AccessibleTree form(setup);
     QTRY_VERIFY(form.has(QStringLiteral("Reference documents · 1")));
-    QVERIFY(form.has(QStringLiteral("Documents imported on this Mac.")));
+    QVERIFY(form.has(QStringLiteral("Documents imported on this computer.")));
     const QString title = model.domainDocuments().first().title;
 
     // The document's switch turns its text off for later sessions; it stays listed.
@@ -211,15 +211,15 @@ void SetupScreenTest::libraryAndLearning()
 
     // The reader shows every passage of the imported copy.
     QVERIFY(form.press(QStringLiteral("Read")));
-    QTRY_VERIFY(form.has(QStringLiteral("Imported text · saved on this Mac")));
+    QTRY_VERIFY(form.has(QStringLiteral("Imported text · saved on this computer")));
     QVERIFY(!form.namesContaining(QStringLiteral("Calibration is checked on the held-out set")).isEmpty());
     QVERIFY(form.press(QStringLiteral("Done")));
-    QTRY_VERIFY(!form.has(QStringLiteral("Imported text · saved on this Mac")));
+    QTRY_VERIFY(!form.has(QStringLiteral("Imported text · saved on this computer")));
 
     // With learning off, the learned preference stays listed and its row still saves.
     QVERIFY(form.press(QStringLiteral("Private learning · on")));
-    QTRY_VERIFY(form.has(QStringLiteral("Learn from my feedback on this Mac")));
-    QVERIFY(form.press(QStringLiteral("Learn from my feedback on this Mac")));
+    QTRY_VERIFY(form.has(QStringLiteral("Learn from my feedback on this computer")));
+    QVERIFY(form.press(QStringLiteral("Learn from my feedback on this computer")));
     QTRY_VERIFY(form.has(QStringLiteral("Private learning · off")));
     QVERIFY(!model.privateKnowledge().learningEnabled);
     QAccessibleInterface *topic = form.find(QStringLiteral("Topic"), QAccessible::EditableText);

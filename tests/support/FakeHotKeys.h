@@ -19,6 +19,7 @@ public:
     int registerHotKey() override;
     void unregisterHotKey() override;
     void removeHandler() override;
+    Binding binding() const override { return m_registered ? Binding{Way::keyGrab, QStringLiteral("Ctrl+Alt+Space")} : Binding{}; }
 
     bool installed() const { return bool(m_pressed); }
     bool registered() const { return m_registered; }

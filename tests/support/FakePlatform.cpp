@@ -15,6 +15,7 @@ Platform FakePlatform::bundle() const
     platform.workspace = workspace;
     platform.filePicker = filePicker;
     platform.epochMilliseconds = [now = now] { return *now; };
+    platform.computerName = [] { return QStringLiteral("Ada\u2019s laptop"); };
     platform.environment = [environment = environment](const QString &name) -> std::optional<QString> {
         const auto found = environment->constFind(name);
         if (found == environment->constEnd())

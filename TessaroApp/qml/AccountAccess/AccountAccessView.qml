@@ -81,7 +81,7 @@ Rectangle {
                     color: "transparent"
                     Accessible.role: Accessible.ListItem
                     Accessible.name: name
-                    Accessible.description: current ? "this Mac" : ""
+                    Accessible.description: current ? "this computer" : ""
 
                     Rectangle {
                         visible: row.index > 0
@@ -121,7 +121,7 @@ Rectangle {
                         }
                         Badge {
                             visible: row.current
-                            text: "this Mac"
+                            text: "this computer"
                             tone: "accent"
                         }
                         DesignButton {
@@ -143,7 +143,7 @@ Rectangle {
         }
 
         DesignLabel {
-            text: "Device access is saved in Keychain. Signing out ends this Mac’s session and clears conversation memory; your imported library stays on this Mac."
+            text: "Device access is saved in your keyring. Signing out ends this computer’s session and clears conversation memory; your imported library stays on this computer."
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
             lineHeight: 1.15

@@ -35,7 +35,7 @@ Platform.SystemTrayIcon {
             onTriggered: tray.openWindow("main")
         }
         Platform.MenuItem {
-            text: "Show companion   ⌃⌥Space"
+            text: "Show companion   Ctrl+Alt+Space"
             onTriggered: tray.openWindow("companion")
         }
         Platform.MenuSeparator {}

@@ -53,7 +53,7 @@ Popup {
                     Layout.fillWidth: true
                 }
                 DesignLabel {
-                    text: "Imported text · saved on this Mac"
+                    text: "Imported text · saved on this computer"
                     font.pixelSize: DesignSystem.smallSize
                     color: DesignSystem.muted
                     Layout.fillWidth: true

@@ -69,7 +69,7 @@ Rectangle {
                 Layout.fillWidth: true
             }
             DesignLabel {
-                text: "Files stay on this Mac. During sessions, enabled document text goes to your connected service; only relevant excerpts go to the answer provider. The service keeps the text in memory for that session, without saving it."
+                text: "Files stay on this computer. During sessions, enabled document text goes to your connected service; only relevant excerpts go to the answer provider. The service keeps the text in memory for that session, without saving it."
                 font.pixelSize: DesignSystem.smallSize
                 color: DesignSystem.muted
                 lineHeight: 1.1
@@ -180,7 +180,7 @@ Rectangle {
             spacing: DesignSystem.gap
 
             DesignSwitch {
-                text: "Learn from my feedback on this Mac"
+                text: "Learn from my feedback on this computer"
                 checked: KnowledgePresentation.learningEnabled
                 font.pixelSize: DesignSystem.smallSize + 1
                 Layout.fillWidth: true

@@ -65,7 +65,7 @@ Rectangle {
             }
             DesignButton {
                 text: "Companion"
-                toolTipText: "Show the floating companion · Control–Option–Space"
+                toolTipText: "Show the floating companion · Ctrl+Alt+Space"
                 onClicked: bar.showCompanion()
             }
             DesignButton {

@@ -36,7 +36,7 @@ ColumnLayout {
         }
     }
     DesignLabel {
-        text: "Meeting audio captures the sound from the app. It doesn’t listen through your microphone. macOS will ask for the selected audio permission when you first start listening."
+        text: "Meeting audio captures the sound from the app. It doesn’t listen through your microphone. Audio comes through PipeWire without a permission prompt, and nothing is captured until you start listening."
         font.pixelSize: DesignSystem.smallSize + 1
         color: DesignSystem.muted
         lineHeight: 1.15
@@ -133,7 +133,7 @@ ColumnLayout {
         Layout.fillWidth: true
         Layout.topMargin: DesignSystem.gap
         DesignLabel {
-            text: "Show companion   ⌃⌥Space"
+            text: "Show companion   Ctrl+Alt+Space"
             font.pixelSize: DesignSystem.smallSize
             color: DesignSystem.muted
             wrapMode: Text.NoWrap

@@ -196,7 +196,7 @@ ColumnLayout {
         color: DesignSystem.line
     }
     DesignLabel {
-        text: "Already have an account? The same email restores access on a new Mac. Signing in doesn’t add credits or start a subscription."
+        text: "Already have an account? The same email restores access on a new computer. Signing in doesn’t add credits or start a subscription."
         font.pixelSize: DesignSystem.smallSize
         color: DesignSystem.muted
         lineHeight: 1.15

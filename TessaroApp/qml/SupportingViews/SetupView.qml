@@ -245,6 +245,15 @@ ScrollView {
                     Accessible.description: displayText
                     onActivated: TessaroApp.appearance = currentValue
                 }
+
+                DesignLabel {
+                    objectName: "shortcutLine"
+                    Layout.columnSpan: 2
+                    Layout.fillWidth: true
+                    text: AppDelegate.shortcutLine
+                    font.pixelSize: DesignSystem.smallSize
+                    color: DesignSystem.muted
+                }
             }
         }
 
@@ -343,7 +352,7 @@ ScrollView {
                         }
                     }
                     DesignLabel {
-                        text: "The device token is saved in Keychain. Provider keys stay on the service."
+                        text: "The device token is saved in your keyring. Provider keys stay on the service."
                         font.pixelSize: DesignSystem.captionSize
                         color: DesignSystem.faint
                         Layout.fillWidth: true

@@ -11,11 +11,31 @@
 #include "access/BundleInfo.h"
 #include "audio/LiveAudioCapture.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDateTime>
+#include <QSysInfo>
+
+QString LinuxPlatform::computerName()
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.hostname1"), QStringLiteral("/org/freedesktop/hostname1"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.freedesktop.hostname1") << QStringLiteral("PrettyHostname");
+    const QDBusMessage reply = QDBusConnection::systemBus().call(get, QDBus::Block, 1000);
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+        const QString pretty = qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toString().trimmed();
+        if (!pretty.isEmpty())
+            return pretty;
+    }
+    return QSysInfo::machineHostName();
+}
 
 Platform LinuxPlatform::make()
 {
     Platform platform;
+    platform.computerName = &LinuxPlatform::computerName;
     platform.informationDictionary = BundleInfo::informationDictionary();
     platform.bundleIdentifier = BundleInfo::bundleIdentifier();
     platform.preferences = std::make_shared<SettingsPreferences>();

@@ -6,4 +6,7 @@
 class LinuxPlatform {
 public:
     static Platform make();
+    // The pretty host name hostnamed keeps (as the desktop's settings show it), else the
+    // host name.
+    static QString computerName();
 };

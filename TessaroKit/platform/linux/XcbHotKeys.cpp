@@ -145,6 +145,13 @@ void XcbHotKeys::removeHandler()
     m_handlerStatus = noDisplay;
 }
 
+HotKeys::Binding XcbHotKeys::binding() const
+{
+    if (m_grabbed.isEmpty())
+        return {};
+    return {Way::keyGrab, QStringLiteral("Ctrl+Alt+Space")};
+}
+
 void XcbHotKeys::ungrab()
 {
     if (!m_connection || m_grabbed.isEmpty())

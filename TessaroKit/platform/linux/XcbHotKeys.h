@@ -39,6 +39,7 @@ public:
     int registerHotKey() override;
     void unregisterHotKey() override;
     void removeHandler() override;
+    Binding binding() const override;
 
 private:
     void readEvents();
