@@ -34,8 +34,8 @@ QtObject {
 
         // Escape puts a secondary window away.
         Shortcut {
-            sequence: StandardKey.Cancel
-            onActivated: companionWindow.close()
+            sequence: "Esc"
+            onActivated: shell.companionWindow.close()
         }
 
         CompanionView {
@@ -54,8 +54,8 @@ QtObject {
 
         // Escape puts a secondary window away.
         Shortcut {
-            sequence: StandardKey.Cancel
-            onActivated: setupWindow.close()
+            sequence: "Esc"
+            onActivated: shell.setupWindow.close()
         }
 
         SetupView {
@@ -77,8 +77,8 @@ QtObject {
 
         // Escape puts a secondary window away.
         Shortcut {
-            sequence: StandardKey.Cancel
-            onActivated: aboutWindow.close()
+            sequence: "Esc"
+            onActivated: shell.aboutWindow.close()
         }
 
         AboutView {

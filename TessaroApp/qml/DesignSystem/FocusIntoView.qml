@@ -5,7 +5,8 @@ import QtQuick
 QtObject {
     id: follower
 
-    property Flickable flickable
+    // A Flickable; a ScrollView hands its contentItem, which QML types as an Item.
+    property var flickable
     property real margin: 12
 
     function reveal(item) {

@@ -39,7 +39,7 @@ ScrollView {
     function showConnection() {
         connectionExpanded = true
         connectionFocusPending = true
-        Qt.callLater(focusConnection)
+        Qt.callLater(focusConnection) // qmllint disable type
     }
     function focusConnection() {
         focusFollower.reveal(serviceURLField)
@@ -56,7 +56,7 @@ ScrollView {
         }
         function onActiveChanged() {
             if (view.Window.window.active)
-                Qt.callLater(view.focusConnection)
+                Qt.callLater(view.focusConnection) // qmllint disable type
         }
     }
 
