@@ -90,7 +90,7 @@ struct ShownApp {
 
         QElapsedTimer clock;
         clock.start();
-        auto picker = std::make_shared<QmlFilePicker>();
+        auto picker = std::make_shared<QmlFilePicker>(nullptr);
         Platform bundle = platform.bundle();
         bundle.filePicker = picker;
         app = std::make_unique<TessaroApp>(std::move(bundle), picker, std::make_shared<FakeHotKeys>());

@@ -2,6 +2,8 @@
 
 #include "model/QmlInstances.h"
 
+QmlFilePicker::QmlFilePicker(QObject *parent) : QObject(parent) {}
+
 void QmlFilePicker::chooseFile(const QString &title, const QStringList &nameFilters,
                                std::function<void(std::optional<QString> path)> done)
 {

@@ -24,7 +24,10 @@ public:
     // The screens' instance: the one the application handed to their engine.
     static QmlFilePicker *create(QQmlEngine *engine, QJSEngine *);
 
-    using QObject::QObject;
+    // Not default-constructible on purpose: Qt 6.4 makes a singleton with a default
+    // constructor itself instead of asking create(), and the screens would then answer
+    // a picker nobody asks.
+    explicit QmlFilePicker(QObject *parent);
 
     void chooseFile(const QString &title, const QStringList &nameFilters,
                     std::function<void(std::optional<QString> path)> done) override;

@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [] { QCoreApplication::quit(); });
 
-    auto filePicker = std::make_shared<QmlFilePicker>();
+    auto filePicker = std::make_shared<QmlFilePicker>(nullptr);
     Platform platform = LinuxPlatform::make();
     platform.filePicker = filePicker;
     // On X11 the app grabs the key itself; elsewhere (Wayland) the desktop's shortcut

@@ -26,7 +26,7 @@ QString ScreenApp::start(const QStringList &serviceArguments, bool connected)
         platform->environment->insert(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"), bootstrap);
         platform->preferences->setBoolean(QStringLiteral("onboardingComplete"), true);
     }
-    auto picker = std::make_shared<QmlFilePicker>();
+    auto picker = std::make_shared<QmlFilePicker>(nullptr);
     Platform bundle = platform->bundle();
     bundle.filePicker = picker;
     app = std::make_unique<TessaroApp>(std::move(bundle), picker, std::make_shared<FakeHotKeys>());
