@@ -143,6 +143,8 @@ public:
     // simulated), connects to it without storing its token, and remembers the choice so
     // the next launch starts it again. Throws the service's message when it cannot start.
     QCoro::Task<void> connectLocalService(bool simulated);
+    // Onboarding's way to it: busy as a sign-in is, its failure in the sign-in message.
+    Q_INVOKABLE void requestLocalService(bool simulated);
     QCoro::Task<void> requestSignIn();
     QCoro::Task<void> completeSignIn();
     QCoro::Task<void> refreshDevices();

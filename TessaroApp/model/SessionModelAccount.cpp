@@ -130,6 +130,28 @@ QCoro::Task<void> SessionModel::connectLocalService(bool simulated)
                                           simulated ? QStringLiteral("simulated") : QStringLiteral("live"));
 }
 
+void SessionModel::requestLocalService(bool simulated)
+{
+    const auto run = [](QPointer<SessionModel> self, bool simulated) -> QCoro::Task<void> {
+        if (!self || self->m_signingIn)
+            co_return;
+        self->setSigningIn(true);
+        self->setSignInMessage(std::nullopt);
+        std::optional<QString> failureText;
+        try {
+            co_await self->connectLocalService(simulated);
+        } catch (const std::exception &failure) {
+            failureText = describeFailure(failure);
+        }
+        if (!self)
+            co_return;
+        self->setSigningIn(false);
+        if (failureText)
+            self->setSignInMessage(*failureText);
+    };
+    [[maybe_unused]] QCoro::Task<void> running = run(QPointer<SessionModel>(this), simulated);
+}
+
 void SessionModel::replaceClient(ServiceClient *client)
 {
     if (m_client && m_client != client) {

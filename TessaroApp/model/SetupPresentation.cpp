@@ -111,7 +111,12 @@ void SetupPresentation::connect(const QString &serviceURL, const QString &token)
     [[maybe_unused]] QCoro::Task<void> running = connectTo(serviceURL, token);
 }
 
-QCoro::Task<void> SetupPresentation::connectTo(QString serviceURL, QString token)
+void SetupPresentation::useLocalService(bool simulated)
+{
+    [[maybe_unused]] QCoro::Task<void> running = connectTo({}, {}, simulated);
+}
+
+QCoro::Task<void> SetupPresentation::connectTo(QString serviceURL, QString token, std::optional<bool> localSimulated)
 {
     if (m_connecting)
         co_return;
@@ -120,8 +125,12 @@ QCoro::Task<void> SetupPresentation::connectTo(QString serviceURL, QString token
     emit messageChanged();
     std::optional<QString> failure;
     try {
-        const Connection connection(serviceURL, token);
-        co_await m_model.connect(connection, true);
+        if (localSimulated) {
+            co_await m_model.connectLocalService(*localSimulated);
+        } else {
+            const Connection connection(serviceURL, token);
+            co_await m_model.connect(connection, true);
+        }
     } catch (const std::exception &error) {
         failure = describeFailure(error);
     }

@@ -8,6 +8,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <optional>
+
 class SessionModel;
 
 class QJSEngine;
@@ -80,7 +82,10 @@ public:
     // "Connect & save": starts connecting to the service and lets it run on.
     using QObject::connect;
     Q_INVOKABLE void connect(const QString &serviceURL, const QString &token);
-    QCoro::Task<void> connectTo(QString serviceURL, QString token);
+    // Runs the development service on this computer (the scripted sample when simulated)
+    // and connects to it; the result line says how it went.
+    Q_INVOKABLE void useLocalService(bool simulated);
+    QCoro::Task<void> connectTo(QString serviceURL, QString token, std::optional<bool> localSimulated = std::nullopt);
     // Clears the message line; the setup screen calls it each time it opens.
     Q_INVOKABLE void clearMessage();
 

@@ -165,9 +165,30 @@ ColumnLayout {
             lineHeight: 1.15
             Layout.fillWidth: true
         }
-        DesignButton {
-            text: "Development connection…"
-            onClicked: TessaroApp.openWindow("connection")
+        DesignLabel {
+            text: "Or run Corvana’s service on this computer: speech is recognised offline, and answers come from your own reference documents."
+            color: DesignSystem.muted
+            lineHeight: 1.15
+            Layout.fillWidth: true
+        }
+        Flow {
+            spacing: DesignSystem.gap
+            Layout.fillWidth: true
+            DesignButton {
+                text: "Use the local service"
+                variant: "primary"
+                enabled: !SessionModel.signingIn
+                onClicked: SessionModel.requestLocalService(false)
+            }
+            DesignButton {
+                text: "Use the local simulated sample"
+                enabled: !SessionModel.signingIn
+                onClicked: SessionModel.requestLocalService(true)
+            }
+            DesignButton {
+                text: "Development connection…"
+                onClicked: TessaroApp.openWindow("connection")
+            }
         }
     }
 

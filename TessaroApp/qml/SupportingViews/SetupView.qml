@@ -357,6 +357,28 @@ ScrollView {
                         color: DesignSystem.faint
                         Layout.fillWidth: true
                     }
+                    DesignLabel {
+                        text: "Or run Corvana’s service on this computer: speech is recognised offline, and answers come from your own reference documents."
+                        font.pixelSize: DesignSystem.smallSize
+                        color: DesignSystem.muted
+                        Layout.fillWidth: true
+                    }
+                    Flow {
+                        spacing: DesignSystem.gap
+                        Layout.fillWidth: true
+                        DesignButton {
+                            text: "Use the local service"
+                            compact: true
+                            enabled: !SetupPresentation.connecting
+                            onClicked: SetupPresentation.useLocalService(false)
+                        }
+                        DesignButton {
+                            text: "Use the local simulated sample"
+                            compact: true
+                            enabled: !SetupPresentation.connecting
+                            onClicked: SetupPresentation.useLocalService(true)
+                        }
+                    }
                 }
             }
         }

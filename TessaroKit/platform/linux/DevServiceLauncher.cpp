@@ -65,8 +65,9 @@ QCoro::Task<QString> DevServiceLauncher::start(bool simulated)
 {
     if (m_starting)
         throw TessaroError::message(QStringLiteral("The local service is already starting."));
+    // co_return hands its operand on by moving it: return copies, never the member.
     if (running() && m_simulated == simulated)
-        co_return m_connectionFile;
+        co_return QString(m_connectionFile);
     stop();
 
     const QString program = m_program.isEmpty() ? findProgram() : m_program;
@@ -129,7 +130,7 @@ QCoro::Task<QString> DevServiceLauncher::start(bool simulated)
         stop();
         throw TessaroError::message(QStringLiteral("The local service did not start in time."));
     }
-    co_return m_connectionFile;
+    co_return QString(m_connectionFile);
 }
 
 void DevServiceLauncher::stop()
