@@ -19,7 +19,7 @@ void AppIconTest::themeIconOrBrandMark()
     QTemporaryDir themes;
     QVERIFY(themes.isValid());
     QVERIFY(QDir(themes.path()).mkpath(QStringLiteral("hicolor/48x48/apps")));
-    QVERIFY(QFile::copy(QFINDTESTDATA("../../packaging/icons/corvana-48.png"),
+    QVERIFY(QFile::copy(QStringLiteral(CORVANA_SOURCE_DIR "/packaging/icons/corvana-48.png"),
                         themes.filePath(QStringLiteral("hicolor/48x48/apps/com.example.installed.png"))));
     QFile index(themes.filePath(QStringLiteral("hicolor/index.theme")));
     QVERIFY(index.open(QIODevice::WriteOnly));
