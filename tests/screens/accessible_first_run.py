@@ -18,18 +18,11 @@ import sys
 import tempfile
 import time
 
-from atspi_app import (SKIP, Tree, focus_window, private_display, report_failure, run_privately, start_app, stop_all,
-                       wait_for, xdotool)
+from atspi_app import (SKIP, Tree, focus_window, fresh_profile, private_display, report_failure, run_privately,
+                       start_app, stop_all, wait_for, xdotool)
 NOTES = ("# Evaluation notes\n\n"
          "Calibration is checked on the held-out set before every release; a model that says 80% "
          "should be right about 80% of the time.\n")
-
-
-def secrets_up(env):
-    reply = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                            "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
-                            "string:org.freedesktop.secrets"], capture_output=True, text=True, env=env)
-    return "boolean true" in reply.stdout
 
 
 def stored_sign_ins():
@@ -68,25 +61,7 @@ def inner(corvana, devservice):
         private_display(processes)
 
         # A fresh profile with a Secret Service of its own, unlocked, on this session bus.
-        runtime = os.path.join(work, "runtime")
-        os.makedirs(runtime, mode=0o700)
-        env = dict(os.environ)
-        env.update({
-            "HOME": work,
-            "XDG_RUNTIME_DIR": runtime,
-            "XDG_CONFIG_HOME": os.path.join(work, "config"),
-            "XDG_DATA_HOME": os.path.join(work, "data"),
-            "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
-        })
-        env.pop("TESSARO_NATIVE_BOOTSTRAP", None)
-        keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
-                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=env)
-        processes.append(keyring)
-        # Its login keyring is created with this password and left unlocked.
-        keyring.stdin.write(b"corvana-test-password")
-        keyring.stdin.close()
-        wait_for("org.freedesktop.secrets on the session bus", lambda: secrets_up(env), 15)
+        env = fresh_profile(work, processes)
 
         # The development service, which the app is not told about.
         service = subprocess.Popen([devservice, "--simulated", "--port", "0", "--time-scale", "0.2"],

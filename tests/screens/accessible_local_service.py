@@ -15,8 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-from accessible_first_run import secrets_up
-from atspi_app import SKIP, Tree, private_display, report_failure, run_privately, start_app, stop_all, wait_for
+from atspi_app import SKIP, Tree, fresh_profile, private_display, report_failure, run_privately, start_app, stop_all, wait_for
 
 
 def children(pid, name):
@@ -45,24 +44,8 @@ def inner(corvana, devservice):
     tree = None
     try:
         private_display(processes)
-        runtime = os.path.join(work, "runtime")
-        os.makedirs(runtime, mode=0o700)
-        env = dict(os.environ)
-        env.update({
-            "HOME": work,
-            "XDG_RUNTIME_DIR": runtime,
-            "XDG_CONFIG_HOME": os.path.join(work, "config"),
-            "XDG_DATA_HOME": os.path.join(work, "data"),
-            "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
-        })
-        env.pop("TESSARO_NATIVE_BOOTSTRAP", None)
-        keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
-                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=env)
-        processes.append(keyring)
-        keyring.stdin.write(b"corvana-test-password")
-        keyring.stdin.close()
-        wait_for("org.freedesktop.secrets on the session bus", lambda: secrets_up(env), 15)
+        env = fresh_profile(work, processes)
+        runtime = env["XDG_RUNTIME_DIR"]
 
         connected = ("Continue", "Open Corvana", "Start simulated sample")
         for launch in ("first", "next"):

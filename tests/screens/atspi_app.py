@@ -203,6 +203,38 @@ def start_service(devservice, work, processes, *args):
     return connection
 
 
+def secrets_up(env):
+    reply = subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                            "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner",
+                            "string:org.freedesktop.secrets"], capture_output=True, text=True, env=env)
+    return "boolean true" in reply.stdout
+
+
+def fresh_profile(work, processes):
+    """The environment of a fresh profile in `work` with no service configured, and a
+    Secret Service of its own, unlocked, on this session bus."""
+    runtime = os.path.join(work, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    env = dict(os.environ)
+    env.update({
+        "HOME": work,
+        "XDG_RUNTIME_DIR": runtime,
+        "XDG_CONFIG_HOME": os.path.join(work, "config"),
+        "XDG_DATA_HOME": os.path.join(work, "data"),
+        "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(work, "knowledge"),
+    })
+    env.pop("TESSARO_NATIVE_BOOTSTRAP", None)
+    keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
+                               stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               env=env)
+    processes.append(keyring)
+    # Its login keyring is created with this password and left unlocked.
+    keyring.stdin.write(b"corvana-test-password")
+    keyring.stdin.close()
+    wait_for("org.freedesktop.secrets on the session bus", lambda: secrets_up(env), 15)
+    return env
+
+
 def start_app(corvana, env, work, processes, platform="xcb"):
     """Starts the app on the display with its accessibility bridge on; returns its log."""
     env = app_environment(env, platform)
