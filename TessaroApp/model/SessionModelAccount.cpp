@@ -137,17 +137,12 @@ void SessionModel::requestLocalService(bool simulated)
             co_return;
         self->setSigningIn(true);
         self->setSignInMessage(std::nullopt);
-        std::optional<QString> failureText;
-        try {
-            co_await self->connectLocalService(simulated);
-        } catch (const std::exception &failure) {
-            failureText = describeFailure(failure);
-        }
-        if (!self)
+        const Attempt<> connected = co_await attempt(self, self->connectLocalService(simulated));
+        if (connected.ownerGone)
             co_return;
         self->setSigningIn(false);
-        if (failureText)
-            self->setSignInMessage(*failureText);
+        if (connected.failure)
+            self->setSignInMessage(connected.failure);
     };
     [[maybe_unused]] QCoro::Task<void> running = run(QPointer<SessionModel>(this), simulated);
 }

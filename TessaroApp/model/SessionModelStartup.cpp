@@ -1,6 +1,7 @@
 #include "SessionModel.h"
 
 #include "devmodes/CaptureCheck.h"
+#include "model/Attempt.h"
 #include "devmodes/LiveEvaluation.h"
 #include "model/SessionSetup.h"
 #include "protocol/TaskHandle.h"
@@ -206,16 +207,12 @@ QCoro::Task<bool> SessionModel::findConnection()
 
     if (localServiceWanted && !connection) {
         // The person chose the service on this computer last time: start it again.
-        std::optional<QString> localFailure;
-        try {
-            co_await connectLocalService(*localServiceChoice() == QStringLiteral("simulated"));
-        } catch (const std::exception &failure) {
-            localFailure = describeFailure(failure);
-        }
-        if (!self)
+        const Attempt<> connected =
+            co_await attempt(self, connectLocalService(*localServiceChoice() == QStringLiteral("simulated")));
+        if (connected.ownerGone)
             co_return false;
-        if (localFailure) {
-            failStartup(*localFailure);
+        if (connected.failure) {
+            failStartup(*connected.failure);
             co_return false;
         }
         co_return true;
