@@ -5,6 +5,8 @@
 #include "ScriptedRecognizer.h"
 #include "protocol/WireCoding.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -46,8 +48,15 @@ DevSession::DevSession(DevService &service, QString sessionID, QWebSocket *socke
         } else {
             const QString model = options.speechModel.isEmpty()
                 ? QString::fromLatin1(PocketSphinxRecognizer::defaultModelFolder) : options.speechModel;
-            recognizer = [model]() -> std::unique_ptr<SpeechRecognizer> {
-                auto decoder = std::make_unique<PocketSphinxRecognizer>(model);
+            // The words of the session's library, so its rarer terms can be heard too.
+            QSet<QString> words;
+            static const QRegularExpression nonLetters(QStringLiteral("[^\\p{L}']+"));
+            for (const KnowledgePassage &passage : knowledge) {
+                for (const QString &word : (passage.title + QLatin1Char(' ') + passage.text).split(nonLetters, Qt::SkipEmptyParts))
+                    words.insert(word.toLower());
+            }
+            recognizer = [model, vocabulary = QStringList(words.cbegin(), words.cend())]() -> std::unique_ptr<SpeechRecognizer> {
+                auto decoder = std::make_unique<PocketSphinxRecognizer>(model, vocabulary);
                 if (!decoder->ready())
                     return nullptr;
                 return decoder;

@@ -3,6 +3,7 @@
 #include "SpeechRecognizer.h"
 
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 
@@ -10,11 +11,10 @@ typedef struct ps_decoder_s ps_decoder_t;
 
 // PocketSphinx with a US English model (the acoustic model, the language model
 // "en-us.lm.bin" and the dictionary "cmudict-en-us.dict" in one folder, as the package
-// pocketsphinx-en-us installs them). The model's configuration is read once per process
-// and shared. Each recogniser has a decoder of its own while it lives (PocketSphinx's
-// language model keeps a look-up cache that decoders on other threads must not share);
-// a recogniser that goes leaves its decoder for the next one, so a new session does not
-// read the model again.
+// pocketsphinx-en-us installs them). The language model and the configuration are read
+// once per process and shared; each recogniser has a decoder of its own while it lives,
+// and a recogniser that goes leaves its decoder for the next one, so a new session does
+// not read the model again. Calls into the decoders of one model take turns.
 class PocketSphinxRecognizer : public SpeechRecognizer {
 public:
     static constexpr const char *defaultModelFolder = "/usr/share/pocketsphinx/model/en-us";
@@ -22,11 +22,19 @@ public:
     // Why the model in `folder` cannot be used (a file missing), or nothing when it can.
     static std::optional<QString> missingModel(const QString &folder);
 
-    // A decoder of the model in `folder`; `ready()` says whether it could be made.
-    explicit PocketSphinxRecognizer(const QString &folder = QString::fromLatin1(defaultModelFolder));
+    // How many of the language model's likeliest words every decoder can hear.
+    static constexpr int commonWordCount = 40'000;
+
+    // A decoder of the model in `folder` that can also hear the words of `vocabulary` (the
+    // session's library) which the language model knows; `ready()` says whether it could
+    // be made.
+    explicit PocketSphinxRecognizer(const QString &folder = QString::fromLatin1(defaultModelFolder),
+                                    const QStringList &vocabulary = {});
     ~PocketSphinxRecognizer() override;
     PocketSphinxRecognizer(const PocketSphinxRecognizer &) = delete;
     PocketSphinxRecognizer &operator=(const PocketSphinxRecognizer &) = delete;
+
+    struct Model;  // a model folder loaded once and shared by its decoders
 
     bool ready() const { return m_decoder != nullptr; }
 
@@ -46,8 +54,9 @@ public:
 
 private:
     QString hypothesis() const;
+    void addWords(const QStringList &vocabulary);
 
-    QString m_folder;
+    Model *m_model = nullptr;
     ps_decoder_t *m_decoder = nullptr;
     bool m_open = false;
 };
