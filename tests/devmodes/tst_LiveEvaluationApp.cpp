@@ -28,9 +28,9 @@ private slots:
         PrivatePipeWire pipewire;
         if (!pipewire.started())
             QSKIP(qPrintable(QStringLiteral("A private PipeWire could not be started: ") + pipewire.error()));
-        // The script gives the words and answers, so every run has an answer for every control;
-        // the recogniser itself is proven over the socket by the live mode suite.
-        DevServiceProcess service({QStringLiteral("--scripted-words")});
+        // The recogniser hears the words; the script answers every utterance, so every control
+        // has an answer to work on.
+        DevServiceProcess service({QStringLiteral("--scripted-answers")});
         QVERIFY2(service.started(), qPrintable(service.errorText()));
 
         QTemporaryDir dir;
@@ -104,13 +104,15 @@ private slots:
         QVERIFY(final != heard.end());
         const double startMs = (*final).toObject().value("startMs").toDouble();
         QVERIFY2(startMs > 500 && startMs < 8'500, shown.constData());
-        // The final segments carry words.
+        // The final segments carry the words spoken, as the stock model hears a synthetic
+        // voice after two resamplings: roughly, but "talk about" every time.
         QString words;
         for (const QJsonValue &entry : heard) {
             if (entry["final"].toBool())
                 words += entry["text"].toString() + QLatin1Char(' ');
         }
-        QVERIFY2(!words.trimmed().isEmpty(), shown.constData());
+        qInfo("The final segments say: %s", qPrintable(words));
+        QVERIFY2(words.contains(QStringLiteral("talk about")), qPrintable(words));
     }
 };
 
