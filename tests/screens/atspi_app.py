@@ -147,6 +147,22 @@ def focus_window(title):
     xdotool("windowfocus", "--sync", found[0])
 
 
+def read_display(read_fd, timeout=30):
+    """The display number an Xvfb started with -displayfd writes to `read_fd`, or "" when it
+    exits or stays silent first. Xvfb writes the number and its newline in two writes and
+    dies when the second finds the pipe closed, so the pipe stays open until the newline."""
+    received = b""
+    deadline = time.monotonic() + timeout
+    while not received.endswith(b"\n"):
+        ready, _, _ = select.select([read_fd], [], [], max(0, deadline - time.monotonic()))
+        chunk = os.read(read_fd, 64) if ready else b""
+        if not chunk:
+            break
+        received += chunk
+    os.close(read_fd)
+    return received.decode().strip() if received.endswith(b"\n") else ""
+
+
 def private_display(processes, size="1400x1000"):
     """Starts an Xvfb of our own on a display number drawn at random (the lowest free
     number is where servers starting at the same moment race each other), tried again
@@ -164,9 +180,7 @@ def private_display(processes, size="1400x1000"):
         os.close(write_fd)
         # Xvfb writes its display number once it accepts clients, or closes the pipe
         # when it exits first.
-        ready, _, _ = select.select([read_fd], [], [], 30)
-        display = os.read(read_fd, 64).decode().strip() if ready else ""
-        os.close(read_fd)
+        display = read_display(read_fd)
         env = dict(os.environ, DISPLAY=":" + display)
 
         def answers():
