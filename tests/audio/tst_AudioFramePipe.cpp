@@ -167,9 +167,9 @@ private slots:
     void formatChanges()
     {
         Piped piped;
-        piped.feed(1'000);
-        QCOMPARE(*piped.factory.builds, 1);
+        piped.feed(500);
         piped.feed(0, AudioFormat{44'100, 2, SampleLayout::Int16});
+        piped.feed(500);
         QCOMPARE(*piped.factory.builds, 1);
         QCOMPARE(piped.stream->buffered(), 0);
         const AudioFormat stereo{16'000, 2, SampleLayout::Int16};
