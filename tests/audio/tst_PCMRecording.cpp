@@ -252,21 +252,6 @@ private slots:
             joined += frame;
         QVERIFY(joined == pcm);
     }
-
-    void framesAreCopies()
-    {
-        const QByteArray a = samples(3200, 5), b = samples(1600, 6);
-        const PCMRecording recording(riff(chunk("fmt ", formatBody()) + chunk("data", a) + chunk("data", b)));
-        QCOMPARE(recording.pcm().size(), 4800);
-        QList<QByteArray> frames = recording.frames();
-        QCOMPARE(frameSizes(recording), (QList<qsizetype>{3200, 1600}));
-        QVERIFY(frames[0] == a);
-        QVERIFY(frames[1] == b);
-        frames[0][0] = char(frames[0][0] ^ 0x55);
-        frames[1].fill('\0');
-        QVERIFY(recording.pcm() == a + b);
-        QVERIFY(recording.frames()[0] == a);
-    }
 };
 
 QTEST_GUILESS_MAIN(PCMRecordingTest)
