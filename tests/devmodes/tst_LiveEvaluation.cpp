@@ -47,14 +47,14 @@ ServerEvent typed(const QString &type)
     return event;
 }
 
-// A WAV file of a spoken-level tone: 16 kHz, mono, 16-bit.
-QByteArray wav(double seconds)
+// A spoken-level tone: 16 kHz, mono, 16-bit.
+QByteArray tone(qsizetype samples)
 {
-    QByteArray pcm(qsizetype(std::llround(seconds * 16'000)) * 2, '\0');
-    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
-    for (qsizetype i = 0; i < pcm.size() / 2; ++i)
-        samples[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * double(i) / 16'000));
-    return wavOf(pcm);
+    QByteArray pcm(samples * 2, '\0');
+    auto *values = reinterpret_cast<qint16 *>(pcm.data());
+    for (qsizetype i = 0; i < samples; ++i)
+        values[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * double(i) / 16'000));
+    return pcm;
 }
 
 // A live evaluation of a session model on fake audio services, connected to a development
@@ -88,12 +88,7 @@ struct Rig {
         QObject::connect(&feeder, &QTimer::timeout, [this] {
             if (!player->running() || !model->active())
                 return;
-            QByteArray frame(3'200, '\0');
-            if (fed < speechFrames) {
-                auto *samples = reinterpret_cast<qint16 *>(frame.data());
-                for (int i = 0; i < 1'600; ++i)
-                    samples[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * i / 16'000.0));
-            }
+            const QByteArray frame = fed < speechFrames ? tone(1'600) : QByteArray(3'200, '\0');
             hardware->deliver(frame.constData(), frame.size());
             if (++fed >= speechFrames + 5)
                 player->terminate();
@@ -111,7 +106,7 @@ struct Rig {
         const QString clip = dir.filePath(QStringLiteral("clip.wav"));
         QFile clipFile(clip);
         clipFile.open(QIODevice::WriteOnly);
-        clipFile.write(wav(clipSeconds));
+        clipFile.write(wavOf(tone(std::llround(clipSeconds * 16'000))));
         clipFile.close();
         const QString path = dir.filePath(QStringLiteral("evaluation.json"));
         QFile file(path);
