@@ -58,10 +58,28 @@ std::vector<float> stereoTone(qsizetype frames, qsizetype &phase, float leftAmpl
     return samples;
 }
 
-QByteArray monoFrames(qsizetype count, const char *)
-{
-    return QByteArray(count * 2, '\0');
-}
+// A pipe on the "system" channel; with `marked`, its converters write markers.
+struct Piped {
+    explicit Piped(bool marked = true)
+        : pipe(std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream,
+                                                marked ? factory.make() : SampleConverterFactory()))
+    {
+    }
+    // `frames` silent samples in that format.
+    void feed(qsizetype frames, const AudioFormat &format = monoInt16k)
+    {
+        const QByteArray samples(frames * 2 * std::max(format.channels, 1), '\0');
+        pipe->receive(AudioBuffer{format, frames, samples.constData()});
+    }
+    qint16 sampleAt(const CapturedAudio &frame, qsizetype index) const
+    {
+        return qFromLittleEndian<qint16>(frame.pcm.constData() + index * 2);
+    }
+
+    MarkerFactory factory;
+    std::shared_ptr<CaptureStream> stream = std::make_shared<CaptureStream>();
+    std::shared_ptr<AudioFramePipe> pipe;
+};
 
 // Everything the stream hands out until it ends: the frames, then the error text
 // (empty when it ended without error).
@@ -144,45 +162,29 @@ private slots:
         QCOMPARE(frame.level, 1.0f);
     }
 
-    void zeroFrameBufferChangesNothing()
+    // A buffer of no frames changes nothing; a new format builds a new converter and keeps
+    // what the old one gave.
+    void formatChanges()
     {
-        MarkerFactory factory;
-        auto stream = std::make_shared<CaptureStream>();
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream, factory.make());
-        QByteArray samples = monoFrames(1'000, "");
-        pipe->receive(AudioBuffer{monoInt16k, 1'000, samples.constData()});
-        QCOMPARE(*factory.builds, 1);
-        const AudioFormat other{44'100, 2, SampleLayout::Int16};
-        pipe->receive(AudioBuffer{other, 0, samples.constData()});
-        QCOMPARE(*factory.builds, 1);
-        pipe->receive(AudioBuffer{monoInt16k, 1'000, samples.constData()});
-        QCOMPARE(*factory.builds, 1);
-        QCOMPARE(stream->buffered(), 1);
-    }
-
-    void formatChangeKeepsPendingBytes()
-    {
-        MarkerFactory factory;
-        auto stream = std::make_shared<CaptureStream>();
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream, factory.make());
-        const AudioFormat mono{16'000, 1, SampleLayout::Int16};
+        Piped piped;
+        piped.feed(500);
+        piped.feed(0, AudioFormat{44'100, 2, SampleLayout::Int16});
+        piped.feed(500);
+        QCOMPARE(*piped.factory.builds, 1);
+        QCOMPARE(piped.stream->buffered(), 0);
         const AudioFormat stereo{16'000, 2, SampleLayout::Int16};
-        QByteArray samples = monoFrames(2'000, "");
-        pipe->receive(AudioBuffer{mono, 1'000, samples.constData()});
-        QCOMPARE(stream->buffered(), 0);
-        pipe->receive(AudioBuffer{stereo, 1'000, samples.constData()});
-        QCOMPARE(*factory.builds, 2);
-        QCOMPARE(stream->buffered(), 1);
-        const CapturedAudio frame = *runTask(stream->next());
+        piped.feed(1'000, stereo);
+        QCOMPARE(*piped.factory.builds, 2);
+        QCOMPARE(piped.stream->buffered(), 1);
+        const CapturedAudio frame = *runTask(piped.stream->next());
         // 1,000 samples from the first converter, then 600 from the second; the other
         // 400 wait for the next buffer.
-        QCOMPARE(qFromLittleEndian<qint16>(frame.pcm.constData() + 999 * 2), qint16(1));
-        QCOMPARE(qFromLittleEndian<qint16>(frame.pcm.constData() + 1'000 * 2), qint16(2));
-        QCOMPARE(qFromLittleEndian<qint16>(frame.pcm.constData() + 1'599 * 2), qint16(2));
-        pipe->receive(AudioBuffer{stereo, 1'200, samples.constData()});
-        QCOMPARE(stream->buffered(), 1);
-        const CapturedAudio second = *runTask(stream->next());
-        QCOMPARE(qFromLittleEndian<qint16>(second.pcm.constData()), qint16(2));
+        QCOMPARE(piped.sampleAt(frame, 999), qint16(1));
+        QCOMPARE(piped.sampleAt(frame, 1'000), qint16(2));
+        QCOMPARE(piped.sampleAt(frame, 1'599), qint16(2));
+        piped.feed(1'200, stereo);
+        QCOMPARE(piped.stream->buffered(), 1);
+        QCOMPARE(piped.sampleAt(*runTask(piped.stream->next()), 0), qint16(2));
     }
 
     void level_data()
@@ -206,39 +208,32 @@ private slots:
         QCOMPARE(AudioFramePipe::level(frame), expected);
     }
 
-    void thirtyFirstFrameFailsThePipe()
+    // Thirty frames wait for the consumer; the thirty-first fails the pipe, once.
+    void backlogIsBounded_data()
     {
-        MarkerFactory factory;
-        auto stream = std::make_shared<CaptureStream>();
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream, factory.make());
-        QByteArray samples = monoFrames(1'600, "");
-        for (int buffer = 0; buffer < 30; ++buffer)
-            pipe->receive(AudioBuffer{monoInt16k, 1'600, samples.constData()});
-        QVERIFY(!stream->finished());
-        QCOMPARE(stream->buffered(), 30);
-        pipe->receive(AudioBuffer{monoInt16k, 1'600, samples.constData()});
-        QVERIFY(stream->finished());
-        QVERIFY(pipe->closed());
-        // Ignored from now on.
-        pipe->receive(AudioBuffer{monoInt16k, 1'600, samples.constData()});
-
-        const Drained drained = drain(*stream);
-        QCOMPARE(drained.frames.size(), 30);
-        QCOMPARE(drained.error, QStringLiteral("The connection cannot keep up with live audio. Capture has stopped."));
-        // The error is delivered once; the stream then stays ended.
-        QCOMPARE(runTask(stream->next()), std::nullopt);
+        QTest::addColumn<int>("buffers");
+        QTest::addColumn<int>("framesPerBuffer");
+        QTest::newRow("one frame at a time") << 31 << 1;
+        QTest::newRow("one buffer of forty frames") << 1 << 40;
     }
 
-    void oneBufferMakingManyFramesStopsAtTheRefusal()
+    void backlogIsBounded()
     {
-        MarkerFactory factory;
-        auto stream = std::make_shared<CaptureStream>();
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream, factory.make());
-        QByteArray samples = monoFrames(1'600 * 40, "");
-        pipe->receive(AudioBuffer{monoInt16k, 1'600 * 40, samples.constData()});
-        const Drained drained = drain(*stream);
+        QFETCH(int, buffers);
+        QFETCH(int, framesPerBuffer);
+        Piped piped;
+        for (int buffer = 0; buffer < buffers; ++buffer) {
+            QVERIFY(!piped.stream->finished());
+            QCOMPARE(piped.stream->buffered(), buffer * framesPerBuffer);
+            piped.feed(1'600 * framesPerBuffer);
+        }
+        QVERIFY(piped.stream->finished());
+        QVERIFY(piped.pipe->closed());
+        piped.feed(1'600); // ignored from now on
+        const Drained drained = drain(*piped.stream);
         QCOMPARE(drained.frames.size(), 30);
         QCOMPARE(drained.error, QStringLiteral("The connection cannot keep up with live audio. Capture has stopped."));
+        QCOMPARE(runTask(piped.stream->next()), std::nullopt);
     }
 
     void failures_data()
@@ -255,14 +250,11 @@ private slots:
     {
         QFETCH(int, kind);
         QFETCH(QString, message);
-        auto stream = std::make_shared<CaptureStream>();
-        MarkerFactory failing;
-        failing.failing = true;
-        SampleConverterFactory factory;
-        if (kind == 1)
-            factory = failing.make();
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream, factory);
-        QByteArray samples = monoFrames(480, "");
+        Piped piped(false);
+        piped.factory.failing = true;
+        piped.pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), piped.stream,
+                                                      kind == 1 ? piped.factory.make() : SampleConverterFactory());
+        const QByteArray samples(960, '\0');
         AudioBuffer buffer{monoInt16k, 480, samples.constData()};
         if (kind == 0)
             buffer.format = AudioFormat{48'000, 0, SampleLayout::Float32};
@@ -270,22 +262,20 @@ private slots:
             buffer.format = AudioFormat{std::nan(""), 1, SampleLayout::Int16};
         if (kind == 3)
             buffer.data = nullptr;
-        pipe->receive(buffer);
-        const Drained drained = drain(*stream);
+        piped.pipe->receive(buffer);
+        const Drained drained = drain(*piped.stream);
         QCOMPARE(drained.frames.size(), 0);
         QCOMPARE(drained.error, message);
     }
 
     void closedPipeIgnoresInputWithoutError()
     {
-        auto stream = std::make_shared<CaptureStream>();
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream);
-        QByteArray samples = monoFrames(3'000, "");
-        pipe->receive(AudioBuffer{monoInt16k, 1'000, samples.constData()});
-        pipe->close();
-        pipe->receive(AudioBuffer{monoInt16k, 3'000, samples.constData()});
-        QCOMPARE(stream->buffered(), 0);
-        QVERIFY(!stream->finished());
+        Piped piped(false);
+        piped.feed(1'000);
+        piped.pipe->close();
+        piped.feed(3'000);
+        QCOMPARE(piped.stream->buffered(), 0);
+        QVERIFY(!piped.stream->finished());
     }
 
     void twoChannelsShareOneStream()
@@ -294,7 +284,7 @@ private slots:
         auto stream = std::make_shared<CaptureStream>();
         auto system = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream, factory.make());
         auto microphone = std::make_shared<AudioFramePipe>(QStringLiteral("microphone"), stream, factory.make());
-        QByteArray samples = monoFrames(1'600, "");
+        const QByteArray samples(3'200, '\0');
         const AudioBuffer buffer{monoInt16k, 1'600, samples.constData()};
         system->receive(buffer);
         microphone->microphoneCallback()(buffer, 1234);
@@ -314,7 +304,7 @@ private slots:
         auto stream = std::make_shared<CaptureStream>();
         auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream);
         std::thread producer([pipe] {
-            QByteArray samples = monoFrames(160, "");
+            const QByteArray samples(320, '\0');
             for (int buffer = 0; buffer < 200; ++buffer) {
                 pipe->receive(AudioBuffer{monoInt16k, 160, samples.constData()});
                 std::this_thread::sleep_for(std::chrono::microseconds(200));

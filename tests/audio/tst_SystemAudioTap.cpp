@@ -98,55 +98,50 @@ private slots:
         QCOMPARE(failureOf([&] { SystemAudioTap::sources(hardware, own); }), startError(-1'852'797'029));
     }
 
-    void globalTapExcludesOnlyOwnProcesses()
+    // Which processes the tap takes: all but this app's own (and, without an identifier of
+    // its own, those it cannot tell apart from it), or a mixdown of the chosen ones.
+    void tapDescription_data()
     {
+        QTest::addColumn<QString>("ownIdentifier");
+        QTest::addColumn<QList<quint32>>("chosen"); // none: the global tap
+        QTest::addColumn<bool>("mixdown");
+        QTest::addColumn<QList<quint32>>("processes");
+        QTest::newRow("everything but this app") << own << QList<quint32>() << false
+                                                  << QList<quint32>{11, 14};
+        QTest::newRow("no identifier of its own") << QString() << QList<quint32>() << false
+                                                   << QList<quint32>{13, 15};
+        QTest::newRow("chosen processes") << own << QList<quint32>{21, 22} << true
+                                          << QList<quint32>{21, 22};
+    }
+
+    void tapDescription()
+    {
+        QFETCH(QString, ownIdentifier);
+        QFETCH(QList<quint32>, chosen);
+        QFETCH(bool, mixdown);
+        QFETCH(QList<quint32>, processes);
         auto hardware = std::make_shared<FakeAudioHardware>();
-        hardware->processes = {{11, own}, {12, QStringLiteral("com.example.meet")}, {13, std::nullopt}, {14, own}};
-        SystemAudioTap tap(hardware, own);
-        auto stream = std::make_shared<CaptureStream>();
-        tap.start(std::nullopt, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream), [] {});
+        hardware->processes = {{11, own}, {12, QStringLiteral("com.example.meet")}, {13, std::nullopt}, {14, own}, {15, QString()}};
+        SystemAudioTap tap(hardware, ownIdentifier);
+        tap.start(chosen.isEmpty() ? std::nullopt : std::optional(chosen), std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>()),
+                  [] {});
         QCOMPARE(hardware->tapDescriptions.size(), 1);
         const AudioHardware::TapDescription &description = hardware->tapDescriptions.first();
-        QCOMPARE(description.kind, AudioHardware::TapDescription::Kind::GlobalExcluding);
-        QCOMPARE(description.processes, (QList<quint32>{11, 14}));
+        QCOMPARE(description.kind == AudioHardware::TapDescription::Kind::MixdownOf, mixdown);
+        QCOMPARE(description.processes, processes);
+        QCOMPARE(hardware->log.contains(QStringLiteral("processObjects")), !mixdown);
         QCOMPARE(description.name, QStringLiteral("Corvana meeting audio"));
-        QVERIFY(description.isPrivate);
-        QVERIFY(!description.muted);
-        QVERIFY(!description.uuid.isNull());
+        QVERIFY(description.isPrivate && !description.muted && !description.uuid.isNull());
 
         const AudioHardware::AggregateDeviceDescription &device = hardware->deviceDescriptions.first();
         QCOMPARE(device.name, QStringLiteral("Corvana private capture"));
-        QVERIFY(device.isPrivate);
-        QVERIFY(device.tapAutoStart);
+        QVERIFY(device.isPrivate && device.tapAutoStart);
         QCOMPARE(device.taps.size(), 1);
         QCOMPARE(QUuid::fromString(device.taps.first().uid), description.uuid);
         QVERIFY(device.taps.first().drift);
         QVERIFY(!QUuid::fromString(device.uid).isNull());
         QVERIFY(tap.running());
         QCOMPARE(hardware->liveListeners(), 2);
-    }
-
-    void withoutOwnIdentifierUnreadableProcessesAreExcluded()
-    {
-        auto hardware = std::make_shared<FakeAudioHardware>();
-        hardware->processes = {{11, std::nullopt}, {12, QStringLiteral("com.example.meet")}, {13, QString()}};
-        SystemAudioTap tap(hardware, QString());
-        tap.start(std::nullopt,
-                  std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>()),
-                  [] {});
-        QCOMPARE(hardware->tapDescriptions.first().processes, (QList<quint32>{11, 13}));
-    }
-
-    void chosenProcessesAreMixedDown()
-    {
-        auto hardware = std::make_shared<FakeAudioHardware>();
-        SystemAudioTap tap(hardware, own);
-        tap.start(QList<quint32>{21, 22},
-                  std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>()),
-                  [] {});
-        QCOMPARE(hardware->tapDescriptions.first().kind, AudioHardware::TapDescription::Kind::MixdownOf);
-        QCOMPARE(hardware->tapDescriptions.first().processes, (QList<quint32>{21, 22}));
-        QVERIFY(!hardware->log.contains(QStringLiteral("processObjects")));
     }
 
     void startFailures_data()
@@ -163,6 +158,8 @@ private slots:
         QTest::newRow("callback") << "createIOProc" << false << startError(560'947'818);
         QTest::newRow("device start") << "startDevice" << false << startError(560'947'818);
         QTest::newRow("second listener") << "addPropertyListener tfmt" << false << startError(560'947'818);
+        QTest::newRow("no process chosen") << "none chosen" << false
+                                           << QStringLiteral("Open the meeting app, refresh sources, and select it again.");
     }
 
     void startFailures()
@@ -171,13 +168,15 @@ private slots:
         QFETCH(bool, unusableFormat);
         QFETCH(QString, message);
         auto hardware = std::make_shared<FakeAudioHardware>();
-        if (!failing.isEmpty())
+        const bool noneChosen = failing == QLatin1String("none chosen");
+        if (!failing.isEmpty() && !noneChosen)
             hardware->statuses.insert(failing, 560'947'818);
         if (unusableFormat)
             hardware->format.reset();
         SystemAudioTap tap(hardware, own);
         auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
-        QCOMPARE(failureOf([&] { tap.start(QList<quint32>{21}, pipe, [] {}); }), message);
+        QCOMPARE(failureOf([&] { tap.start(noneChosen ? QList<quint32>() : QList<quint32>{21}, pipe, [] {}); }), message);
+        QCOMPARE(hardware->tapDescriptions.isEmpty(), noneChosen);
         // Nothing survives a failed start.
         QCOMPARE(hardware->liveTaps(), 0);
         QCOMPARE(hardware->liveDevices(), 0);
@@ -187,16 +186,6 @@ private slots:
         QCOMPARE(tap.tap(), 0u);
         QCOMPARE(tap.device(), 0u);
         QVERIFY(!tap.running());
-    }
-
-    void emptyProcessListIsRefusedBeforeAnyTap()
-    {
-        auto hardware = std::make_shared<FakeAudioHardware>();
-        SystemAudioTap tap(hardware, own);
-        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
-        QCOMPARE(failureOf([&] { tap.start(QList<quint32>{}, pipe, [] {}); }),
-                 QStringLiteral("Open the meeting app, refresh sources, and select it again."));
-        QVERIFY(hardware->tapDescriptions.isEmpty());
     }
 
     void formatNotifications()

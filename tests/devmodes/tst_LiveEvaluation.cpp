@@ -47,14 +47,14 @@ ServerEvent typed(const QString &type)
     return event;
 }
 
-// A WAV file of a spoken-level tone: 16 kHz, mono, 16-bit.
-QByteArray wav(double seconds)
+// A spoken-level tone: 16 kHz, mono, 16-bit.
+QByteArray tone(qsizetype samples)
 {
-    QByteArray pcm(qsizetype(std::llround(seconds * 16'000)) * 2, '\0');
-    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
-    for (qsizetype i = 0; i < pcm.size() / 2; ++i)
-        samples[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * double(i) / 16'000));
-    return wavOf(pcm);
+    QByteArray pcm(samples * 2, '\0');
+    auto *values = reinterpret_cast<qint16 *>(pcm.data());
+    for (qsizetype i = 0; i < samples; ++i)
+        values[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * double(i) / 16'000));
+    return pcm;
 }
 
 // A live evaluation of a session model on fake audio services, connected to a development
@@ -88,12 +88,7 @@ struct Rig {
         QObject::connect(&feeder, &QTimer::timeout, [this] {
             if (!player->running() || !model->active())
                 return;
-            QByteArray frame(3'200, '\0');
-            if (fed < speechFrames) {
-                auto *samples = reinterpret_cast<qint16 *>(frame.data());
-                for (int i = 0; i < 1'600; ++i)
-                    samples[i] = qint16(6'000 * std::sin(2 * M_PI * 220 * i / 16'000.0));
-            }
+            const QByteArray frame = fed < speechFrames ? tone(1'600) : QByteArray(3'200, '\0');
             hardware->deliver(frame.constData(), frame.size());
             if (++fed >= speechFrames + 5)
                 player->terminate();
@@ -111,7 +106,7 @@ struct Rig {
         const QString clip = dir.filePath(QStringLiteral("clip.wav"));
         QFile clipFile(clip);
         clipFile.open(QIODevice::WriteOnly);
-        clipFile.write(wav(clipSeconds));
+        clipFile.write(wavOf(tone(std::llround(clipSeconds * 16'000))));
         clipFile.close();
         const QString path = dir.filePath(QStringLiteral("evaluation.json"));
         QFile file(path);
@@ -245,17 +240,9 @@ private slots:
     {
         const QByteArray pcm(320'000, '\x11');
         const QByteArray fixture = LiveEvaluation::fixture(pcm);
+        // The recording reader takes it back whole: a canonical 16 kHz mono 16-bit file.
         QCOMPARE(fixture.size(), 44 + 256'000 + 320'000);
-        QCOMPARE(fixture.left(4), QByteArray("RIFF"));
-        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 4), quint32(fixture.size() - 8));
-        QCOMPARE(fixture.mid(8, 8), QByteArray("WAVEfmt "));
-        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 24), 16'000u);
-        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 28), 32'000u);
-        QCOMPARE(qFromLittleEndian<quint32>(fixture.constData() + 40), quint32(256'000 + 320'000));
-        QCOMPARE(fixture.mid(44, 256'000), QByteArray(256'000, '\0'));
-        QCOMPARE(fixture.mid(44 + 256'000), pcm);
-        // And the recording reader takes it back.
-        QCOMPARE(PCMRecording(fixture).seconds(), 18.0);
+        QVERIFY(PCMRecording(fixture).pcm() == QByteArray(256'000, '\0') + pcm);
 
         QCOMPARE(LiveEvaluation::budgetText(10'000), QStringLiteral("0.01"));
         QCOMPARE(LiveEvaluation::budgetText(25'000), QStringLiteral("0.025"));
@@ -301,63 +288,66 @@ private slots:
         QVERIFY(!rig.model->active());
     }
 
-    void evaluatesARecordingEndToEnd()
+    // Whole runs against the live service: one that passes, one whose controls cost
+    // something, and one whose answers never settle.
+    void evaluation_data()
     {
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<int>("feedbackCost");
+        QTest::addColumn<bool>("settles");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<qint64>("controlCost"); // -1: the controls were never tried
+        QTest::newRow("end to end") << qint64(10'000) << 10.0 << 0 << true << QString() << qint64(0);
+        QTest::newRow("controls that cost") << qint64(50'000) << 2.0 << 7 << true << QString() << qint64(14);
+        QTest::newRow("quiet never comes") << qint64(50'000) << 2.0 << 0 << false << "PREPARATION_TIMEOUT" << qint64(-1);
+    }
+
+    void evaluation()
+    {
+        QFETCH(qint64, budget);
+        QFETCH(double, seconds);
+        QFETCH(int, feedbackCost);
+        QFETCH(bool, settles);
+        QFETCH(QString, failure);
+        QFETCH(qint64, controlCost);
         Rig rig;
         QVERIFY(rig.service.started());
-        const QJsonObject evidence = rig.run(10'000, 10.0);
+        if (feedbackCost)
+            QVERIFY(rig.service.setScenario(QJsonObject{{"feedbackCostMicros", feedbackCost}}));
+        if (!settles)
+            rig.environment.settleLimit = 0ms; // preparation takes longer than a wait that ends at once
+        const QJsonObject evidence = rig.run(budget, seconds);
         const QByteArray shown = QJsonDocument(evidence).toJson();
-        QVERIFY2(evidence.value("success").toBool(), shown.constData());
-        QCOMPARE(rig.fixtureBytes, qint64(44 + 256'000 + 320'000));
+        const bool success = failure.isEmpty() && controlCost == 0;
+        QVERIFY2(evidence.value("success").toBool(!success) == success, shown.constData());
+        QCOMPARE(evidence.value("failure").toString(), failure);
+        const qint64 before = evidence.value("controlSpendBeforeMicros").toInteger(-2);
+        const qint64 after = evidence.value("controlSpendAfterMicros").toInteger(-2);
+        QVERIFY(controlCost < 0 ? before == -1 && after == -1 : before > 0 && after - before == controlCost);
+        for (const char *flag : {"knownControlWorked", "dismissControlWorked"})
+            QCOMPARE(evidence.value(QLatin1String(flag)).toBool(), controlCost >= 0);
+        if (controlCost < 0) {
+            QVERIFY(!evidence.value("revealControlWorked").toBool(true));
+            QVERIFY(!evidence.value("preparedControlsWorked").toBool(true));
+        }
         QVERIFY(!QFile::exists(rig.output() + QStringLiteral(".fixture.wav")));
+        QCOMPARE(rig.quits, 1);
+        QVERIFY(!rig.model->active());
+        if (!success)
+            return;
+        QCOMPARE(rig.fixtureBytes, qint64(44 + 256'000 + 320'000));
         QCOMPARE(QFileInfo(rig.output()).permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
         QCOMPARE(rig.printed, QStringList{QStringLiteral("Native system capture evaluation finished; evidence saved.")});
-        QCOMPARE(rig.quits, 1);
         QCOMPARE(evidence.value("mode").toString(), QStringLiteral("native-live-system-capture-public-recording"));
         QCOMPARE(evidence.value("seconds").toDouble(), 10.0);
         QVERIFY(!evidence.value("sessionId").toString().isEmpty());
         QVERIFY(evidence.value("capturedFrames")["system"].toInt() > 0);
         QVERIFY(evidence.value("firstFrameAt").toDouble() > 0);
-        QVERIFY(evidence.value("controlSpendBeforeMicros").toInteger(-1) > 0);
-        QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger(), evidence.value("controlSpendBeforeMicros").toInteger());
         QVERIFY(evidence.value("remainingMicros").toInteger(-1) >= 0);
-        QVERIFY(!evidence.value("transcriptEvents").toArray().isEmpty());
-        QVERIFY(!evidence.value("readiness").toArray().isEmpty());
-        QVERIFY(!evidence.value("answers").toArray().isEmpty());
-        QCOMPARE(evidence.value("failure").toString(), QString());
-        QVERIFY(!rig.model->active());
+        for (const char *list : {"transcriptEvents", "readiness", "answers"})
+            QVERIFY(!evidence.value(QLatin1String(list)).toArray().isEmpty());
         QCOMPARE(rig.player->terminations, 1);
-    }
-
-    void controlThatCostsSomethingFails()
-    {
-        Rig rig;
-        QVERIFY(rig.service.setScenario(QJsonObject{{"feedbackCostMicros", 7}}));
-        const QJsonObject evidence = rig.run(50'000);
-        QCOMPARE(evidence.value("success").toBool(true), false);
-        // Everything else worked: only the bill for the two reactions tells.
-        QVERIFY(evidence.value("knownControlWorked").toBool() && evidence.value("dismissControlWorked").toBool());
-        QCOMPARE(evidence.value("failure").toString(), QString());
-        QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger() - evidence.value("controlSpendBeforeMicros").toInteger(),
-                 14);
-    }
-
-    void quietThatNeverComesTimesOut()
-    {
-        Rig rig;
-        QVERIFY(rig.service.started());
-        // Preparation takes longer than a wait that ends at once.
-        rig.environment.settleLimit = 0ms;
-        const QJsonObject evidence = rig.run(50'000);
-        QCOMPARE(evidence.value("failure").toString(), QStringLiteral("PREPARATION_TIMEOUT"));
-        QCOMPARE(evidence.value("success").toBool(true), false);
-        QCOMPARE(evidence.value("controlSpendBeforeMicros").toInteger(), -1);
-        QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger(), -1);
-        for (const char *flag : {"knownControlWorked", "revealControlWorked", "dismissControlWorked",
-                                 "preparedControlsWorked"})
-            QCOMPARE(evidence.value(QLatin1String(flag)).toBool(true), false);
-        QVERIFY(!QFile::exists(rig.output() + QStringLiteral(".fixture.wav")));
-        QCOMPARE(rig.quits, 1);
     }
 };
 

@@ -141,6 +141,10 @@ private:
     std::unique_ptr<QTemporaryDir> m_folder;
 
     QString path(const QString &name) const { return m_folder->filePath(name); }
+    QStringList entries() const
+    {
+        return QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
 
 private slots:
     void init()
@@ -156,54 +160,39 @@ private slots:
         m_folder.reset();
     }
 
-    // Location
-
-    void createsTheFolderOwnerOnly()
+    void folders()
     {
         const mode_t previousMask = ::umask(0);
         const QString folder = path(QStringLiteral("one/two/three"));
         QString failure = failureOf([&] { PrivateKnowledgeStore store(folder); });
         ::umask(previousMask);
         QCOMPARE(failure, QString());
-        QCOMPARE(modeOf(folder), mode_t(0700));
-        QCOMPARE(modeOf(path(QStringLiteral("one/two"))), mode_t(0700));
-        QCOMPARE(modeOf(path(QStringLiteral("one"))), mode_t(0700));
+        for (const char *made : {"one", "one/two", "one/two/three"})
+            QCOMPARE(modeOf(path(QLatin1String(made))), mode_t(0700));
         QCOMPARE(PrivateKnowledgeStore(folder).url(), folder + QStringLiteral("/private-knowledge.json"));
-    }
 
-    void existingFolderKeepsItsPermissions()
-    {
-        const QString folder = path(QStringLiteral("shared"));
-        QVERIFY(QDir().mkdir(folder));
-        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
-        PrivateKnowledgeStore store(folder);
-        QCOMPARE(modeOf(folder), mode_t(0755));
-    }
+        // A folder that exists keeps its permissions.
+        QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("one"))).constData(), 0755) == 0);
+        PrivateKnowledgeStore existing(path(QStringLiteral("one")));
+        QCOMPARE(modeOf(path(QStringLiteral("one"))), mode_t(0755));
 
-    void folderThatIsAFileIsRefused()
-    {
         writeFile(path(QStringLiteral("plain")), "not a folder");
-        const QString failure = failureOf([&] { PrivateKnowledgeStore store(path(QStringLiteral("plain/knowledge"))); });
+        failure = failureOf([&] { PrivateKnowledgeStore store(path(QStringLiteral("plain/knowledge"))); });
         QVERIFY2(failure.contains(QStringLiteral("plain/knowledge")), qPrintable(failure));
     }
 
-    void directoryComesFromTheEnvironment()
+    void directoryFromTheEnvironmentOrUserData()
     {
         ScopedEnvironment environment;
         const QString folder = path(QStringLiteral("from-environment"));
         environment.set(PrivateKnowledgeStore::directoryVariable, QFile::encodeName(folder));
         QCOMPARE(PrivateKnowledgeStore::directory(), folder);
-        const PrivateKnowledgeStore store;
-        QCOMPARE(store.url(), folder + QStringLiteral("/private-knowledge.json"));
+        QCOMPARE(PrivateKnowledgeStore().url(), folder + QStringLiteral("/private-knowledge.json"));
         QCOMPARE(modeOf(folder), mode_t(0700));
         // A directory handed over explicitly wins over the variable.
         QCOMPARE(PrivateKnowledgeStore(path(QStringLiteral("explicit"))).url(),
                  path(QStringLiteral("explicit/private-knowledge.json")));
-    }
 
-    void defaultDirectoryIsInTheUserDataFolder()
-    {
-        ScopedEnvironment environment;
         environment.set("XDG_DATA_HOME", QFile::encodeName(path(QStringLiteral("xdg-data"))));
         environment.set(PrivateKnowledgeStore::directoryVariable, QByteArray());
         const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
@@ -215,21 +204,29 @@ private slots:
         QCOMPARE(PrivateKnowledgeStore(QString()).url(), expected + QStringLiteral("/private-knowledge.json"));
     }
 
-    // Loading and saving
-
-    void emptyFolderLoadsTheEmptyLibrary()
+    // Saved as compact JSON in field order, owner-only, and read back equal.
+    void savedLibraryLoadsBack()
     {
-        const PrivateKnowledgeStore store(m_folder->path());
+        const QString folder = path(QStringLiteral("private"));
+        const PrivateKnowledgeStore store(folder);
         QCOMPARE(store.load(), PrivateKnowledge());
         QVERIFY(!QFileInfo::exists(store.url()));
-        QCOMPARE(QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
-    }
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 
-    void savedLibraryLoadsBackEqual()
-    {
-        const PrivateKnowledgeStore store(m_folder->path());
         const PrivateKnowledge saved = sampleLibrary();
-        store.save(saved);
+        const mode_t previousMask = ::umask(0);
+        const QString failure = failureOf([&] { store.save(saved); });
+        ::umask(previousMask);
+        QCOMPARE(failure, QString());
+        QCOMPARE(modeOf(store.url()), mode_t(0600));
+        const QByteArray bytes = contentsOf(store.url());
+        for (const char *part : {"\"enabled\":true,\"fingerprint\":", "\"importedAt\":786543210.123456,\"passages\":[{\"id\":",
+                                 "],\"learningEnabled\":true,\"preferences\":[{\"id\":\"8D0C4A9E",
+                                 "\"style\":\"Deeper\",\"updatedAt\":786543299.000001}"})
+            QVERIFY2(bytes.contains(part), part);
+        QVERIFY(bytes.startsWith("{\"documents\":[{\"id\":\"5f1c0a52-7d3e-4b8e-9a51-0c2f7e6d9b31\",\"title\":"));
+        QVERIFY(bytes.endsWith("}]}") && !bytes.contains('\n') && !bytes.contains(": "));
+
         const PrivateKnowledge loaded = store.load();
         QCOMPARE(loaded.documents.size(), 2);
         QCOMPARE(loaded.documents[0].importedAt, 786'543'210.123456);
@@ -237,176 +234,112 @@ private slots:
         QCOMPARE(loaded.preferences[0].updatedAt, 786'543'299.000001);
         QVERIFY(loaded == saved);
 
-        // Saving again replaces the whole file.
+        // Saving again replaces the whole file, and makes a file someone opened up private again.
+        QVERIFY(::chmod(QFile::encodeName(store.url()).constData(), 0644) == 0);
         PrivateKnowledge changed = saved;
         changed.documents.removeFirst();
         changed.learningEnabled = false;
         store.save(changed);
         QVERIFY(store.load() == changed);
+        QCOMPARE(modeOf(store.url()), mode_t(0600));
+        store.save(PrivateKnowledge());
+        QCOMPARE(contentsOf(store.url()), QByteArray("{\"documents\":[],\"learningEnabled\":false,\"preferences\":[]}"));
     }
 
-    void fileIsCompactJsonInFieldOrder()
+    // A save that cannot happen keeps the previous file, and leaves no temporary file.
+    void failedSaveKeepsThePreviousFile_data()
     {
-        const PrivateKnowledgeStore store(m_folder->path());
-        store.save(sampleLibrary());
-        const QByteArray bytes = contentsOf(store.url());
-        QVERIFY(bytes.startsWith("{\"documents\":[{\"id\":\"5f1c0a52-7d3e-4b8e-9a51-0c2f7e6d9b31\",\"title\":"));
-        QVERIFY(bytes.contains("\"enabled\":true,\"fingerprint\":"));
-        QVERIFY(bytes.contains("\"importedAt\":786543210.123456,\"passages\":[{\"id\":"));
-        QVERIFY(bytes.contains("],\"learningEnabled\":true,\"preferences\":[{\"id\":\"8D0C4A9E"));
-        QVERIFY(bytes.contains("\"style\":\"Deeper\",\"updatedAt\":786543299.000001}"));
-        QVERIFY(bytes.endsWith("}]}"));
-        QVERIFY(!bytes.contains('\n'));
-        QVERIFY(!bytes.contains(": "));
-
-        PrivateKnowledgeStore(path(QStringLiteral("empty"))).save(PrivateKnowledge());
-        QCOMPARE(contentsOf(path(QStringLiteral("empty/private-knowledge.json"))),
-                 QByteArray("{\"documents\":[],\"learningEnabled\":false,\"preferences\":[]}"));
-    }
-
-    void fileIsOwnerOnly()
-    {
-        const mode_t previousMask = ::umask(0);
-        const QString folder = path(QStringLiteral("private"));
-        const QString failure = failureOf([&] {
-            const PrivateKnowledgeStore store(folder);
-            store.save(sampleLibrary());
-        });
-        ::umask(previousMask);
-        QCOMPARE(failure, QString());
-        const QString file = folder + QStringLiteral("/private-knowledge.json");
-        QCOMPARE(modeOf(file), mode_t(0600));
-        QCOMPARE(modeOf(folder), mode_t(0700));
-
-        // A file someone opened up is made private again by the next save.
-        QVERIFY(::chmod(QFile::encodeName(file).constData(), 0644) == 0);
-        PrivateKnowledgeStore(folder).save(PrivateKnowledge());
-        QCOMPARE(modeOf(file), mode_t(0600));
-    }
-
-    void fileAtTheSizeLimitLoads_data()
-    {
-        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("8,000,000 bytes") << qint64(8'000'000) << QString();
-        QTest::newRow("8,000,001 bytes") << qint64(8'000'001) << tooLargeToOpen;
+        const QString couldNot = QStringLiteral("The file \u201Cprivate-knowledge.json\u201D couldn\u2019t be saved: ");
+        QTest::newRow("8,000,000 bytes") << "fits" << QString();
+        QTest::newRow("8,000,001 bytes") << "too large" << tooLargeToSave;
+        QTest::newRow("write fails") << "file size limit" << couldNot;
+        QTest::newRow("read-only folder") << "read-only" << couldNot;
+        QTest::newRow("file is a folder") << "folder" << couldNot;
     }
 
-    void fileAtTheSizeLimitLoads()
+    void failedSaveKeepsThePreviousFile()
     {
-        QFETCH(qint64, size);
+        QFETCH(QString, how);
         QFETCH(QString, failure);
-        const PrivateKnowledgeStore store(m_folder->path());
-        // A valid library followed by blanks up to the size.
-        QByteArray bytes = "{\"documents\":[],\"learningEnabled\":true,\"preferences\":[]}";
-        bytes += QByteArray(size - bytes.size(), ' ');
-        writeFile(store.url(), bytes);
-
-        PrivateKnowledge loaded;
-        QCOMPARE(failureOf([&] { loaded = store.load(); }), failure);
-        if (failure.isEmpty())
-            QVERIFY(loaded.learningEnabled);
-    }
-
-    void hugeFileIsRefusedWithoutReadingIt()
-    {
-        const PrivateKnowledgeStore store(m_folder->path());
-        QFile file(store.url());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        // A sparse file of 64 GB: reading it would exhaust memory long before the end.
-        QVERIFY(file.resize(qint64(64) * 1024 * 1024 * 1024));
-        file.close();
-        QCOMPARE(failureOf([&] { store.load(); }), tooLargeToOpen);
-    }
-
-    void libraryAtTheSizeLimitSaves_data()
-    {
-        QTest::addColumn<qint64>("encodedSize");
-        QTest::addColumn<QString>("failure");
-        QTest::newRow("8,000,000 bytes") << qint64(8'000'000) << QString();
-        QTest::newRow("8,000,001 bytes") << qint64(8'000'001) << tooLargeToSave;
-    }
-
-    void libraryAtTheSizeLimitSaves()
-    {
-        QFETCH(qint64, encodedSize);
-        QFETCH(QString, failure);
+        if (how == QLatin1String("read-only") && ::geteuid() == 0)
+            QSKIP("the superuser writes into read-only folders");
         const PrivateKnowledgeStore store(m_folder->path());
         const PrivateKnowledge previous = sampleLibrary();
-        store.save(previous);
+        if (how == QLatin1String("folder"))
+            QVERIFY(QDir().mkdir(store.url()));
+        else
+            store.save(previous);
         const QByteArray previousBytes = contentsOf(store.url());
 
-        PrivateKnowledge large = sampleLibrary();
-        large.documents[0].passages[0].text.clear();
-        const qint64 baseSize = wire::encode(large).size();
-        large.documents[0].passages[0].text = QString(encodedSize - baseSize, QLatin1Char('x'));
-        QCOMPARE(qint64(wire::encode(large).size()), encodedSize);
-
-        QCOMPARE(failureOf([&] { store.save(large); }), failure);
+        PrivateKnowledge next = sampleLibrary();
+        next.documents[0].passages[0].text.clear();
+        const qint64 size = how == QLatin1String("too large") ? 8'000'001 : 8'000'000;
+        next.documents[0].passages[0].text = QString(size - wire::encode(next).size(), QLatin1Char('x'));
+        QCOMPARE(qint64(wire::encode(next).size()), size);
+        QString failed;
+        if (how == QLatin1String("file size limit")) {
+            // Writes beyond 16 KB fail while the limit holds, for root as well.
+            FileSizeLimit limit(16 * 1024);
+            QVERIFY(limit.active());
+            failed = failureOf([&] { store.save(next); });
+        } else {
+            if (how == QLatin1String("read-only"))
+                QVERIFY(QFile::setPermissions(m_folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            failed = failureOf([&] { store.save(next); });
+        }
+        QVERIFY2(failure.isEmpty() ? failed.isEmpty() : failed.startsWith(failure), qPrintable(failed));
         if (failure.isEmpty()) {
-            QCOMPARE(QFileInfo(store.url()).size(), encodedSize);
-            QVERIFY(store.load() == large);
+            QCOMPARE(QFileInfo(store.url()).size(), size);
+            QVERIFY(store.load() == next);
+        } else if (how == QLatin1String("folder")) {
+            QVERIFY(QFileInfo(store.url()).isDir());
+            QVERIFY2(!failureOf([&] { store.load(); }).isEmpty(), "a folder must not load as a library");
         } else {
             QCOMPARE(contentsOf(store.url()), previousBytes);
             QVERIFY(store.load() == previous);
         }
+        QCOMPARE(entries(), QStringList{QStringLiteral("private-knowledge.json")});
     }
 
-    void failedWriteKeepsThePreviousFile()
+    // Files that are no library, or too large to read, are refused and left as they are.
+    void loadRefused_data()
     {
-        const PrivateKnowledgeStore store(m_folder->path());
-        const PrivateKnowledge previous = sampleLibrary();
-        store.save(previous);
-        const QByteArray previousBytes = contentsOf(store.url());
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("size"); // padded with blanks, or sparse when larger than the bytes
+        QTest::addColumn<QString>("failure"); // "*": any failure
+        const QByteArray empty = "{\"documents\":[],\"learningEnabled\":true,\"preferences\":[]}";
+        QTest::newRow("8,000,000 bytes") << empty << qint64(8'000'000) << QString();
+        QTest::newRow("8,000,001 bytes") << empty << qint64(8'000'001) << tooLargeToOpen;
+        // A sparse file of 64 GB: reading it would exhaust memory long before the end.
+        QTest::newRow("64 GB") << QByteArray() << qint64(64) * 1024 * 1024 * 1024 << tooLargeToOpen;
+        QTest::newRow("empty") << QByteArray() << qint64(0) << "*";
+        QTest::newRow("not JSON") << QByteArray("documents: none") << qint64(0) << "*";
+        QTest::newRow("cut short") << wire::encode(sampleLibrary()).chopped(5) << qint64(0) << "*";
+        QTest::newRow("an array") << QByteArray("[]") << qint64(0) << "*";
+        QTest::newRow("an empty object") << QByteArray("{}") << qint64(0) << "*";
+    }
 
-        PrivateKnowledge larger = previous;
-        larger.documents[0].passages[0].text = QString(200'000, QLatin1Char('y'));
-        QString failure;
-        {
-            // Writes beyond 16 KB fail while the limit holds, for root as well.
-            FileSizeLimit limit(16 * 1024);
-            QVERIFY(limit.active());
-            failure = failureOf([&] { store.save(larger); });
+    void loadRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, size);
+        QFETCH(QString, failure);
+        const PrivateKnowledgeStore store(m_folder->path());
+        if (!bytes.isEmpty() || size == 0)
+            writeFile(store.url(), bytes + QByteArray(std::max<qint64>(size - bytes.size(), 0), ' '));
+        if (bytes.isEmpty() && size > 0) {
+            QFile file(store.url());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
         }
-        QVERIFY2(failure.startsWith(QStringLiteral("The file \u201Cprivate-knowledge.json\u201D couldn\u2019t be saved: ")),
-                 qPrintable(failure));
-        QCOMPARE(contentsOf(store.url()), previousBytes);
-        QVERIFY(store.load() == previous);
-        // No temporary file is left behind.
-        QCOMPARE(QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{QStringLiteral("private-knowledge.json")});
+        PrivateKnowledge loaded;
+        const QString failed = failureOf([&] { loaded = store.load(); });
+        QVERIFY2(failure == QLatin1String("*") ? !failed.isEmpty() : failed == failure, qPrintable(failed));
+        if (failure.isEmpty())
+            QVERIFY(loaded.learningEnabled);
+        QCOMPARE(QFileInfo(store.url()).size(), std::max<qint64>(size, bytes.size()));
     }
-
-    void readOnlyFolderKeepsThePreviousFile()
-    {
-        if (::geteuid() == 0)
-            QSKIP("the superuser writes into read-only folders");
-        const PrivateKnowledgeStore store(m_folder->path());
-        const PrivateKnowledge previous = sampleLibrary();
-        store.save(previous);
-        const QByteArray previousBytes = contentsOf(store.url());
-        QVERIFY(QFile::setPermissions(m_folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-
-        const QString failure = failureOf([&] { store.save(PrivateKnowledge()); });
-        QVERIFY2(failure.startsWith(QStringLiteral("The file \u201Cprivate-knowledge.json\u201D couldn\u2019t be saved: ")),
-                 qPrintable(failure));
-        QCOMPARE(contentsOf(store.url()), previousBytes);
-        QVERIFY(store.load() == previous);
-    }
-
-    void fileThatIsAFolderFailsClearly()
-    {
-        const PrivateKnowledgeStore store(m_folder->path());
-        QVERIFY(QDir().mkdir(store.url()));
-        const QString saveFailure = failureOf([&] { store.save(sampleLibrary()); });
-        QVERIFY2(saveFailure.startsWith(QStringLiteral("The file \u201Cprivate-knowledge.json\u201D couldn\u2019t be saved: ")),
-                 qPrintable(saveFailure));
-        QVERIFY(QFileInfo(store.url()).isDir());
-        const QString loadFailure = failureOf([&] { store.load(); });
-        QVERIFY2(!loadFailure.isEmpty(), "a folder must not load as a library");
-    }
-
-    // Strict reading
 
     void malformedFileIsRefused_data()
     {
@@ -469,24 +402,6 @@ private slots:
         QVERIFY2(failure.contains(named), qPrintable(failure));
         // The file is left for the user; nothing is rewritten.
         QVERIFY(QFileInfo(store.url()).size() > 0);
-    }
-
-    void fileThatIsNotALibraryIsRefused_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("not JSON") << QByteArray("documents: none");
-        QTest::newRow("cut short") << wire::encode(sampleLibrary()).chopped(5);
-        QTest::newRow("an array") << QByteArray("[]");
-        QTest::newRow("an empty object") << QByteArray("{}");
-    }
-
-    void fileThatIsNotALibraryIsRefused()
-    {
-        QFETCH(QByteArray, bytes);
-        const PrivateKnowledgeStore store(m_folder->path());
-        writeFile(store.url(), bytes);
-        QVERIFY(!failureOf([&] { store.load(); }).isEmpty());
     }
 
     void unknownMembersAreIgnored()

@@ -39,78 +39,73 @@ private:
 class TerminationSignalsTest : public QObject {
     Q_OBJECT
 private slots:
-    void signalArrivesOnTheEventLoop_data();
-    void signalArrivesOnTheEventLoop();
-    void ignoredSignalStaysIgnored();
-    void oneObjectAtATime();
-};
-
-void TerminationSignalsTest::signalArrivesOnTheEventLoop_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
-}
-
-// The signal becomes `received` instead of ending the process; after the first one the
-// earlier handling is back, so a second signal is no longer caught here.
-void TerminationSignalsTest::signalArrivesOnTheEventLoop()
-{
-    QFETCH(int, signal);
-    SignalHandling earlier(signal, earlierHandler);
-    earlierHandlerCalls = 0;
+    void signalArrivesOnTheEventLoop_data()
     {
-        TerminationSignals termination;
-        QVERIFY2(termination.installed(), qPrintable(termination.errorText()));
-        QVERIFY(SignalHandling::current(signal) != earlierHandler);
-        QSignalSpy spy(&termination, &TerminationSignals::received);
-        QCOMPARE(::raise(signal), 0);
-        QCOMPARE(earlierHandlerCalls, 0);
-        QVERIFY(spy.wait(5000));
-        QCOMPARE(spy.size(), 1);
-        QCOMPARE(spy.at(0).at(0).toInt(), signal);
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
 
+    // The signal becomes `received` instead of ending the process; after the first one the
+    // earlier handling is back, so a second signal is no longer caught here.
+    void signalArrivesOnTheEventLoop()
+    {
+        QFETCH(int, signal);
+        SignalHandling earlier(signal, earlierHandler);
+        earlierHandlerCalls = 0;
+        {
+            TerminationSignals termination;
+            QVERIFY2(termination.installed(), qPrintable(termination.errorText()));
+            QVERIFY(SignalHandling::current(signal) != earlierHandler);
+            QSignalSpy spy(&termination, &TerminationSignals::received);
+            QCOMPARE(::raise(signal), 0);
+            QCOMPARE(earlierHandlerCalls, 0);
+            QVERIFY(spy.wait(5000));
+            QCOMPARE(spy.size(), 1);
+            QCOMPARE(spy.at(0).at(0).toInt(), signal);
+
+            QVERIFY(SignalHandling::current(signal) == earlierHandler);
+            QCOMPARE(::raise(signal), 0);
+            QCOMPARE(earlierHandlerCalls, 1);
+            QTest::qWait(50);
+            QCOMPARE(spy.size(), 1);
+        }
         QVERIFY(SignalHandling::current(signal) == earlierHandler);
-        QCOMPARE(::raise(signal), 0);
-        QCOMPARE(earlierHandlerCalls, 1);
-        QTest::qWait(50);
-        QCOMPARE(spy.size(), 1);
     }
-    QVERIFY(SignalHandling::current(signal) == earlierHandler);
-}
 
-// A process started with SIGHUP ignored (nohup) keeps running when its terminal goes.
-void TerminationSignalsTest::ignoredSignalStaysIgnored()
-{
-    SignalHandling ignored(SIGHUP, SIG_IGN);
-    TerminationSignals termination;
-    QVERIFY(termination.installed());
-    QVERIFY(SignalHandling::current(SIGHUP) == SIG_IGN);
-    QSignalSpy spy(&termination, &TerminationSignals::received);
-    QCOMPARE(::raise(SIGHUP), 0);
-    QTest::qWait(50);
-    QCOMPARE(spy.size(), 0);
-}
-
-void TerminationSignalsTest::oneObjectAtATime()
-{
-    SignalHandling earlier(SIGTERM, earlierHandler);
-    auto first = std::make_unique<TerminationSignals>();
-    QVERIFY(first->installed());
+    // A process started with SIGHUP ignored (nohup) keeps running when its terminal goes.
+    void ignoredSignalStaysIgnored()
     {
-        TerminationSignals second;
-        QVERIFY(!second.installed());
-        QVERIFY(!second.errorText().isEmpty());
+        SignalHandling ignored(SIGHUP, SIG_IGN);
+        TerminationSignals termination;
+        QVERIFY(termination.installed());
+        QVERIFY(SignalHandling::current(SIGHUP) == SIG_IGN);
+        QSignalSpy spy(&termination, &TerminationSignals::received);
+        QCOMPARE(::raise(SIGHUP), 0);
+        QTest::qWait(50);
+        QCOMPARE(spy.size(), 0);
     }
-    // The second one's end leaves the first one working.
-    QSignalSpy spy(first.get(), &TerminationSignals::received);
-    QCOMPARE(::raise(SIGTERM), 0);
-    QVERIFY(spy.wait(5000));
-    first.reset();
-    TerminationSignals third;
-    QVERIFY(third.installed());
-}
+
+    void oneObjectAtATime()
+    {
+        SignalHandling earlier(SIGTERM, earlierHandler);
+        auto first = std::make_unique<TerminationSignals>();
+        QVERIFY(first->installed());
+        {
+            TerminationSignals second;
+            QVERIFY(!second.installed());
+            QVERIFY(!second.errorText().isEmpty());
+        }
+        // The second one's end leaves the first one working.
+        QSignalSpy spy(first.get(), &TerminationSignals::received);
+        QCOMPARE(::raise(SIGTERM), 0);
+        QVERIFY(spy.wait(5000));
+        first.reset();
+        TerminationSignals third;
+        QVERIFY(third.installed());
+    }
+};
 
 QTEST_MAIN(TerminationSignalsTest)
 #include "tst_TerminationSignals.moc"

@@ -9,63 +9,58 @@
 class LibsecretStoreTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void credentialLifecycle();
-    void storeStatuses();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        m_service = std::make_unique<PrivateSecretService>();
+        if (!m_service->started())
+            QSKIP(qPrintable(QStringLiteral("no Secret Service could be started: ") + m_service->error()));
+    }
+
+    void credentialLifecycle()
+    {
+        LibsecretStore store;
+        DeviceCredential credential(store, QStringLiteral("com.tessaro.native"));
+        QCOMPARE(credential.load(), std::optional<Connection>());
+        credential.remove();
+
+        const Connection first(QStringLiteral("https://api.corvana.example"), QStringLiteral("first-token-0123456789abcdef"));
+        const Connection second(QStringLiteral("https://api.corvana.example"), QStringLiteral("second-token-0123456789abcdef"));
+        credential.save(first);
+        QCOMPARE(credential.load(), std::optional<Connection>(first));
+        credential.save(second);
+        QCOMPARE(credential.load(), std::optional<Connection>(second));
+
+        DeviceCredential otherBuild(store, QStringLiteral("com.quorrel.corvana"));
+        QCOMPARE(otherBuild.load(), std::optional<Connection>());
+
+        credential.remove();
+        QCOMPARE(credential.load(), std::optional<Connection>());
+    }
+
+    void storeStatuses()
+    {
+        LibsecretStore store;
+        const QString service = QStringLiteral("com.tessaro.native.test");
+        QCOMPARE(store.update(service, "a", "x"), SecretStore::Status::NotFound);
+        QCOMPARE(store.add(service, "a", "one"), SecretStore::Status::Success);
+        QCOMPARE(store.update(service, "a", "two"), SecretStore::Status::Success);
+        const SecretStore::Item item = store.copy(service, "a");
+        QCOMPARE(item.status, SecretStore::Status::Success);
+        QCOMPARE(item.data, std::optional<QByteArray>("two"));
+        // Items of another account stay apart.
+        QCOMPARE(store.copy(service, "b").status, SecretStore::Status::NotFound);
+        QCOMPARE(store.remove(service, "a"), SecretStore::Status::Success);
+        QCOMPARE(store.remove(service, "a"), SecretStore::Status::NotFound);
+    }
+
+    void cleanupTestCase()
+    {
+        m_service.reset();
+    }
 
 private:
     std::unique_ptr<PrivateSecretService> m_service;
 };
-
-void LibsecretStoreTest::initTestCase()
-{
-    m_service = std::make_unique<PrivateSecretService>();
-    if (!m_service->started())
-        QSKIP(qPrintable(QStringLiteral("no Secret Service could be started: ") + m_service->error()));
-}
-
-void LibsecretStoreTest::credentialLifecycle()
-{
-    LibsecretStore store;
-    DeviceCredential credential(store, QStringLiteral("com.tessaro.native"));
-    QCOMPARE(credential.load(), std::optional<Connection>());
-    credential.remove();
-
-    const Connection first(QStringLiteral("https://api.corvana.example"), QStringLiteral("first-token-0123456789abcdef"));
-    const Connection second(QStringLiteral("https://api.corvana.example"), QStringLiteral("second-token-0123456789abcdef"));
-    credential.save(first);
-    QCOMPARE(credential.load(), std::optional<Connection>(first));
-    credential.save(second);
-    QCOMPARE(credential.load(), std::optional<Connection>(second));
-
-    DeviceCredential otherBuild(store, QStringLiteral("com.quorrel.corvana"));
-    QCOMPARE(otherBuild.load(), std::optional<Connection>());
-
-    credential.remove();
-    QCOMPARE(credential.load(), std::optional<Connection>());
-}
-
-void LibsecretStoreTest::storeStatuses()
-{
-    LibsecretStore store;
-    const QString service = QStringLiteral("com.tessaro.native.test");
-    QCOMPARE(store.update(service, "a", "x"), SecretStore::Status::NotFound);
-    QCOMPARE(store.add(service, "a", "one"), SecretStore::Status::Success);
-    QCOMPARE(store.update(service, "a", "two"), SecretStore::Status::Success);
-    const SecretStore::Item item = store.copy(service, "a");
-    QCOMPARE(item.status, SecretStore::Status::Success);
-    QCOMPARE(item.data, std::optional<QByteArray>("two"));
-    // Items of another account stay apart.
-    QCOMPARE(store.copy(service, "b").status, SecretStore::Status::NotFound);
-    QCOMPARE(store.remove(service, "a"), SecretStore::Status::Success);
-    QCOMPARE(store.remove(service, "a"), SecretStore::Status::NotFound);
-}
-
-void LibsecretStoreTest::cleanupTestCase()
-{
-    m_service.reset();
-}
 
 QTEST_GUILESS_MAIN(LibsecretStoreTest)
 #include "tst_LibsecretStore.moc"

@@ -1,6 +1,9 @@
 #include "platform/linux/PipeWireAudioHardware.h"
 
+#include "FailureOf.h"
 #include "PrivatePipeWire.h"
+#include "platform/linux/PipeWireMicrophone.h"
+#include "platform/linux/PipeWireMicrophoneEngine.h"
 #include "RunTask.h"
 #include "audio/AudioFramePipe.h"
 #include "audio/CaptureStream.h"
@@ -11,6 +14,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 
@@ -23,15 +27,30 @@ using Kind = AudioHardware::TapDescription::Kind;
 
 constexpr int graphWaitMs = 10'000;
 
-// What an I/O callback saw, written on the audio thread and read on the main thread.
+// What an audio callback saw, written on the audio thread and read on the main thread.
 struct Received {
     std::mutex mutex;
+    QThread *mainThread = QThread::currentThread();
     float peak = 0;
     qint64 bytes = 0;
     int calls = 0;
     bool onMainThread = false;
     QByteArray threadName;
 
+    void hear(const float *samples, qsizetype count)
+    {
+        float loudest = 0;
+        for (qsizetype i = 0; i < count; ++i)
+            loudest = std::max(loudest, std::fabs(samples[i]));
+        char name[16] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        std::lock_guard lock(mutex);
+        peak = std::max(peak, loudest);
+        bytes += count * qsizetype(sizeof(float));
+        ++calls;
+        onMainThread = onMainThread || QThread::currentThread() == mainThread;
+        threadName = name;
+    }
     float currentPeak()
     {
         std::lock_guard lock(mutex);
@@ -77,20 +96,8 @@ struct RunningTap {
         aggregate.taps = {{description.uuid.toString(QUuid::WithoutBraces).toUpper(), true}};
         if (const auto status = hardware.createAggregateDevice(aggregate, device))
             return status;
-        QThread *mainThread = QThread::currentThread();
-        AudioHardware::IOCallback callback = [received = received, mainThread](const void *data, qsizetype bytes) {
-            const auto *samples = static_cast<const float *>(data);
-            float peak = 0;
-            for (qsizetype i = 0; i < bytes / qsizetype(sizeof(float)); ++i)
-                peak = std::max(peak, std::fabs(samples[i]));
-            std::lock_guard lock(received->mutex);
-            received->peak = std::max(received->peak, peak);
-            received->bytes += bytes;
-            ++received->calls;
-            received->onMainThread = received->onMainThread || QThread::currentThread() == mainThread;
-            char name[16] = {};
-            pthread_getname_np(pthread_self(), name, sizeof name);
-            received->threadName = name;
+        AudioHardware::IOCallback callback = [received = received](const void *data, qsizetype bytes) {
+            received->hear(static_cast<const float *>(data), bytes / qsizetype(sizeof(float)));
         };
         if (const auto status = hardware.createIOProc(device, std::move(callback), proc))
             return status;
@@ -115,283 +122,347 @@ class PipeWireAudioHardwareTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void playerIsAProcessObject();
-    void mixdownTapHearsThePlayer();
-    void tappedPlayerStaysAudible();
-    void systemAudioTapDeliversFrames();
-    void playerLeavingWhileTappedIsHarmless();
-    void defaultOutputListenerFollowsTheDefaultSink();
-    void failuresAnswerWithStatuses();
-    void cleanup();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        m_pipewire = std::make_unique<PrivatePipeWire>();
+        if (!m_pipewire->started())
+            QSKIP(qPrintable(QStringLiteral("no private PipeWire could be started: ") + m_pipewire->error()));
+        m_tone = m_pipewire->directory() + QStringLiteral("/tone.wav");
+        QVERIFY(PrivatePipeWire::writeTone(m_tone, 440, 60));
+        m_hardware = std::make_unique<PipeWireAudioHardware>();
+        QVERIFY(m_hardware->supportsProcessTaps());
+    }
+
+    void playerIsAProcessObject()
+    {
+        const ObjectID player = startPlayer();
+        QVERIFY2(player != 0, "pw-play never showed up as a process object");
+
+        QList<ObjectID> processes;
+        QCOMPARE(m_hardware->processObjects(processes), 0);
+        QVERIFY(processes.contains(player));
+        QString identifier;
+        QCOMPARE(m_hardware->bundleIdentifier(player, identifier), 0);
+        QVERIFY(!identifier.isEmpty());
+
+        // This process plays nothing, so it has no process object.
+        ObjectID own = 1;
+        QCOMPARE(m_hardware->processObjectForPID(qint32(QCoreApplication::applicationPid()), own), 0);
+        QCOMPARE(own, ObjectID(0));
+
+        const QList<AudioSource> sources = SystemAudioTap::sources(*m_hardware, QStringLiteral("com.tessaro.native"));
+        const auto source = std::find_if(sources.cbegin(), sources.cend(),
+                                         [&](const AudioSource &candidate) { return candidate.processIDs.contains(player); });
+        QVERIFY(source != sources.cend());
+        QCOMPARE(source->id, identifier);
+
+        // The sink is a device, not a process.
+        QList<ObjectID> outputs;
+        QCOMPARE(m_hardware->defaultOutputDevices(outputs), 0);
+        QVERIFY(!outputs.isEmpty());
+        QVERIFY(!processes.contains(outputs.first()));
+        QCOMPARE(m_hardware->bundleIdentifier(outputs.first(), identifier), -ENOENT);
+    }
+
+    void mixdownTapHearsThePlayer()
+    {
+        const ObjectID player = startPlayer();
+        QVERIFY(player != 0);
+        RunningTap tap(*m_hardware);
+        QCOMPARE(tap.start(Kind::MixdownOf, {player}), 0);
+        QVERIFY(tap.format);
+        QCOMPARE(tap.format->channels, 2);
+        QCOMPARE(tap.format->layout, SampleLayout::Float32);
+        QVERIFY(tap.format->sampleRate > 0);
+
+        // The tone is at half of full scale.
+        QTRY_VERIFY_WITH_TIMEOUT(tap.received->currentPeak() > 0.3f, graphWaitMs);
+        QVERIFY(tap.received->currentPeak() < 0.7f);
+        {
+            std::lock_guard lock(tap.received->mutex);
+            QVERIFY(!tap.received->onMainThread);
+            // The audio thread carries the capture's label, as far as 15 bytes go.
+            QCOMPARE(tap.received->threadName, QByteArray(PipeWireAudioHardware::threadName).left(15));
+            QCOMPARE(tap.received->bytes % tap.format->bytesPerFrame(), 0);
+        }
+
+        QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
+        const int calls = tap.received->currentCalls();
+        QTest::qWait(300);
+        QCOMPARE(tap.received->currentCalls(), calls);
+        // Stopping again is harmless; the device can be torn down in order.
+        QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
+        QCOMPARE(m_hardware->destroyIOProc(tap.device, tap.proc), 0);
+        tap.proc = 0;
+        QCOMPARE(m_hardware->destroyAggregateDevice(tap.device), 0);
+        tap.device = 0;
+        QCOMPARE(m_hardware->destroyProcessTap(tap.tap), 0);
+        tap.tap = 0;
+    }
+
+    void tappedPlayerStaysAudible()
+    {
+        const ObjectID player = startPlayer();
+        QVERIFY(player != 0);
+        RunningTap mixdown(*m_hardware);
+        QCOMPARE(mixdown.start(Kind::MixdownOf, {player}), 0);
+        // The global tap hears what reaches the default sink: the player is still playing
+        // there, not moved or muted by the mixdown tap.
+        RunningTap global(*m_hardware);
+        QCOMPARE(global.start(Kind::GlobalExcluding, {}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(mixdown.received->currentPeak() > 0.3f, graphWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(global.received->currentPeak() > 0.3f, graphWaitMs);
+    }
+
+    void systemAudioTapDeliversFrames()
+    {
+        const ObjectID player = startPlayer();
+        QVERIFY(player != 0);
+        auto hardware = std::shared_ptr<AudioHardware>(m_hardware.get(), [](AudioHardware *) {});
+        auto stream = std::make_shared<CaptureStream>();
+        SystemAudioTap tap(hardware, QStringLiteral("com.tessaro.native"));
+        int outputChanges = 0;
+        tap.start(QList<quint32>{player}, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream),
+                  [&outputChanges] { ++outputChanges; });
+        QVERIFY(tap.running());
+
+        // Frames arrive in order; once the tone is in them their level is about 0.5.
+        float level = 0;
+        QDeadlineTimer deadline(graphWaitMs);
+        while (level < 0.3f && !deadline.hasExpired()) {
+            if (stream->buffered() == 0) {
+                QTest::qWait(20);
+                continue;
+            }
+            const std::optional<CapturedAudio> frame = runTask(stream->next());
+            QVERIFY(frame);
+            QCOMPARE(frame->channel, QStringLiteral("system"));
+            QCOMPARE(frame->pcm.size(), AudioFramePipe::frameBytes);
+            level = frame->level;
+        }
+        QVERIFY2(level > 0.3f && level < 0.7f, qPrintable(QString::number(level)));
+        tap.stop();
+        QVERIFY(!tap.running());
+        QCOMPARE(outputChanges, 0);
+    }
+
+    void playerLeavingWhileTappedIsHarmless()
+    {
+        const ObjectID player = startPlayer();
+        QVERIFY(player != 0);
+        RunningTap tap(*m_hardware);
+        QCOMPARE(tap.start(Kind::MixdownOf, {player}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(tap.received->currentPeak() > 0.3f, graphWaitMs);
+
+        m_pipewire->stopPlayers();
+        QList<ObjectID> processes;
+        QTRY_VERIFY_WITH_TIMEOUT(m_hardware->processObjects(processes) == 0 && !processes.contains(player), graphWaitMs);
+        QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
+
+        // A new tap of the gone player is refused; a new player can be tapped again.
+        AudioHardware::TapDescription description;
+        description.processes = {player};
+        description.uuid = QUuid::createUuid();
+        ObjectID gone = 0;
+        QCOMPARE(m_hardware->createProcessTap(description, gone), -ENOENT);
+        const ObjectID next = startPlayer();
+        QVERIFY(next != 0);
+        RunningTap again(*m_hardware);
+        QCOMPARE(again.start(Kind::MixdownOf, {next}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(again.received->currentPeak() > 0.3f, graphWaitMs);
+    }
+
+    void defaultOutputListenerFollowsTheDefaultSink()
+    {
+        QList<ObjectID> before;
+        QCOMPARE(m_hardware->defaultOutputDevices(before), 0);
+        QCOMPARE(before.size(), 1);
+        QVERIFY(m_pipewire->createNode(QStringLiteral("corvana-second-sink")));
+
+        int calls = 0;
+        bool onMainThread = true;
+        QThread *mainThread = QThread::currentThread();
+        AudioHardware::ListenerID listener = 0;
+        QCOMPARE(m_hardware->addPropertyListener(
+                     AudioHardware::systemObject, AudioHardware::Property::DefaultOutputDevice,
+                     [&] {
+                         ++calls;
+                         onMainThread = onMainThread && QThread::currentThread() == mainThread;
+                     },
+                     listener),
+                 0);
+
+        QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.sink"),
+                                       QStringLiteral("corvana-second-sink")));
+        QTRY_VERIFY_WITH_TIMEOUT(calls >= 1, graphWaitMs);
+        QVERIFY(onMainThread);
+        // The session manager may pass through an intermediate default on its way.
+        QList<ObjectID> after;
+        QTRY_VERIFY_WITH_TIMEOUT(m_hardware->defaultOutputDevices(after) == 0 && after.size() == 1 && after != before,
+                                 graphWaitMs);
+
+        // A removed listener hears nothing of the way back.
+        QCOMPARE(m_hardware->removePropertyListener(AudioHardware::systemObject,
+                                                    AudioHardware::Property::DefaultOutputDevice, listener),
+                 0);
+        const int heard = calls;
+        QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.sink"),
+                                       QString::fromLatin1(PrivatePipeWire::sinkName)));
+        QList<ObjectID> back;
+        QTRY_VERIFY_WITH_TIMEOUT(m_hardware->defaultOutputDevices(back) == 0 && back == before, graphWaitMs);
+        QTest::qWait(100);
+        QCOMPARE(calls, heard);
+    }
+
+    void failuresAnswerWithStatuses()
+    {
+        const ObjectID unknown = 0x7fff'fff0;
+        QString identifier;
+        QCOMPARE(m_hardware->bundleIdentifier(unknown, identifier), -ENOENT);
+        std::optional<AudioFormat> format;
+        QCOMPARE(m_hardware->tapFormat(unknown, format), -ENOENT);
+        QCOMPARE(m_hardware->destroyProcessTap(unknown), -ENOENT);
+        QCOMPARE(m_hardware->destroyAggregateDevice(unknown), -ENOENT);
+        QCOMPARE(m_hardware->startDevice(unknown, 999), -ENOENT);
+        QCOMPARE(m_hardware->stopDevice(unknown, 999), -ENOENT);
+        QCOMPARE(m_hardware->destroyIOProc(unknown, 999), -ENOENT);
+        AudioHardware::ListenerID listener = 0;
+        QCOMPARE(m_hardware->addPropertyListener(unknown, AudioHardware::Property::TapFormat, [] {}, listener), -ENOENT);
+        QCOMPARE(m_hardware->addPropertyListener(unknown, AudioHardware::Property::DefaultOutputDevice, [] {}, listener),
+                 -EINVAL);
+        QCOMPARE(m_hardware->removePropertyListener(AudioHardware::systemObject,
+                                                    AudioHardware::Property::DefaultOutputDevice, 999),
+                 -ENOENT);
+
+        // A mixdown of nothing, or of processes that do not play, is refused.
+        AudioHardware::TapDescription description;
+        description.uuid = QUuid::createUuid();
+        ObjectID tap = 0;
+        QCOMPARE(m_hardware->createProcessTap(description, tap), -EINVAL);
+        description.processes = {unknown};
+        QCOMPARE(m_hardware->createProcessTap(description, tap), -ENOENT);
+
+        // A device over a tap that does not exist is refused.
+        AudioHardware::AggregateDeviceDescription aggregate;
+        aggregate.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        aggregate.taps = {{QUuid::createUuid().toString(QUuid::WithoutBraces), true}};
+        ObjectID device = 0;
+        QCOMPARE(m_hardware->createAggregateDevice(aggregate, device), -ENOENT);
+        aggregate.taps.clear();
+        QCOMPARE(m_hardware->createAggregateDevice(aggregate, device), -EINVAL);
+    }
+
+    // The microphone is the default source: the null sink's monitor, so a tone played to the
+    // sink is what it hears, on the audio thread in the format asked for.
+    void microphoneHearsTheDefaultSource()
+    {
+        PipeWireMicrophone microphone;
+        QVERIFY(runTask(microphone.requestAccess()));
+        std::unique_ptr<MicrophoneEngine> engine = microphone.makeEngine();
+        const AudioFormat format = engine->inputFormat();
+        QVERIFY(format.sampleRate > 0);
+        QCOMPARE(format.channels, 2);
+        auto heard = std::make_shared<Received>();
+        auto formatKept = std::make_shared<std::atomic<bool>>(true);
+        engine->installTap(2'048, format, [heard, formatKept, format](const AudioBuffer &buffer, quint64) {
+            *formatKept = *formatKept && buffer.format == format;
+            heard->hear(static_cast<const float *>(buffer.data), buffer.frames * buffer.format.channels);
+        });
+        engine->prepare();
+        engine->start();
+        QVERIFY(m_pipewire->play(m_tone));
+        QTRY_VERIFY_WITH_TIMEOUT(heard->currentPeak() > 0.3f, graphWaitMs);
+        QVERIFY(*formatKept);
+        {
+            std::lock_guard lock(heard->mutex);
+            QVERIFY(!heard->onMainThread);
+        }
+        // After removeTap() the block never runs again, though the engine still runs.
+        engine->removeTap();
+        const int calls = heard->currentCalls();
+        QTest::qWait(300);
+        QCOMPARE(heard->currentCalls(), calls);
+        engine->stop();
+    }
+
+    void changeOfDefaultSourceReachesObservers()
+    {
+        PipeWireMicrophone microphone;
+        std::unique_ptr<MicrophoneEngine> engine = microphone.makeEngine();
+        engine->installTap(2'048, engine->inputFormat(), [](const AudioBuffer &, quint64) {});
+        engine->start();
+        int changes = 0;
+        bool onMainThread = true;
+        QThread *mainThread = QThread::currentThread();
+        const MicrophoneEngine::ObserverToken token = engine->addConfigurationObserver([&] {
+            ++changes;
+            onMainThread = onMainThread && QThread::currentThread() == mainThread;
+        });
+        QVERIFY(token != 0);
+        QVERIFY(m_pipewire->createNode(QStringLiteral("corvana-test-microphone"), QStringLiteral("Audio/Source/Virtual")));
+        QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.source"),
+                                       QStringLiteral("corvana-test-microphone")));
+        QTRY_VERIFY_WITH_TIMEOUT(changes >= 1, graphWaitMs);
+        QVERIFY(onMainThread);
+        // A new engine reads the new source.
+        QVERIFY(microphone.makeEngine()->inputFormat().sampleRate > 0);
+
+        // A removed observer hears nothing more.
+        engine->removeConfigurationObserver(token);
+        const int heard = changes;
+        QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.source"),
+                                       QString::fromLatin1(PrivatePipeWire::sinkName)));
+        QTest::qWait(500);
+        QCOMPARE(changes, heard);
+        engine->stop();
+    }
+
+    void microphoneWithoutPipeWire()
+    {
+        PipeWireMicrophoneEngine engine(nullptr);
+        QCOMPARE(engine.inputFormat().sampleRate, 0.0);
+        QCOMPARE(engine.inputFormat().channels, 0);
+        QCOMPARE(failureOf([&] { engine.start(); }),
+                 QStringLiteral("The microphone could not start: PipeWire is not running."));
+        // Stopping an engine that never ran is harmless.
+        engine.stop();
+    }
+
+    void cleanup()
+    {
+        if (m_pipewire)
+            m_pipewire->stopPlayers();
+    }
+
+    void cleanupTestCase()
+    {
+        m_hardware.reset();
+        m_pipewire.reset();
+    }
 
 private:
     // Starts pw-play with the tone and waits for its process object.
-    ObjectID startPlayer();
+    AudioHardware::ObjectID startPlayer()
+    {
+        QProcess *player = m_pipewire->play(m_tone);
+        if (!player)
+            return 0;
+        const qint32 pid = qint32(player->processId());
+        ObjectID object = 0;
+        QDeadlineTimer deadline(graphWaitMs);
+        while (!deadline.hasExpired()) {
+            if (m_hardware->processObjectForPID(pid, object) == 0 && object != 0)
+                return object;
+            QTest::qWait(50);
+        }
+        return 0;
+    }
+
 
     std::unique_ptr<PrivatePipeWire> m_pipewire;
     std::unique_ptr<PipeWireAudioHardware> m_hardware;
     QString m_tone;
 };
-
-void PipeWireAudioHardwareTest::initTestCase()
-{
-    m_pipewire = std::make_unique<PrivatePipeWire>();
-    if (!m_pipewire->started())
-        QSKIP(qPrintable(QStringLiteral("no private PipeWire could be started: ") + m_pipewire->error()));
-    m_tone = m_pipewire->directory() + QStringLiteral("/tone.wav");
-    QVERIFY(PrivatePipeWire::writeTone(m_tone, 440, 60));
-    m_hardware = std::make_unique<PipeWireAudioHardware>();
-    QVERIFY(m_hardware->supportsProcessTaps());
-}
-
-AudioHardware::ObjectID PipeWireAudioHardwareTest::startPlayer()
-{
-    QProcess *player = m_pipewire->play(m_tone);
-    if (!player)
-        return 0;
-    const qint32 pid = qint32(player->processId());
-    ObjectID object = 0;
-    QDeadlineTimer deadline(graphWaitMs);
-    while (!deadline.hasExpired()) {
-        if (m_hardware->processObjectForPID(pid, object) == 0 && object != 0)
-            return object;
-        QTest::qWait(50);
-    }
-    return 0;
-}
-
-void PipeWireAudioHardwareTest::playerIsAProcessObject()
-{
-    const ObjectID player = startPlayer();
-    QVERIFY2(player != 0, "pw-play never showed up as a process object");
-
-    QList<ObjectID> processes;
-    QCOMPARE(m_hardware->processObjects(processes), 0);
-    QVERIFY(processes.contains(player));
-    QString identifier;
-    QCOMPARE(m_hardware->bundleIdentifier(player, identifier), 0);
-    QVERIFY(!identifier.isEmpty());
-
-    // This process plays nothing, so it has no process object.
-    ObjectID own = 1;
-    QCOMPARE(m_hardware->processObjectForPID(qint32(QCoreApplication::applicationPid()), own), 0);
-    QCOMPARE(own, ObjectID(0));
-
-    const QList<AudioSource> sources = SystemAudioTap::sources(*m_hardware, QStringLiteral("com.tessaro.native"));
-    const auto source = std::find_if(sources.cbegin(), sources.cend(),
-                                     [&](const AudioSource &candidate) { return candidate.processIDs.contains(player); });
-    QVERIFY(source != sources.cend());
-    QCOMPARE(source->id, identifier);
-
-    // The sink is a device, not a process.
-    QList<ObjectID> outputs;
-    QCOMPARE(m_hardware->defaultOutputDevices(outputs), 0);
-    QVERIFY(!outputs.isEmpty());
-    QVERIFY(!processes.contains(outputs.first()));
-    QCOMPARE(m_hardware->bundleIdentifier(outputs.first(), identifier), -ENOENT);
-}
-
-void PipeWireAudioHardwareTest::mixdownTapHearsThePlayer()
-{
-    const ObjectID player = startPlayer();
-    QVERIFY(player != 0);
-    RunningTap tap(*m_hardware);
-    QCOMPARE(tap.start(Kind::MixdownOf, {player}), 0);
-    QVERIFY(tap.format);
-    QCOMPARE(tap.format->channels, 2);
-    QCOMPARE(tap.format->layout, SampleLayout::Float32);
-    QVERIFY(tap.format->sampleRate > 0);
-
-    // The tone is at half of full scale.
-    QTRY_VERIFY_WITH_TIMEOUT(tap.received->currentPeak() > 0.3f, graphWaitMs);
-    QVERIFY(tap.received->currentPeak() < 0.7f);
-    {
-        std::lock_guard lock(tap.received->mutex);
-        QVERIFY(!tap.received->onMainThread);
-        // The audio thread carries the capture's label, as far as 15 bytes go.
-        QCOMPARE(tap.received->threadName, QByteArray(PipeWireAudioHardware::threadName).left(15));
-        QCOMPARE(tap.received->bytes % tap.format->bytesPerFrame(), 0);
-    }
-
-    QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
-    const int calls = tap.received->currentCalls();
-    QTest::qWait(300);
-    QCOMPARE(tap.received->currentCalls(), calls);
-    // Stopping again is harmless; the device can be torn down in order.
-    QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
-    QCOMPARE(m_hardware->destroyIOProc(tap.device, tap.proc), 0);
-    tap.proc = 0;
-    QCOMPARE(m_hardware->destroyAggregateDevice(tap.device), 0);
-    tap.device = 0;
-    QCOMPARE(m_hardware->destroyProcessTap(tap.tap), 0);
-    tap.tap = 0;
-}
-
-void PipeWireAudioHardwareTest::tappedPlayerStaysAudible()
-{
-    const ObjectID player = startPlayer();
-    QVERIFY(player != 0);
-    RunningTap mixdown(*m_hardware);
-    QCOMPARE(mixdown.start(Kind::MixdownOf, {player}), 0);
-    // The global tap hears what reaches the default sink: the player is still playing
-    // there, not moved or muted by the mixdown tap.
-    RunningTap global(*m_hardware);
-    QCOMPARE(global.start(Kind::GlobalExcluding, {}), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(mixdown.received->currentPeak() > 0.3f, graphWaitMs);
-    QTRY_VERIFY_WITH_TIMEOUT(global.received->currentPeak() > 0.3f, graphWaitMs);
-}
-
-void PipeWireAudioHardwareTest::systemAudioTapDeliversFrames()
-{
-    const ObjectID player = startPlayer();
-    QVERIFY(player != 0);
-    auto hardware = std::shared_ptr<AudioHardware>(m_hardware.get(), [](AudioHardware *) {});
-    auto stream = std::make_shared<CaptureStream>();
-    SystemAudioTap tap(hardware, QStringLiteral("com.tessaro.native"));
-    int outputChanges = 0;
-    tap.start(QList<quint32>{player}, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream),
-              [&outputChanges] { ++outputChanges; });
-    QVERIFY(tap.running());
-
-    // Frames arrive in order; once the tone is in them their level is about 0.5.
-    float level = 0;
-    QDeadlineTimer deadline(graphWaitMs);
-    while (level < 0.3f && !deadline.hasExpired()) {
-        if (stream->buffered() == 0) {
-            QTest::qWait(20);
-            continue;
-        }
-        const std::optional<CapturedAudio> frame = runTask(stream->next());
-        QVERIFY(frame);
-        QCOMPARE(frame->channel, QStringLiteral("system"));
-        QCOMPARE(frame->pcm.size(), AudioFramePipe::frameBytes);
-        level = frame->level;
-    }
-    QVERIFY2(level > 0.3f && level < 0.7f, qPrintable(QString::number(level)));
-    tap.stop();
-    QVERIFY(!tap.running());
-    QCOMPARE(outputChanges, 0);
-}
-
-void PipeWireAudioHardwareTest::playerLeavingWhileTappedIsHarmless()
-{
-    const ObjectID player = startPlayer();
-    QVERIFY(player != 0);
-    RunningTap tap(*m_hardware);
-    QCOMPARE(tap.start(Kind::MixdownOf, {player}), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(tap.received->currentPeak() > 0.3f, graphWaitMs);
-
-    m_pipewire->stopPlayers();
-    QList<ObjectID> processes;
-    QTRY_VERIFY_WITH_TIMEOUT(m_hardware->processObjects(processes) == 0 && !processes.contains(player), graphWaitMs);
-    QCOMPARE(m_hardware->stopDevice(tap.device, tap.proc), 0);
-
-    // A new tap of the gone player is refused; a new player can be tapped again.
-    AudioHardware::TapDescription description;
-    description.processes = {player};
-    description.uuid = QUuid::createUuid();
-    ObjectID gone = 0;
-    QCOMPARE(m_hardware->createProcessTap(description, gone), -ENOENT);
-    const ObjectID next = startPlayer();
-    QVERIFY(next != 0);
-    RunningTap again(*m_hardware);
-    QCOMPARE(again.start(Kind::MixdownOf, {next}), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(again.received->currentPeak() > 0.3f, graphWaitMs);
-}
-
-void PipeWireAudioHardwareTest::defaultOutputListenerFollowsTheDefaultSink()
-{
-    QList<ObjectID> before;
-    QCOMPARE(m_hardware->defaultOutputDevices(before), 0);
-    QCOMPARE(before.size(), 1);
-    QVERIFY(m_pipewire->createNode(QStringLiteral("corvana-second-sink")));
-
-    int calls = 0;
-    bool onMainThread = true;
-    QThread *mainThread = QThread::currentThread();
-    AudioHardware::ListenerID listener = 0;
-    QCOMPARE(m_hardware->addPropertyListener(
-                 AudioHardware::systemObject, AudioHardware::Property::DefaultOutputDevice,
-                 [&] {
-                     ++calls;
-                     onMainThread = onMainThread && QThread::currentThread() == mainThread;
-                 },
-                 listener),
-             0);
-
-    QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.sink"),
-                                   QStringLiteral("corvana-second-sink")));
-    QTRY_VERIFY_WITH_TIMEOUT(calls >= 1, graphWaitMs);
-    QVERIFY(onMainThread);
-    // The session manager may pass through an intermediate default on its way.
-    QList<ObjectID> after;
-    QTRY_VERIFY_WITH_TIMEOUT(m_hardware->defaultOutputDevices(after) == 0 && after.size() == 1 && after != before,
-                             graphWaitMs);
-
-    // A removed listener hears nothing of the way back.
-    QCOMPARE(m_hardware->removePropertyListener(AudioHardware::systemObject,
-                                                AudioHardware::Property::DefaultOutputDevice, listener),
-             0);
-    const int heard = calls;
-    QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.sink"),
-                                   QString::fromLatin1(PrivatePipeWire::sinkName)));
-    QList<ObjectID> back;
-    QTRY_VERIFY_WITH_TIMEOUT(m_hardware->defaultOutputDevices(back) == 0 && back == before, graphWaitMs);
-    QTest::qWait(100);
-    QCOMPARE(calls, heard);
-}
-
-void PipeWireAudioHardwareTest::failuresAnswerWithStatuses()
-{
-    const ObjectID unknown = 0x7fff'fff0;
-    QString identifier;
-    QCOMPARE(m_hardware->bundleIdentifier(unknown, identifier), -ENOENT);
-    std::optional<AudioFormat> format;
-    QCOMPARE(m_hardware->tapFormat(unknown, format), -ENOENT);
-    QCOMPARE(m_hardware->destroyProcessTap(unknown), -ENOENT);
-    QCOMPARE(m_hardware->destroyAggregateDevice(unknown), -ENOENT);
-    QCOMPARE(m_hardware->startDevice(unknown, 999), -ENOENT);
-    QCOMPARE(m_hardware->stopDevice(unknown, 999), -ENOENT);
-    QCOMPARE(m_hardware->destroyIOProc(unknown, 999), -ENOENT);
-    AudioHardware::ListenerID listener = 0;
-    QCOMPARE(m_hardware->addPropertyListener(unknown, AudioHardware::Property::TapFormat, [] {}, listener), -ENOENT);
-    QCOMPARE(m_hardware->addPropertyListener(unknown, AudioHardware::Property::DefaultOutputDevice, [] {}, listener),
-             -EINVAL);
-    QCOMPARE(m_hardware->removePropertyListener(AudioHardware::systemObject,
-                                                AudioHardware::Property::DefaultOutputDevice, 999),
-             -ENOENT);
-
-    // A mixdown of nothing, or of processes that do not play, is refused.
-    AudioHardware::TapDescription description;
-    description.uuid = QUuid::createUuid();
-    ObjectID tap = 0;
-    QCOMPARE(m_hardware->createProcessTap(description, tap), -EINVAL);
-    description.processes = {unknown};
-    QCOMPARE(m_hardware->createProcessTap(description, tap), -ENOENT);
-
-    // A device over a tap that does not exist is refused.
-    AudioHardware::AggregateDeviceDescription aggregate;
-    aggregate.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    aggregate.taps = {{QUuid::createUuid().toString(QUuid::WithoutBraces), true}};
-    ObjectID device = 0;
-    QCOMPARE(m_hardware->createAggregateDevice(aggregate, device), -ENOENT);
-    aggregate.taps.clear();
-    QCOMPARE(m_hardware->createAggregateDevice(aggregate, device), -EINVAL);
-}
-
-void PipeWireAudioHardwareTest::cleanup()
-{
-    if (m_pipewire)
-        m_pipewire->stopPlayers();
-}
-
-void PipeWireAudioHardwareTest::cleanupTestCase()
-{
-    m_hardware.reset();
-    m_pipewire.reset();
-}
 
 QTEST_GUILESS_MAIN(PipeWireAudioHardwareTest)
 #include "tst_PipeWireAudioHardware.moc"

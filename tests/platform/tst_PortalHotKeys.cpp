@@ -16,91 +16,88 @@ class tst_PortalHotKeys : public QObject {
     Q_OBJECT
 
 private slots:
-    void companionShortcut_data();
-    void companionShortcut();
-};
-
-void tst_PortalHotKeys::companionShortcut_data()
-{
-    QTest::addColumn<bool>("portal");
-    QTest::addColumn<int>("bindResponse");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("toggles");
-
-    const QString bound = QStringLiteral("Ctrl+Alt+Space shows or hides the companion (a global shortcut of your "
-                                         "desktop; change it in its keyboard settings).");
-    QTest::newRow("bound") << true << 0 << "0, 0" << bound << 1;
-    QTest::newRow("binding refused") << true << 2 << "0, 0" << AppDelegate::noShortcutLine << 0;
-    QTest::newRow("no portal") << false << 0 << "-6, -6" << AppDelegate::noShortcutLine << 0;
-}
-
-void tst_PortalHotKeys::companionShortcut()
-{
-    QFETCH(bool, portal);
-    QFETCH(int, bindResponse);
-    QFETCH(QString, status);
-    QFETCH(QString, line);
-    QFETCH(int, toggles);
-
-    const QString dbus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-    if (dbus.isEmpty() || !QFile::exists(QStringLiteral("/usr/bin/python3")))
-        QSKIP("dbus-daemon or python3 is not installed");
-    QProcess bus;
-    bus.start(dbus, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    QVERIFY(bus.waitForStarted(5000) && bus.waitForReadyRead(5000));
-    const QString address = QString::fromUtf8(bus.readLine().trimmed());
-    QVERIFY(!address.isEmpty());
-
-    QProcess standIn;
-    if (portal) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-        standIn.setProcessEnvironment(environment);
-        standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        standIn.start(QStringLiteral("/usr/bin/python3"),
-                      {QStringLiteral(PORTAL_STANDIN), QStringLiteral("--bind-response"), QString::number(bindResponse)});
-        QVERIFY(standIn.waitForStarted(5000) && standIn.waitForReadyRead(10000));
-        QCOMPARE(standIn.readLine().trimmed(), QByteArray("ready"));
-    }
-    const QString connectionName = QStringLiteral("portal-") + QTest::currentDataTag();
+    void companionShortcut_data()
     {
-        QDBusConnection connection = QDBusConnection::connectToBus(address, connectionName);
-        QVERIFY(connection.isConnected());
-        auto keys = std::make_shared<PortalHotKeys>(connection);
-        char printed[128] = {};
-        std::FILE *output = fmemopen(printed, sizeof printed - 1, "w");
-        AppDelegate delegate(keys, nullptr, output);
-        int toggled = 0;
-        delegate.toggleCompanion = [&toggled] { ++toggled; };
-        delegate.applicationDidFinishLaunching();
-        std::fclose(output);
-        QCOMPARE(QString::fromUtf8(printed), QStringLiteral("Corvana companion shortcut status: %1\n").arg(status));
-        QTRY_COMPARE(delegate.shortcutLine(), line);
+        QTest::addColumn<bool>("portal");
+        QTest::addColumn<int>("bindResponse");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("toggles");
 
-        if (portal) {
-            const auto standInCall = [&connection](const QString &method, const QVariantList &arguments) {
-                QDBusMessage call = QDBusMessage::createMethodCall(
-                    QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-                    QStringLiteral("org.corvana.PortalStandIn"), method);
-                call.setArguments(arguments);
-                return connection.call(call);
-            };
-            const QStringList log = standInCall(QStringLiteral("Log"), {}).arguments().value(0).toStringList();
-            QVERIFY2(log.contains(QStringLiteral("BindShortcuts companion CTRL+ALT+space")), qPrintable(log.join(", ")));
-            standInCall(QStringLiteral("Press"), {QStringLiteral("companion")});
-            standInCall(QStringLiteral("Press"), {QStringLiteral("another")});
-            QTest::qWait(200);
-            QTRY_COMPARE(toggled, toggles);
-        }
-        delegate.applicationWillTerminate();
+        const QString bound = QStringLiteral("Ctrl+Alt+Space shows or hides the companion (a global shortcut of your "
+                                             "desktop; change it in its keyboard settings).");
+        QTest::newRow("bound") << true << 0 << "0, 0" << bound << 1;
+        QTest::newRow("binding refused") << true << 2 << "0, 0" << AppDelegate::noShortcutLine << 0;
+        QTest::newRow("no portal") << false << 0 << "-6, -6" << AppDelegate::noShortcutLine << 0;
     }
-    QDBusConnection::disconnectFromBus(connectionName);
-    standIn.terminate();
-    standIn.waitForFinished(3000);
-    bus.terminate();
-    bus.waitForFinished(3000);
-}
+
+    void companionShortcut()
+    {
+        QFETCH(bool, portal);
+        QFETCH(int, bindResponse);
+        QFETCH(QString, status);
+        QFETCH(QString, line);
+        QFETCH(int, toggles);
+
+        const QString dbus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (dbus.isEmpty() || !QFile::exists(QStringLiteral("/usr/bin/python3")))
+            QSKIP("dbus-daemon or python3 is not installed");
+        QProcess bus;
+        bus.start(dbus, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        QVERIFY(bus.waitForStarted(5000) && bus.waitForReadyRead(5000));
+        const QString address = QString::fromUtf8(bus.readLine().trimmed());
+        QVERIFY(!address.isEmpty());
+
+        QProcess standIn;
+        if (portal) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+            standIn.setProcessEnvironment(environment);
+            standIn.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            standIn.start(QStringLiteral("/usr/bin/python3"),
+                          {QStringLiteral(PORTAL_STANDIN), QStringLiteral("--bind-response"), QString::number(bindResponse)});
+            QVERIFY(standIn.waitForStarted(5000) && standIn.waitForReadyRead(10000));
+            QCOMPARE(standIn.readLine().trimmed(), QByteArray("ready"));
+        }
+        const QString connectionName = QStringLiteral("portal-") + QTest::currentDataTag();
+        {
+            QDBusConnection connection = QDBusConnection::connectToBus(address, connectionName);
+            QVERIFY(connection.isConnected());
+            auto keys = std::make_shared<PortalHotKeys>(connection);
+            char printed[128] = {};
+            std::FILE *output = fmemopen(printed, sizeof printed - 1, "w");
+            AppDelegate delegate(keys, nullptr, output);
+            int toggled = 0;
+            delegate.toggleCompanion = [&toggled] { ++toggled; };
+            delegate.applicationDidFinishLaunching();
+            std::fclose(output);
+            QCOMPARE(QString::fromUtf8(printed), QStringLiteral("Corvana companion shortcut status: %1\n").arg(status));
+            QTRY_COMPARE(delegate.shortcutLine(), line);
+
+            if (portal) {
+                const auto standInCall = [&connection](const QString &method, const QVariantList &arguments) {
+                    QDBusMessage call = QDBusMessage::createMethodCall(
+                        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+                        QStringLiteral("org.corvana.PortalStandIn"), method);
+                    call.setArguments(arguments);
+                    return connection.call(call);
+                };
+                const QStringList log = standInCall(QStringLiteral("Log"), {}).arguments().value(0).toStringList();
+                QVERIFY2(log.contains(QStringLiteral("BindShortcuts companion CTRL+ALT+space")), qPrintable(log.join(", ")));
+                standInCall(QStringLiteral("Press"), {QStringLiteral("companion")});
+                standInCall(QStringLiteral("Press"), {QStringLiteral("another")});
+                QTest::qWait(200);
+                QTRY_COMPARE(toggled, toggles);
+            }
+            delegate.applicationWillTerminate();
+        }
+        QDBusConnection::disconnectFromBus(connectionName);
+        standIn.terminate();
+        standIn.waitForFinished(3000);
+        bus.terminate();
+        bus.waitForFinished(3000);
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_PortalHotKeys)
 #include "tst_PortalHotKeys.moc"

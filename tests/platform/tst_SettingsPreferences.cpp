@@ -8,67 +8,63 @@
 class SettingsPreferencesTest : public QObject {
     Q_OBJECT
 private slots:
-    void valuesSurviveTheFile();
-    void kindsFromHandWrittenFile_data();
-    void kindsFromHandWrittenFile();
-};
-
-void SettingsPreferencesTest::valuesSurviveTheFile()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Corvana.conf"));
+    void valuesSurviveTheFile()
     {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Corvana.conf"));
+        {
+            SettingsPreferences preferences(path);
+            preferences.setString(QStringLiteral("domain"), QStringLiteral("Oncology, radiology; \"imaging\"\nsecond line"));
+            preferences.setString(QStringLiteral("budget"), QStringLiteral("1"));
+            preferences.setString(QStringLiteral("familiarity"), QString());
+            preferences.setInteger(QStringLiteral("durationMinutes"), 45);
+            preferences.setBoolean(QStringLiteral("onboardingComplete"), true);
+        }
         SettingsPreferences preferences(path);
-        preferences.setString(QStringLiteral("domain"), QStringLiteral("Oncology, radiology; \"imaging\"\nsecond line"));
-        preferences.setString(QStringLiteral("budget"), QStringLiteral("1"));
-        preferences.setString(QStringLiteral("familiarity"), QString());
-        preferences.setInteger(QStringLiteral("durationMinutes"), 45);
-        preferences.setBoolean(QStringLiteral("onboardingComplete"), true);
+        QCOMPARE(preferences.string(QStringLiteral("domain")),
+                 std::optional<QString>(QStringLiteral("Oncology, radiology; \"imaging\"\nsecond line")));
+        QCOMPARE(preferences.string(QStringLiteral("budget")), std::optional<QString>(QStringLiteral("1")));
+        QCOMPARE(preferences.string(QStringLiteral("familiarity")), std::optional<QString>(QString()));
+        QCOMPARE(preferences.integer(QStringLiteral("durationMinutes")), std::optional<qint64>(45));
+        QCOMPARE(preferences.boolean(QStringLiteral("onboardingComplete")), std::optional<bool>(true));
+        QCOMPARE(preferences.string(QStringLiteral("missing")), std::optional<QString>());
+        QCOMPARE(preferences.integer(QStringLiteral("missing")), std::optional<qint64>());
     }
-    SettingsPreferences preferences(path);
-    QCOMPARE(preferences.string(QStringLiteral("domain")),
-             std::optional<QString>(QStringLiteral("Oncology, radiology; \"imaging\"\nsecond line")));
-    QCOMPARE(preferences.string(QStringLiteral("budget")), std::optional<QString>(QStringLiteral("1")));
-    QCOMPARE(preferences.string(QStringLiteral("familiarity")), std::optional<QString>(QString()));
-    QCOMPARE(preferences.integer(QStringLiteral("durationMinutes")), std::optional<qint64>(45));
-    QCOMPARE(preferences.boolean(QStringLiteral("onboardingComplete")), std::optional<bool>(true));
-    QCOMPARE(preferences.string(QStringLiteral("missing")), std::optional<QString>());
-    QCOMPARE(preferences.integer(QStringLiteral("missing")), std::optional<qint64>());
-}
 
-void SettingsPreferencesTest::kindsFromHandWrittenFile_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<std::optional<qint64>>("integer");
-    QTest::addColumn<std::optional<bool>>("boolean");
-    QTest::addColumn<bool>("isString");
-    QTest::newRow("number") << QByteArray("value=60") << std::optional<qint64>(60) << std::optional<bool>() << true;
-    QTest::newRow("negative") << QByteArray("value=-3") << std::optional<qint64>(-3) << std::optional<bool>() << true;
-    QTest::newRow("words") << QByteArray("value=sixty") << std::optional<qint64>() << std::optional<bool>() << true;
-    QTest::newRow("boolean") << QByteArray("value=true") << std::optional<qint64>() << std::optional<bool>(true) << true;
-    // An unquoted comma makes the file's value a list, which is no kind we read.
-    QTest::newRow("list") << QByteArray("value=a, b") << std::optional<qint64>() << std::optional<bool>() << false;
-    QTest::newRow("beyond 64 bits")
-        << QByteArray("value=99999999999999999999") << std::optional<qint64>() << std::optional<bool>() << true;
-}
+    void kindsFromHandWrittenFile_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<std::optional<qint64>>("integer");
+        QTest::addColumn<std::optional<bool>>("boolean");
+        QTest::addColumn<bool>("isString");
+        QTest::newRow("number") << QByteArray("value=60") << std::optional<qint64>(60) << std::optional<bool>() << true;
+        QTest::newRow("negative") << QByteArray("value=-3") << std::optional<qint64>(-3) << std::optional<bool>() << true;
+        QTest::newRow("words") << QByteArray("value=sixty") << std::optional<qint64>() << std::optional<bool>() << true;
+        QTest::newRow("boolean") << QByteArray("value=true") << std::optional<qint64>() << std::optional<bool>(true) << true;
+        // An unquoted comma makes the file's value a list, which is no kind we read.
+        QTest::newRow("list") << QByteArray("value=a, b") << std::optional<qint64>() << std::optional<bool>() << false;
+        QTest::newRow("beyond 64 bits")
+            << QByteArray("value=99999999999999999999") << std::optional<qint64>() << std::optional<bool>() << true;
+    }
 
-void SettingsPreferencesTest::kindsFromHandWrittenFile()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(std::optional<qint64>, integer);
-    QFETCH(std::optional<bool>, boolean);
-    QFETCH(bool, isString);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Corvana.conf"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[General]\n" + line + "\n");
-    file.close();
-    SettingsPreferences preferences(path);
-    QCOMPARE(preferences.integer(QStringLiteral("value")), integer);
-    QCOMPARE(preferences.boolean(QStringLiteral("value")), boolean);
-    QCOMPARE(preferences.string(QStringLiteral("value")).has_value(), isString);
-}
+    void kindsFromHandWrittenFile()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(std::optional<qint64>, integer);
+        QFETCH(std::optional<bool>, boolean);
+        QFETCH(bool, isString);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Corvana.conf"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[General]\n" + line + "\n");
+        file.close();
+        SettingsPreferences preferences(path);
+        QCOMPARE(preferences.integer(QStringLiteral("value")), integer);
+        QCOMPARE(preferences.boolean(QStringLiteral("value")), boolean);
+        QCOMPARE(preferences.string(QStringLiteral("value")).has_value(), isString);
+    }
+};
 
 QTEST_GUILESS_MAIN(SettingsPreferencesTest)
 #include "tst_SettingsPreferences.moc"

@@ -13,137 +13,129 @@
 class XcbHotKeysTest : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void grabAndPress();
-    void releasedKeyCanBeGrabbedAgain();
-    void withoutX11_data();
-    void withoutX11();
+    void initTestCase()
+    {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty())
+            return;
+        // Xvfb picks a free display number and writes it to the descriptor given; -noreset
+        // keeps it from resetting (and refusing connections) each time the last client leaves.
+        m_server = std::make_unique<QProcess>();
+        m_server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // A test that crashes must not leave its display running.
+        m_server->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_server->start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                               QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"),
+                               QStringLiteral("640x480x24")});
+        QVERIFY(m_server->waitForStarted(10'000));
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->canReadLine() || m_server->state() == QProcess::NotRunning, 20'000);
+        const QByteArray number = m_server->readLine().trimmed();
+        QVERIFY2(!number.isEmpty(), "Xvfb did not report its display");
+        m_display = ":" + number;
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_server) {
+            m_server->terminate();
+            if (!m_server->waitForFinished(5'000))
+                m_server->kill();
+            m_server->waitForFinished(5'000);
+        }
+    }
+
+    void grabAndPress()
+    {
+        requireDisplay();
+        XcbHotKeys hotKeys(m_display);
+        int presses = 0;
+        QCOMPARE(hotKeys.installHandler([&presses] { ++presses; }), 0);
+        QCOMPARE(hotKeys.registerHotKey(), 0);
+        QCOMPARE(hotKeys.registerHotKey(), 0); // already held
+
+        const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+        if (xdotool.isEmpty())
+            QSKIP("xdotool is not installed.");
+        auto press = [&](const QString &keys) {
+            QProcess tool;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(m_display));
+            tool.setProcessEnvironment(environment);
+            tool.start(xdotool, QStringList{QStringLiteral("key")} + keys.split(u' '));
+            QVERIFY(tool.waitForFinished(10'000));
+            QCOMPARE(tool.exitCode(), 0);
+        };
+        press(QStringLiteral("ctrl+alt+space"));
+        QTRY_COMPARE(presses, 1);
+        // Space alone and other combinations are not ours.
+        press(QStringLiteral("space"));
+        press(QStringLiteral("ctrl+space"));
+        press(QStringLiteral("ctrl+alt+space"));
+        QTRY_COMPARE(presses, 2);
+        // Num Lock and Caps Lock on.
+        press(QStringLiteral("Num_Lock Caps_Lock ctrl+alt+space Caps_Lock Num_Lock"));
+        QTRY_COMPARE(presses, 3);
+
+        hotKeys.unregisterHotKey();
+        press(QStringLiteral("ctrl+alt+space"));
+        QTest::qWait(200);
+        QCOMPARE(presses, 3);
+    }
+
+    void releasedKeyCanBeGrabbedAgain()
+    {
+        requireDisplay();
+        {
+            XcbHotKeys first(m_display);
+            QCOMPARE(first.installHandler([] {}), 0);
+            QCOMPARE(first.registerHotKey(), 0);
+            XcbHotKeys refused(m_display);
+            QCOMPARE(refused.installHandler([] {}), 0);
+            QCOMPARE(refused.registerHotKey(), 10);
+            // The refused one held nothing, so releasing it leaves the first one's grab.
+            refused.removeHandler();
+            XcbHotKeys third(m_display);
+            QCOMPARE(third.installHandler([] {}), 0);
+            QCOMPARE(third.registerHotKey(), 10);
+            first.unregisterHotKey();
+            QCOMPARE(third.registerHotKey(), 0);
+        }
+        // Destruction released every grab.
+        XcbHotKeys again(m_display);
+        QCOMPARE(again.installHandler([] {}), 0);
+        QCOMPARE(again.registerHotKey(), 0);
+    }
+
+    void withoutX11_data()
+    {
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<int>("status");
+        QTest::newRow("no DISPLAY") << QByteArray() << XcbHotKeys::noDisplay;
+        QTest::newRow("no server there") << QByteArray(":65000") << XcbHotKeys::connectionFailed;
+    }
+
+    void withoutX11()
+    {
+        QFETCH(QByteArray, display);
+        QFETCH(int, status);
+        XcbHotKeys hotKeys(display);
+        QCOMPARE(hotKeys.installHandler([] {}), status);
+        QCOMPARE(hotKeys.registerHotKey(), status);
+        hotKeys.unregisterHotKey();
+        hotKeys.removeHandler();
+    }
 
 private:
-    void requireDisplay();
+    void requireDisplay()
+    {
+        if (m_display.isEmpty())
+            QSKIP("Xvfb is not installed.");
+    }
+
 
     std::unique_ptr<QProcess> m_server;
     QByteArray m_display;
 };
-
-void XcbHotKeysTest::initTestCase()
-{
-    const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-    if (xvfb.isEmpty())
-        return;
-    // Xvfb picks a free display number and writes it to the descriptor given; -noreset
-    // keeps it from resetting (and refusing connections) each time the last client leaves.
-    m_server = std::make_unique<QProcess>();
-    m_server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // A test that crashes must not leave its display running.
-    m_server->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_server->start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                           QStringLiteral("tcp"), QStringLiteral("-noreset"), QStringLiteral("-screen"), QStringLiteral("0"),
-                           QStringLiteral("640x480x24")});
-    QVERIFY(m_server->waitForStarted(10'000));
-    QTRY_VERIFY_WITH_TIMEOUT(m_server->canReadLine() || m_server->state() == QProcess::NotRunning, 20'000);
-    const QByteArray number = m_server->readLine().trimmed();
-    QVERIFY2(!number.isEmpty(), "Xvfb did not report its display");
-    m_display = ":" + number;
-}
-
-void XcbHotKeysTest::cleanupTestCase()
-{
-    if (m_server) {
-        m_server->terminate();
-        if (!m_server->waitForFinished(5'000))
-            m_server->kill();
-        m_server->waitForFinished(5'000);
-    }
-}
-
-void XcbHotKeysTest::requireDisplay()
-{
-    if (m_display.isEmpty())
-        QSKIP("Xvfb is not installed.");
-}
-
-void XcbHotKeysTest::grabAndPress()
-{
-    requireDisplay();
-    XcbHotKeys hotKeys(m_display);
-    int presses = 0;
-    QCOMPARE(hotKeys.installHandler([&presses] { ++presses; }), 0);
-    QCOMPARE(hotKeys.registerHotKey(), 0);
-    QCOMPARE(hotKeys.registerHotKey(), 0); // already held
-
-    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    if (xdotool.isEmpty())
-        QSKIP("xdotool is not installed.");
-    auto press = [&](const QString &keys) {
-        QProcess tool;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(m_display));
-        tool.setProcessEnvironment(environment);
-        tool.start(xdotool, QStringList{QStringLiteral("key")} + keys.split(u' '));
-        QVERIFY(tool.waitForFinished(10'000));
-        QCOMPARE(tool.exitCode(), 0);
-    };
-    press(QStringLiteral("ctrl+alt+space"));
-    QTRY_COMPARE(presses, 1);
-    // Space alone and other combinations are not ours.
-    press(QStringLiteral("space"));
-    press(QStringLiteral("ctrl+space"));
-    press(QStringLiteral("ctrl+alt+space"));
-    QTRY_COMPARE(presses, 2);
-    // Num Lock and Caps Lock on.
-    press(QStringLiteral("Num_Lock Caps_Lock ctrl+alt+space Caps_Lock Num_Lock"));
-    QTRY_COMPARE(presses, 3);
-
-    hotKeys.unregisterHotKey();
-    press(QStringLiteral("ctrl+alt+space"));
-    QTest::qWait(200);
-    QCOMPARE(presses, 3);
-}
-
-void XcbHotKeysTest::releasedKeyCanBeGrabbedAgain()
-{
-    requireDisplay();
-    {
-        XcbHotKeys first(m_display);
-        QCOMPARE(first.installHandler([] {}), 0);
-        QCOMPARE(first.registerHotKey(), 0);
-        XcbHotKeys refused(m_display);
-        QCOMPARE(refused.installHandler([] {}), 0);
-        QCOMPARE(refused.registerHotKey(), 10);
-        // The refused one held nothing, so releasing it leaves the first one's grab.
-        refused.removeHandler();
-        XcbHotKeys third(m_display);
-        QCOMPARE(third.installHandler([] {}), 0);
-        QCOMPARE(third.registerHotKey(), 10);
-        first.unregisterHotKey();
-        QCOMPARE(third.registerHotKey(), 0);
-    }
-    // Destruction released every grab.
-    XcbHotKeys again(m_display);
-    QCOMPARE(again.installHandler([] {}), 0);
-    QCOMPARE(again.registerHotKey(), 0);
-}
-
-void XcbHotKeysTest::withoutX11_data()
-{
-    QTest::addColumn<QByteArray>("display");
-    QTest::addColumn<int>("status");
-    QTest::newRow("no DISPLAY") << QByteArray() << XcbHotKeys::noDisplay;
-    QTest::newRow("no server there") << QByteArray(":65000") << XcbHotKeys::connectionFailed;
-}
-
-void XcbHotKeysTest::withoutX11()
-{
-    QFETCH(QByteArray, display);
-    QFETCH(int, status);
-    XcbHotKeys hotKeys(display);
-    QCOMPARE(hotKeys.installHandler([] {}), status);
-    QCOMPARE(hotKeys.registerHotKey(), status);
-    hotKeys.unregisterHotKey();
-    hotKeys.removeHandler();
-}
 
 QTEST_GUILESS_MAIN(XcbHotKeysTest)
 #include "tst_XcbHotKeys.moc"
