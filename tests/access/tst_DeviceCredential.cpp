@@ -36,7 +36,6 @@ private slots:
     void serviceName_data();
     void serviceName();
     void saveTwiceKeepsOneItem();
-    void missingItem();
     void storedItemThatNoLongerValidates();
     void failures_data();
     void failures();
@@ -71,14 +70,6 @@ void DeviceCredentialTest::saveTwiceKeepsOneItem()
     QCOMPARE(store.items.value({tessaroService, "connection"}),
              QByteArray("{\"serviceUrl\":\"https://api.corvana.example\",\"token\":\"second-token-0123456789abcdef\"}"));
     QCOMPARE(credential.load(), std::optional<Connection>(connection(QStringLiteral("second-token-0123456789abcdef"))));
-}
-
-void DeviceCredentialTest::missingItem()
-{
-    FakeSecretStore store;
-    DeviceCredential credential(store, QStringLiteral("com.tessaro.native"));
-    QCOMPARE(credential.load(), std::optional<Connection>());
-    QCOMPARE(failureOf([&] { credential.remove(); }), QString());
 }
 
 void DeviceCredentialTest::storedItemThatNoLongerValidates()
@@ -140,6 +131,7 @@ void DeviceCredentialTest::buildsDoNotShareItems()
     DeviceCredential quorrel(store, QStringLiteral("com.quorrel.corvana"));
     DeviceCredential tessaro(store, QStringLiteral("com.tessaro.native"));
     quorrel.save(connection(QStringLiteral("quorrel-token-0123456789abcdef")));
+    // A build with no item of its own loads nothing and has nothing to remove.
     QCOMPARE(tessaro.load(), std::optional<Connection>());
     tessaro.remove();
     QVERIFY(quorrel.load().has_value());

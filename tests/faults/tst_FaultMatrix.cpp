@@ -4,6 +4,8 @@
 #include "FakePlatform.h"
 #include "ModelHarness.h"
 #include "RunTask.h"
+#include "ServiceLog.h"
+#include "TestWav.h"
 #include "protocol/ServiceClient.h"
 
 #include <QDir>
@@ -70,24 +72,6 @@ struct Conversation {
     }
 };
 
-ServiceTiming quick()
-{
-    ServiceTiming timing;
-    timing.readyWait = 3000ms;
-    timing.commandTimeout = 3000ms;
-    timing.heartbeat = 60s;
-    timing.replayFrame = 5ms;
-    return timing;
-}
-
-QStringList commandTypes(const QJsonObject &log)
-{
-    QStringList types;
-    for (const QJsonValue &entry : log.value("commands").toArray())
-        types.append(entry.toObject().value("type").toString());
-    return types;
-}
-
 QByteArray contentsOf(const QString &path)
 {
     QFile file(path);
@@ -116,10 +100,7 @@ QByteArray burstsRecording(int seconds)
             qToLittleEndian(qint16(std::lround(8000 * std::sin(2 * std::numbers::pi * 220.0 * double(i) / rate))),
                             pcm.data() + 2 * i);
     }
-    const auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); };
-    const auto le16 = [](quint16 v) { return QByteArray(reinterpret_cast<const char *>(&v), 2); };
-    return "RIFF" + le32(quint32(36 + pcm.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(rate)
-        + le32(rate * 2) + le16(2) + le16(16) + "data" + le32(quint32(pcm.size())) + pcm;
+    return wavOf(pcm, rate);
 }
 
 // Plays the simulated sample until it has said and answered something, a minute into the
@@ -183,12 +164,10 @@ private slots:
     // The session channel
     void replayLosesItsSocket();
     void acknowledgementNeverSent();
-    void unreadableEvent_data();
-    void unreadableEvent();
-    void readyArrivesLate();
+    void resumeMeetsAFault_data();
+    void resumeMeetsAFault();
     void serviceKilledAndRestarted();
     // The HTTP API
-    void redirectIsNotFollowed();
     void accessRevokedMidConversation();
     // The library on disk
     void diskFullWhileSavingTheLibrary();
@@ -200,7 +179,7 @@ void FaultMatrixTest::replayLosesItsSocket()
     // The live service answers the audio it is sent; the bursts are tones, so it takes its
     // words from its script.
     ModelHarness harness(QStringList{QStringLiteral("--scripted-words")});
-    ServiceTiming timing = quick();
+    ServiceTiming timing = ModelHarness::quickTiming();
     timing.heartbeat = 200ms;    // the service drops the channel at a ping
     timing.replayFrame = 15ms;   // ninety seconds of recording in under fifteen
     harness.model->setServiceTiming(timing);
@@ -239,7 +218,7 @@ void FaultMatrixTest::replayLosesItsSocket()
 void FaultMatrixTest::acknowledgementNeverSent()
 {
     ModelHarness harness;
-    ServiceTiming timing = quick();
+    ServiceTiming timing = ModelHarness::quickTiming();
     timing.commandTimeout = 1000ms;
     harness.model->setServiceTiming(timing);
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
@@ -266,47 +245,35 @@ void FaultMatrixTest::acknowledgementNeverSent()
     runTask(model.stop());
 }
 
-void FaultMatrixTest::unreadableEvent_data()
+// A resume half a minute after a conversation meets a fault: a failed start leaves the
+// model ready to try again; a lost channel has to be reconnected first. Either way the
+// conversation is kept and resumes once the fault is gone.
+void FaultMatrixTest::resumeMeetsAFault_data()
 {
     QTest::addColumn<QJsonObject>("scenario");
-    QTest::newRow("8 MiB + 1") << QJsonObject{{"sendOversize", ServiceClient::maximumEventBytes + 1}};
-    QTest::newRow("not an event") << QJsonObject{{"sendUndecodable", true}};
+    QTest::addColumn<QString>("error"); // null when the channel is lost instead
+    QTest::addColumn<QString>("sent");  // a command the service must have received
+
+    QTest::newRow("ready arrives late") << QJsonObject{{"readyDelayMs", 2500}}
+                                        << "The session connection did not become ready." << "session.stop";
+    // A redirect is a failed request, not lost access.
+    QTest::newRow("redirect") << QJsonObject{{"http", QJsonObject{{"method", "POST"}, {"path", "/v1/sessions"},
+                                                                  {"status", 301}, {"location", "/v1/moved"}, {"body", ""}}}}
+                              << genericFailure << QString();
+    // The bad event comes right after "ready", while the resume still waits or just after.
+    QTest::newRow("8 MiB + 1") << QJsonObject{{"sendOversize", ServiceClient::maximumEventBytes + 1}} << QString()
+                               << QString();
+    QTest::newRow("not an event") << QJsonObject{{"sendUndecodable", true}} << QString() << QString();
 }
 
-void FaultMatrixTest::unreadableEvent()
+void FaultMatrixTest::resumeMeetsAFault()
 {
     QFETCH(QJsonObject, scenario);
+    QFETCH(QString, error);
+    QFETCH(QString, sent);
+    const bool lost = error.isNull();
     ModelHarness harness;
-    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
-    SessionModel &model = *harness.model;
-    converse(harness);
-    if (QTest::currentTestFailed())
-        return;
-    const Conversation before = Conversation::of(model);
-
-    // The service sends the bad event right after "ready", so it lands while the resume
-    // still waits or just after: either way the channel is gone and has to be reconnected.
-    QVERIFY(harness.service.setScenario(scenario));
-    harness.advance(30'000);
-    runTask(model.start(true, false));
-    QTRY_VERIFY_WITH_TIMEOUT(model.needsReconnect() && !model.busy() && !model.starting(), 10'000);
-    QVERIFY(!model.active());
-    QVERIFY2(model.recoveryMessage() == connectionLost || model.recoveryMessage() == startFailed,
-             qPrintable(model.recoveryMessage().value_or(QString())));
-    QVERIFY(Conversation::of(model).keeps(before, false));
-    runTask(model.start(true, false));
-    QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("Reconnect before resuming.")));
-
-    QVERIFY(harness.service.reset());
-    runTask(model.reconnect());
-    QCOMPARE(model.recoveryMessage(), std::optional<QString>(reconnected));
-    resumes(harness, before);
-}
-
-void FaultMatrixTest::readyArrivesLate()
-{
-    ModelHarness harness;
-    ServiceTiming timing = quick();
+    ServiceTiming timing = ModelHarness::quickTiming();
     timing.readyWait = 1000ms;
     harness.model->setServiceTiming(timing);
     QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
@@ -316,20 +283,33 @@ void FaultMatrixTest::readyArrivesLate()
         return;
     const Conversation before = Conversation::of(model);
 
-    QVERIFY(harness.service.setScenario(QJsonObject{{"readyDelayMs", 2500}}));
+    QVERIFY(harness.service.setScenario(scenario));
     harness.advance(30'000);
     runTask(model.start(true, false));
-    QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("The session connection did not become ready.")));
-    QCOMPARE(model.status(), QStringLiteral("Session could not start"));
-    QCOMPARE(model.recoveryMessage(), std::optional<QString>(startFailed));
+    QTRY_VERIFY_WITH_TIMEOUT(model.needsReconnect() == lost && !model.busy() && !model.starting(), 10'000);
     QVERIFY(!model.active());
-    QVERIFY(!model.busy());
-    QVERIFY(!model.needsReconnect());
-    QVERIFY(Conversation::of(model).keeps(before));
-    // The session that never became ready was stopped on the service, not left running.
-    QVERIFY(commandTypes(harness.service.log()).contains(QStringLiteral("session.stop")));
-
-    QVERIFY(harness.service.reset());
+    QVERIFY(model.account());
+    QVERIFY(!model.onboarding());
+    QVERIFY(Conversation::of(model).keeps(before, !lost));
+    const QJsonObject log = harness.service.log();
+    if (!sent.isEmpty())
+        QVERIFY(commandTypes(log).contains(sent));
+    for (const QJsonValue &request : log.value("requests").toArray())
+        QVERIFY(request.toObject().value("path").toString() != QStringLiteral("/v1/moved"));
+    if (lost) {
+        QVERIFY2(model.recoveryMessage() == connectionLost || model.recoveryMessage() == startFailed,
+                 qPrintable(model.recoveryMessage().value_or(QString())));
+        runTask(model.start(true, false));
+        QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("Reconnect before resuming.")));
+        QVERIFY(harness.service.reset());
+        runTask(model.reconnect());
+        QCOMPARE(model.recoveryMessage(), std::optional<QString>(reconnected));
+    } else {
+        QCOMPARE(model.error(), std::optional<QString>(error));
+        QCOMPARE(model.status(), QStringLiteral("Session could not start"));
+        QCOMPARE(model.recoveryMessage(), std::optional<QString>(startFailed));
+        QVERIFY(harness.service.reset());
+    }
     resumes(harness, before);
 }
 
@@ -337,7 +317,7 @@ void FaultMatrixTest::serviceKilledAndRestarted()
 {
     FakePlatform platform;
     SessionModel model(platform.bundle());
-    model.setServiceTiming(quick());
+    model.setServiceTiming(ModelHarness::quickTiming());
     auto service = std::make_unique<DevServiceProcess>(QStringList{QStringLiteral("--simulated")});
     QVERIFY2(service->started(), qPrintable(service->errorText()));
     const quint16 port = service->port();
@@ -387,37 +367,6 @@ void FaultMatrixTest::serviceKilledAndRestarted()
     QVERIFY(Conversation::of(model).keeps(before, false));
     QCOMPARE(platform.preferences->values, setup);
     runTask(model.stop());
-}
-
-void FaultMatrixTest::redirectIsNotFollowed()
-{
-    ModelHarness harness;
-    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
-    SessionModel &model = *harness.model;
-    converse(harness);
-    if (QTest::currentTestFailed())
-        return;
-    const Conversation before = Conversation::of(model);
-
-    const QString moved = QStringLiteral("/v1/moved-sessions");
-    QVERIFY(harness.service.setScenario(QJsonObject{
-        {"http", QJsonObject{{"method", "POST"}, {"path", "/v1/sessions"}, {"status", 301},
-                             {"location", harness.service.baseUrl() + moved}, {"body", ""}}}}));
-    harness.advance(30'000);
-    runTask(model.start(true, false));
-    QCOMPARE(model.error(), std::optional<QString>(genericFailure));
-    QCOMPARE(model.status(), QStringLiteral("Session could not start"));
-    QCOMPARE(model.recoveryMessage(), std::optional<QString>(startFailed));
-    QVERIFY(!model.active());
-    QVERIFY(!model.needsReconnect());
-    // Still signed in and connected: a redirect is a failed request, not lost access.
-    QVERIFY(model.account());
-    QVERIFY(!model.onboarding());
-    QVERIFY(Conversation::of(model).keeps(before));
-    for (const QJsonValue &request : harness.service.log().value("requests").toArray())
-        QVERIFY(request.toObject().value("path").toString() != moved);
-
-    resumes(harness, before);
 }
 
 void FaultMatrixTest::accessRevokedMidConversation()

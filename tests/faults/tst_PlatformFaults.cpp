@@ -18,7 +18,6 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -103,34 +102,6 @@ private:
     QDBusConnection m_bus;
 };
 
-// Kills this process's own children that run `program`, by their ids, the way a crash
-// would end them.
-int killChildren(const QString &program)
-{
-    int killed = 0;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool numeric = false;
-        const pid_t pid = entry.toInt(&numeric);
-        if (!numeric)
-            continue;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (command) state parent ..."; the command may itself hold spaces or parentheses.
-        const QByteArray line = stat.readAll();
-        const qsizetype open = line.indexOf('(');
-        const qsizetype close = line.lastIndexOf(')');
-        if (open < 0 || close < open)
-            continue;
-        const QList<QByteArray> rest = line.mid(close + 2).split(' ');
-        if (line.mid(open + 1, close - open - 1) == program.toUtf8() && rest.size() > 1
-            && rest.at(1).toInt() == int(::getpid()) && ::kill(pid, SIGKILL) == 0)
-            ++killed;
-    }
-    return killed;
-}
-
 bool run(const QString &program, const QStringList &arguments, QString *output = nullptr)
 {
     QProcess process;
@@ -144,6 +115,20 @@ bool run(const QString &program, const QStringList &arguments, QString *output =
     if (output)
         *output = QString::fromLocal8Bit(process.readAll());
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// Kills this process's own children that run `program`, by their ids, the way a crash
+// would end them.
+int killChildren(const QString &program)
+{
+    QString pids;
+    run(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(::getpid()), QStringLiteral("-x"), program}, &pids);
+    int killed = 0;
+    for (const QString &line : pids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const int pid = line.toInt();
+        killed += pid > 0 && ::kill(pid, SIGKILL) == 0; // never 0, which would be our own group
+    }
+    return killed;
 }
 
 // The audio server and its session manager started again in the private PipeWire's

@@ -137,12 +137,8 @@ void ServiceClientTest::httpReplies()
     QCOMPARE(outcome.code, code);
     QCOMPARE(outcome.text, text);
     // Nothing was followed: the one request made is the account request.
-    const QJsonArray requests = m_service->log().value("requests").toArray();
-    int accountRequests = 0;
-    for (const QJsonValue &request : requests)
-        accountRequests += request.toObject().value("path").toString() == "/v1/account";
-    QCOMPARE(accountRequests, 1);
-    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requestsTo(*m_service, "/v1/account"), 1);
+    QCOMPARE(m_service->log().value("requests").toArray().size(), 1);
 }
 
 void ServiceClientTest::accountAndHeaders()

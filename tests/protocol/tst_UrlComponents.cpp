@@ -38,12 +38,9 @@ void UrlComponentsTest::parses_data()
         << "HTTPS" << "Us%65r" << "Pa$s" << "Example.COM" << "8443" << "/a/B%2Fc;p" << "q=1&r=/x?" << "Frag/?";
     QTest::newRow("host only") << "https://api.example.com" << "https" << "~" << "~" << "api.example.com" << "~" << ""
                                << "~" << "~";
-    QTest::newRow("root path") << "https://h/" << "https" << "~" << "~" << "h" << "~" << "/" << "~" << "~";
     QTest::newRow("double slash path") << "https://h//" << "https" << "~" << "~" << "h" << "~" << "//" << "~" << "~";
     QTest::newRow("IPv6 loopback with port") << "http://[::1]:8080" << "http" << "~" << "~" << "[::1]" << "8080" << ""
                                              << "~" << "~";
-    QTest::newRow("IPv6 with port and path") << "http://[2001:db8::7]:0/x" << "http" << "~" << "~" << "[2001:db8::7]"
-                                             << "0" << "/x" << "~" << "~";
     QTest::newRow("IPv4-mapped IPv6") << "http://[::ffff:127.0.0.1]" << "http" << "~" << "~"
                                       << "[::ffff:127.0.0.1]" << "~" << "" << "~" << "~";
     QTest::newRow("empty query") << "https://h?" << "https" << "~" << "~" << "h" << "~" << "" << "" << "~";
@@ -52,7 +49,6 @@ void UrlComponentsTest::parses_data()
                                                    << "~" << "a?b";
     QTest::newRow("empty port") << "https://h:" << "https" << "~" << "~" << "h" << "" << "" << "~" << "~";
     QTest::newRow("empty user") << "https://@h" << "https" << "" << "~" << "h" << "~" << "" << "~" << "~";
-    QTest::newRow("empty password") << "https://u:@h" << "https" << "u" << "" << "h" << "~" << "" << "~" << "~";
     QTest::newRow("percent escapes kept") << "https://h/%41%7e%2F" << "https" << "~" << "~" << "h" << "~"
                                           << "/%41%7e%2F" << "~" << "~";
     QTest::newRow("no authority") << "mailto:a@example.com" << "mailto" << "~" << "~" << "~" << "~" << "a@example.com"
@@ -85,18 +81,13 @@ void UrlComponentsTest::refuses_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("space in host") << "https://ex ample.com";
     QTest::newRow("space in path") << "https://h/a b";
-    QTest::newRow("space in query") << "https://h?q=a b";
-    QTest::newRow("space in user") << "https://us er@h";
     QTest::newRow("leading space") << " https://h";
     QTest::newRow("non-ASCII host") << QString::fromUtf16(u"https://bücher.example");
-    QTest::newRow("non-ASCII fragment") << QString::fromUtf16(u"https://h#\U0001F600");
     QTest::newRow("bad escape digits") << "https://h/%zz";
-    QTest::newRow("short escape") << "https://h/%4";
     QTest::newRow("bare percent") << "https://h/%";
     QTest::newRow("letters in port") << "https://h:80a";
     QTest::newRow("unclosed IPv6") << "http://[::1";
     QTest::newRow("text after IPv6") << "http://[::1]x";
-    QTest::newRow("invalid IPv6 characters") << "http://[g::1]";
     QTest::newRow("empty IPv6") << "http://[]";
     QTest::newRow("scheme starting with a digit") << "1http://h";
     QTest::newRow("empty scheme") << "://h";

@@ -26,7 +26,7 @@ QByteArray transcode(const QByteArray &json)
 }
 
 const QByteArray healthJson = R"({"mode":"demo","liveReady":true,"pricingVersion":"2026-01","maxSessionMinutes":90})";
-const QByteArray walletJson = R"({"balanceMicros":5000000,"reservedMicros":250000,"spentMicros":1250000,"simulated":false})";
+const QByteArray walletJson = R"({"balanceMicros":9007199254740993,"reservedMicros":250000,"spentMicros":1250000,"simulated":false})";
 const QByteArray profileJson = R"({"email":"ana@example.com","deviceId":"4f0c2a4e-8b7d-4c55-9a43-1f5e0f3f1a10","expiresAt":1790000000.5})";
 const QByteArray passageJson = R"({"id":"p1","documentId":"d1","title":"Field guide","location":"p. 4","text":"Passage text"})";
 const QByteArray historyJson = R"({"id":"t0","text":"Earlier","channel":"them","startMs":0,"endMs":950.25})";
@@ -39,9 +39,13 @@ const QByteArray retrievalJson = R"({"searched":true,"matched":3,"elapsedMs":12.
 const QByteArray answerJson =
     R"({"id":"a1","topic":"Dosage","title":"Dose limits","question":"What is the limit?","cue":"Max 4 g a day",)"
     R"("deeper":"Deeper text","answer":"Full answer","simpler":"Simpler text","eli5":"ELI5 text","uncertainty":"low",)"
-    R"("hidden":false,"provisional":false,"status":"ready","source":"live","preparation":"fast","contextVersion":7,)"
+    R"("hidden":true,"provisional":false,"status":"ready","source":"live","preparation":"fast","contextVersion":7,)"
     R"("followUps":[)" + followUpJson + R"(],"category":"clinical","occurrences":[)" + occurrenceJson +
     R"(],"citations":[)" + citationJson + R"(],"retrieval":)" + retrievalJson + "}";
+const QByteArray minimalAnswerJson =
+    R"({"id":"a1","topic":"Dosage","title":"Dose limits","question":"What is the limit?","cue":"Cue text",)"
+    R"("deeper":"Deeper text","uncertainty":"low","hidden":false,"provisional":false,"status":"ready",)"
+    R"("source":"live","preparation":"fast","contextVersion":3,"followUps":[]})";
 const QByteArray rangeJson =
     R"({"id":"r1","fromMs":0,"toMs":60000,"availableFromMs":0,"follow":true,"state":"running","selectedSegments":10,)"
     R"("reviewedSegments":4,"reusedEntries":1,"answers":[)" + answerJson + R"(],"message":"Reviewing"})";
@@ -79,6 +83,11 @@ const QList<RecordKind> &recordKinds()
         {"SpeechOccurrence", transcode<SpeechOccurrence>, occurrenceJson, {}},
         {"PreparedAnswer", transcode<PreparedAnswer>, answerJson,
          {"answer", "simpler", "eli5", "category", "occurrences", "citations", "retrieval"}},
+        // Without optionals, and with empty lists, which are present rather than absent.
+        {"PreparedAnswer (minimal)", transcode<PreparedAnswer>, minimalAnswerJson, {}},
+        {"PreparedAnswer (empty lists)", transcode<PreparedAnswer>,
+         QByteArray(minimalAnswerJson).replace("[]}", R"([],"occurrences":[],"citations":[]})"),
+         {"occurrences", "citations"}},
         {"RangeState", transcode<RangeState>, rangeJson, {}},
         {"ServerEvent", transcode<ServerEvent>,
          R"({"type":"bank","id":"e1","error":"failed","code":"E42","message":"Text","session":)" + sessionJson +
@@ -129,19 +138,7 @@ QString normalisedPath(QString path)
 
 PreparedAnswer minimalAnswer()
 {
-    PreparedAnswer answer;
-    answer.id = "a1";
-    answer.topic = "Dosage";
-    answer.title = "Dose limits";
-    answer.question = "What is the limit?";
-    answer.cue = "Cue text";
-    answer.deeper = "Deeper text";
-    answer.uncertainty = "low";
-    answer.status = "ready";
-    answer.source = "live";
-    answer.preparation = "fast";
-    answer.contextVersion = 3;
-    return answer;
+    return wire::decode<PreparedAnswer>(minimalAnswerJson);
 }
 
 } // namespace
@@ -149,7 +146,6 @@ PreparedAnswer minimalAnswer()
 class WireCodingTest : public QObject {
     Q_OBJECT
 private slots:
-    void integersAreExact();
     void integerForms_data();
     void integerForms();
     void samplesRoundTripInFieldOrder_data();
@@ -162,34 +158,17 @@ private slots:
     void nestedFailuresFailTheRecord();
     void malformedTextFails_data();
     void malformedTextFails();
-    void preparedAnswerEncodesInFieldOrder();
-    void preparedAnswerWithoutOptionals();
-    void followUpsAreRequiredEvenWhenEmpty();
-    void accountProfileIsOptional();
     void preparedText_data();
     void preparedText();
     void isCurrent_data();
     void isCurrent();
     void historySegmentFromTranscript_data();
     void historySegmentFromTranscript();
-    void serverEventWithOnlyType();
     void stringsRoundTrip_data();
     void stringsRoundTrip();
     void doublesRoundTrip_data();
     void doublesRoundTrip();
-    void nonFiniteNumberHasNoJsonForm();
 };
-
-void WireCodingTest::integersAreExact()
-{
-    const auto wallet = wire::decode<Wallet>(
-        R"({"balanceMicros":9007199254740993,"reservedMicros":-9223372036854775808,"spentMicros":9223372036854775807,"simulated":true})");
-    QCOMPARE(wallet.balanceMicros, 9007199254740993LL);
-    QCOMPARE(wallet.reservedMicros, std::numeric_limits<qint64>::min());
-    QCOMPARE(wallet.spentMicros, std::numeric_limits<qint64>::max());
-    QCOMPARE(wire::encode(wallet),
-             QByteArray(R"({"balanceMicros":9007199254740993,"reservedMicros":-9223372036854775808,"spentMicros":9223372036854775807,"simulated":true})"));
-}
 
 void WireCodingTest::integerForms_data()
 {
@@ -398,9 +377,7 @@ void WireCodingTest::malformedTextFails_data()
     QTest::newRow("truncated") << QByteArray(R"({"type":"bank")");
     QTest::newRow("trailing garbage") << QByteArray(R"({"type":"bank"} x)");
     QTest::newRow("array") << QByteArray(R"([{"type":"bank"}])");
-    QTest::newRow("string") << QByteArray(R"("bank")");
     QTest::newRow("null") << QByteArray("null");
-    QTest::newRow("number") << QByteArray("5");
     QTest::newRow("invalid UTF-8") << QByteArray("{\"type\":\"\xff\xfe\"}");
     QTest::newRow("deep nesting") << QByteArray(R"({"type":"x","extra":)") + QByteArray(100000, '[') +
                                          QByteArray(100000, ']') + "}";
@@ -410,79 +387,6 @@ void WireCodingTest::malformedTextFails()
 {
     QFETCH(QByteArray, json);
     QVERIFY_THROWS_EXCEPTION(WireFormatError, wire::decode<ServerEvent>(json));
-}
-
-void WireCodingTest::preparedAnswerEncodesInFieldOrder()
-{
-    PreparedAnswer answer = minimalAnswer();
-    answer.answer = "Full";
-    answer.simpler = "Simple";
-    answer.eli5 = "Five";
-    answer.hidden = true;
-    answer.provisional = true;
-    answer.followUps = {{"Q1", "A1"}, {"Q2", "A2"}};
-    answer.category = "clinical";
-    answer.occurrences = QList<SpeechOccurrence>{{"o1", 1200, 1800.5}};
-    answer.citations = QList<DocumentCitation>{{"c1", "d1", "Guide", "p. 2", "Quote"}};
-    answer.retrieval = RetrievalInfo{true, 2, 3.25};
-
-    const QByteArray expected =
-        R"({"id":"a1","topic":"Dosage","title":"Dose limits","question":"What is the limit?","cue":"Cue text",)"
-        R"("deeper":"Deeper text","answer":"Full","simpler":"Simple","eli5":"Five","uncertainty":"low",)"
-        R"("hidden":true,"provisional":true,"status":"ready","source":"live","preparation":"fast","contextVersion":3,)"
-        R"("followUps":[{"question":"Q1","answer":"A1"},{"question":"Q2","answer":"A2"}],"category":"clinical",)"
-        R"("occurrences":[{"id":"o1","startMs":1200,"endMs":1800.5}],)"
-        R"("citations":[{"id":"c1","documentId":"d1","title":"Guide","location":"p. 2","quote":"Quote"}],)"
-        R"("retrieval":{"searched":true,"matched":2,"elapsedMs":3.25}})";
-    QCOMPARE(wire::encode(answer), expected);
-    QCOMPARE(wire::decode<PreparedAnswer>(expected), answer);
-}
-
-void WireCodingTest::preparedAnswerWithoutOptionals()
-{
-    const QByteArray json =
-        R"({"id":"a1","topic":"Dosage","title":"Dose limits","question":"What is the limit?","cue":"Cue text",)"
-        R"("deeper":"Deeper text","uncertainty":"low","hidden":false,"provisional":false,"status":"ready",)"
-        R"("source":"live","preparation":"fast","contextVersion":3,"followUps":[]})";
-    const auto answer = wire::decode<PreparedAnswer>(json);
-    QCOMPARE(answer, minimalAnswer());
-    QVERIFY(!answer.answer && !answer.simpler && !answer.eli5 && !answer.category);
-    QVERIFY(!answer.occurrences && !answer.citations && !answer.retrieval);
-    QCOMPARE(wire::encode(answer), json);
-
-    // Empty lists are present, not absent.
-    PreparedAnswer withEmpty = answer;
-    withEmpty.occurrences = QList<SpeechOccurrence>{};
-    withEmpty.citations = QList<DocumentCitation>{};
-    const QByteArray encoded = wire::encode(withEmpty);
-    QVERIFY(encoded.endsWith(R"("followUps":[],"occurrences":[],"citations":[]})"));
-    QCOMPARE(wire::decode<PreparedAnswer>(encoded), withEmpty);
-}
-
-void WireCodingTest::followUpsAreRequiredEvenWhenEmpty()
-{
-    QByteArray json = wire::encode(minimalAnswer());
-    QVERIFY(json.contains(R"(,"followUps":[])"));
-    json.replace(R"(,"followUps":[])", "");
-    try {
-        wire::decode<PreparedAnswer>(json);
-        QFAIL("decoded");
-    } catch (const WireFormatError &failure) {
-        QCOMPARE(failure.path(), QStringLiteral("followUps"));
-    }
-}
-
-void WireCodingTest::accountProfileIsOptional()
-{
-    const auto account = wire::decode<Account>(R"({"health":)" + healthJson + R"(,"wallet":)" + walletJson + "}");
-    QVERIFY(!account.profile);
-    QCOMPARE(account.health.mode, QStringLiteral("demo"));
-    QCOMPARE(account.wallet.balanceMicros, 5000000);
-
-    QVERIFY_THROWS_EXCEPTION(
-        WireFormatError,
-        wire::decode<Account>(R"({"health":)" + healthJson +
-                              R"(,"wallet":{"balanceMicros":5000000,"reservedMicros":0,"spentMicros":0}})"));
 }
 
 void WireCodingTest::preparedText_data()
@@ -498,9 +402,6 @@ void WireCodingTest::preparedText_data()
     QTest::newRow("ELI5 absent") << "ELI5" << false << std::optional<QString>();
     QTest::newRow("Deeper without forms") << "Deeper" << false << std::optional<QString>("Deeper text");
     QTest::newRow("deeper (lower case)") << "deeper" << true << std::optional<QString>("Cue text");
-    QTest::newRow("simpler (lower case)") << "simpler" << true << std::optional<QString>("Cue text");
-    QTest::newRow("eli5 (lower case)") << "eli5" << true << std::optional<QString>("Cue text");
-    QTest::newRow("Cue") << "Cue" << true << std::optional<QString>("Cue text");
     QTest::newRow("empty") << "" << true << std::optional<QString>("Cue text");
     QTest::newRow("padded") << " Deeper" << true << std::optional<QString>("Cue text");
     QTest::newRow("unknown, forms absent") << "Other" << false << std::optional<QString>("Cue text");
@@ -529,8 +430,6 @@ void WireCodingTest::isCurrent_data()
     QTest::newRow("ready, provisional") << "ready" << true << false;
     QTest::newRow("Ready") << "Ready" << false << false;
     QTest::newRow("preparing") << "preparing" << false << false;
-    QTest::newRow("empty") << "" << false << false;
-    QTest::newRow("preparing, provisional") << "preparing" << true << false;
 }
 
 void WireCodingTest::isCurrent()
@@ -551,7 +450,6 @@ void WireCodingTest::historySegmentFromTranscript_data()
     QTest::addColumn<double>("endMs");
 
     QTest::newRow("neither") << QByteArray() << 0.0 << 0.0;
-    QTest::newRow("null both") << QByteArray(R"(,"startMs":null,"endMs":null)") << 0.0 << 0.0;
     QTest::newRow("start only") << QByteArray(R"(,"startMs":1200)") << 1200.0 << 1200.0;
     QTest::newRow("end only") << QByteArray(R"(,"endMs":800)") << 0.0 << 800.0;
     QTest::newRow("both") << QByteArray(R"(,"startMs":1200,"endMs":2450.5)") << 1200.0 << 2450.5;
@@ -572,19 +470,6 @@ void WireCodingTest::historySegmentFromTranscript()
     QCOMPARE(segment.startMs, startMs);
     QCOMPARE(segment.endMs, endMs);
     QCOMPARE(wire::decode<HistorySegment>(wire::encode(segment)), segment);
-}
-
-void WireCodingTest::serverEventWithOnlyType()
-{
-    const auto event = wire::decode<ServerEvent>(R"({"type":"session.ready"})");
-    QCOMPARE(event.type, QStringLiteral("session.ready"));
-    ServerEvent expected;
-    expected.type = "session.ready";
-    QCOMPARE(event, expected);
-    QCOMPARE(wire::encode(event), QByteArray(R"({"type":"session.ready"})"));
-    QVERIFY_THROWS_EXCEPTION(WireFormatError, wire::decode<ServerEvent>(R"({"id":"e1"})"));
-    QVERIFY_THROWS_EXCEPTION(WireFormatError, wire::decode<ServerEvent>(R"({"type":null})"));
-    QVERIFY_THROWS_EXCEPTION(WireFormatError, wire::decode<ServerEvent>(R"({})"));
 }
 
 void WireCodingTest::stringsRoundTrip_data()
@@ -613,13 +498,14 @@ void WireCodingTest::doublesRoundTrip_data()
 {
     QTest::addColumn<double>("value");
     QTest::addColumn<QByteArray>("text");
-    QTest::newRow("zero") << 0.0 << QByteArray("0");
     QTest::newRow("integral") << 1200.0 << QByteArray("1200");
     QTest::newRow("fraction") << 0.1 << QByteArray("0.1");
-    QTest::newRow("negative") << -2.5 << QByteArray("-2.5");
     QTest::newRow("instant") << 1790000000.125 << QByteArray("1790000000.125");
     QTest::newRow("tiny") << 5e-324 << QByteArray();
     QTest::newRow("huge") << 1.7976931348623157e308 << QByteArray();
+    // No JSON form: encoding refuses rather than writing "inf" or "nan".
+    QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << QByteArray("-");
+    QTest::newRow("not a number") << std::nan("") << QByteArray("-");
 }
 
 void WireCodingTest::doublesRoundTrip()
@@ -627,20 +513,14 @@ void WireCodingTest::doublesRoundTrip()
     QFETCH(double, value);
     QFETCH(QByteArray, text);
     const SpeechOccurrence occurrence{"o", value, value};
+    if (text == "-") {
+        QVERIFY_THROWS_EXCEPTION(WireFormatError, wire::encode(occurrence));
+        return;
+    }
     const QByteArray encoded = wire::encode(occurrence);
     if (!text.isEmpty())
         QCOMPARE(encoded, R"({"id":"o","startMs":)" + text + R"(,"endMs":)" + text + "}");
     QCOMPARE(wire::decode<SpeechOccurrence>(encoded), occurrence);
-}
-
-void WireCodingTest::nonFiniteNumberHasNoJsonForm()
-{
-    Transcript transcript{"t", "x", "mic", true, std::numeric_limits<double>::infinity(), {}, {}};
-    QVERIFY_THROWS_EXCEPTION(WireFormatError, wire::encode(transcript));
-    transcript.startMs = std::nan("");
-    QVERIFY_THROWS_EXCEPTION(WireFormatError, wire::encode(transcript));
-    transcript.startMs.reset();
-    QCOMPARE(wire::encode(transcript), QByteArray(R"({"id":"t","text":"x","channel":"mic","final":true})"));
 }
 
 QTEST_GUILESS_MAIN(WireCodingTest)

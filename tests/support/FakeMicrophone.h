@@ -6,7 +6,7 @@
 #include <QObject>
 
 // Microphone whose permission answer the tests give: immediately (`answer` set) or
-// later through grant()/refuse() while the request waits.
+// later through grant() while the request waits.
 class FakeMicrophone : public QObject, public Microphone {
     Q_OBJECT
 
@@ -20,7 +20,6 @@ public:
 
     bool waiting() const { return m_waiting; }
     void grant() { emit answered(true); }
-    void refuse() { emit answered(false); }
 
 signals:
     void answered(bool granted);

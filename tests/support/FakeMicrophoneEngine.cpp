@@ -29,15 +29,8 @@ FakeMicrophoneEngine::~FakeMicrophoneEngine()
     --m_state->liveEngines;
 }
 
-AudioFormat FakeMicrophoneEngine::inputFormat()
-{
-    m_state->log.append(QStringLiteral("inputFormat"));
-    return m_state->format;
-}
-
 void FakeMicrophoneEngine::installTap(quint32 bufferFrames, const AudioFormat &, TapBlock block)
 {
-    m_state->log.append(QStringLiteral("installTap"));
     m_state->tapBufferFrames = bufferFrames;
     m_state->tapInstalled = true;
     std::lock_guard lock(m_state->tapMutex);
@@ -46,20 +39,15 @@ void FakeMicrophoneEngine::installTap(quint32 bufferFrames, const AudioFormat &,
 
 void FakeMicrophoneEngine::removeTap()
 {
-    m_state->log.append(QStringLiteral("removeTap"));
     m_state->tapInstalled = false;
     std::lock_guard lock(m_state->tapMutex);
     m_state->tap = nullptr;
 }
 
-void FakeMicrophoneEngine::prepare()
-{
-    m_state->log.append(QStringLiteral("prepare"));
-}
+void FakeMicrophoneEngine::prepare() {}
 
 void FakeMicrophoneEngine::start()
 {
-    m_state->log.append(QStringLiteral("start"));
     if (m_state->startFailure)
         throw std::runtime_error(m_state->startFailure->toStdString());
     m_state->running = true;
@@ -67,7 +55,6 @@ void FakeMicrophoneEngine::start()
 
 void FakeMicrophoneEngine::stop()
 {
-    m_state->log.append(QStringLiteral("stop"));
     m_state->running = false;
 }
 

@@ -3,7 +3,6 @@
 #include "platform/MicrophoneEngine.h"
 
 #include <QMap>
-#include <QStringList>
 
 #include <memory>
 #include <mutex>
@@ -17,7 +16,6 @@ public:
     struct State {
         AudioFormat format{48'000, 1, SampleLayout::Float32};
         std::optional<QString> startFailure;
-        QStringList log;
         bool tapInstalled = false;
         bool running = false;
         quint32 tapBufferFrames = 0;
@@ -36,7 +34,7 @@ public:
     explicit FakeMicrophoneEngine(std::shared_ptr<State> state);
     ~FakeMicrophoneEngine() override;
 
-    AudioFormat inputFormat() override;
+    AudioFormat inputFormat() override { return m_state->format; }
     void installTap(quint32 bufferFrames, const AudioFormat &format, TapBlock block) override;
     void removeTap() override;
     void prepare() override;

@@ -2,9 +2,7 @@
 
 #include "RunTask.h"
 
-namespace {
-
-ServiceTiming quick()
+ServiceTiming ModelHarness::quickTiming()
 {
     ServiceTiming timing;
     timing.readyWait = std::chrono::milliseconds(3000);
@@ -14,13 +12,11 @@ ServiceTiming quick()
     return timing;
 }
 
-} // namespace
-
 ModelHarness::ModelHarness(QStringList arguments)
     : service(std::move(arguments))
 {
     model = std::make_unique<SessionModel>(platform.bundle());
-    model->setServiceTiming(quick());
+    model->setServiceTiming(quickTiming());
 }
 
 bool ModelHarness::connect()

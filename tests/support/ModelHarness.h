@@ -11,6 +11,9 @@
 struct ModelHarness {
     explicit ModelHarness(QStringList arguments = {QStringLiteral("--simulated")});
 
+    // Service timing short enough for tests; the harness's model starts with it.
+    static ServiceTiming quickTiming();
+
     // Connects the model to the service; false when either failed.
     bool connect();
     void advance(double ms) { *platform.now += ms; }

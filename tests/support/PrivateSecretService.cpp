@@ -8,17 +8,6 @@
 #include <QStandardPaths>
 #include <QThread>
 
-namespace {
-
-QByteArray swapEnvironment(const char *name, const QByteArray &value)
-{
-    const QByteArray previous = qgetenv(name);
-    qputenv(name, value);
-    return previous;
-}
-
-} // namespace
-
 PrivateSecretService::PrivateSecretService()
 {
     const QString dbus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
@@ -46,9 +35,9 @@ PrivateSecretService::PrivateSecretService()
         m_error = QStringLiteral("dbus-daemon printed no address");
         return;
     }
-    m_previousBus = swapEnvironment("DBUS_SESSION_BUS_ADDRESS", address);
-    m_previousHome = swapEnvironment("HOME", m_home.path().toUtf8());
-    m_previousRuntime = swapEnvironment("XDG_RUNTIME_DIR", runtime.toUtf8());
+    m_environment.set("DBUS_SESSION_BUS_ADDRESS", address);
+    m_environment.set("HOME", m_home.path().toUtf8());
+    m_environment.set("XDG_RUNTIME_DIR", runtime.toUtf8());
 
     m_keyring = std::make_unique<QProcess>();
     m_keyring->setProcessChannelMode(QProcess::MergedChannels);
@@ -97,10 +86,5 @@ PrivateSecretService::~PrivateSecretService()
                 process->waitForFinished(3000);
             }
         }
-    }
-    if (m_bus) {
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_previousBus);
-        qputenv("HOME", m_previousHome);
-        qputenv("XDG_RUNTIME_DIR", m_previousRuntime);
     }
 }

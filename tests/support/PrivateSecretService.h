@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ScopedEnvironment.h"
+
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -25,7 +27,6 @@ private:
     std::unique_ptr<QProcess> m_bus;
     std::unique_ptr<QProcess> m_keyring;
     QString m_error;
-    QByteArray m_previousBus;
-    QByteArray m_previousHome;
-    QByteArray m_previousRuntime;
+    // Restored after the processes have ended.
+    ScopedEnvironment m_environment;
 };

@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <optional>
+#include <type_traits>
 
 // Runs a task to its end on a local event loop and returns its value or rethrows its
 // failure. Unlike QCoro::waitFor, the value type needs no default constructor.
@@ -12,12 +13,15 @@ template<typename T>
 T runTask(QCoro::Task<T> task)
 {
     QEventLoop loop;
-    std::optional<T> value;
+    std::optional<std::conditional_t<std::is_void_v<T>, bool, T>> value;
     std::exception_ptr failure;
     bool done = false;
     auto runner = [&]() -> QCoro::Task<void> {
         try {
-            value.emplace(co_await task);
+            if constexpr (std::is_void_v<T>)
+                co_await task;
+            else
+                value.emplace(co_await task);
         } catch (...) {
             failure = std::current_exception();
         }
@@ -29,26 +33,6 @@ T runTask(QCoro::Task<T> task)
         loop.exec();
     if (failure)
         std::rethrow_exception(failure);
-    return std::move(*value);
-}
-
-inline void runTask(QCoro::Task<void> task)
-{
-    QEventLoop loop;
-    std::exception_ptr failure;
-    bool done = false;
-    auto runner = [&]() -> QCoro::Task<void> {
-        try {
-            co_await task;
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done = true;
-        loop.quit();
-    };
-    auto running = runner();
-    if (!done)
-        loop.exec();
-    if (failure)
-        std::rethrow_exception(failure);
+    if constexpr (!std::is_void_v<T>)
+        return std::move(*value);
 }
