@@ -280,7 +280,6 @@ void OnboardingPresentationTest::accountPanel()
     model.setAccountMessage(QStringLiteral("Sign-in is unavailable. Please try again shortly."));
     QCOMPARE(shown.accountMessageText(), QStringLiteral("Sign-in is unavailable. Please try again shortly."));
     model.setAccountMessage(std::nullopt);
-
     // An unknown id removes nothing and sends nothing.
     model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Ada’s laptop"), 1, 2, true}});
     shown.removeDevice(QStringLiteral("gone"));

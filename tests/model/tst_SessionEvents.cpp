@@ -31,9 +31,7 @@ Transcript finalSegment(const QString &id, double startMs, double endMs)
 class SessionEventsTest : public QObject {
     Q_OBJECT
 private slots:
-    void emptyBank();
-    void bankDropsSelection();
-    void bankKeepsChosenForm();
+    void banks();
     void endingSnapshots_data();
     void endingSnapshots();
     void otherEvents();
@@ -41,26 +39,9 @@ private slots:
     void visibility();
     void simpleModeFollowsTheWindow();
     void rangeMatching();
-    void rangeRefusesLongWindows();
 };
 
-void SessionEventsTest::emptyBank()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    model.receive(bankOf({}));
-    QVERIFY(model.answers().isEmpty());
-    model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
-    model.receive(bankOf({}));
-    QCOMPARE(ids(model.answers()), (QStringList{"a", "b"}));
-    ServerEvent absent;
-    absent.type = QStringLiteral("bank");
-    model.receive(absent);
-    QCOMPARE(ids(model.answers()), (QStringList{"a", "b"}));
-    QCOMPARE(model.memory().answers().size(), 2);
-}
-
-void SessionEventsTest::bankDropsSelection()
+void SessionEventsTest::banks()
 {
     FakePlatform platform;
     SessionModel model(platform.bundle());
@@ -69,29 +50,31 @@ void SessionEventsTest::bankDropsSelection()
     knowledge.learn(model.domain(), QStringLiteral("Topic c"), std::nullopt, QStringLiteral("ELI5"));
     model.setPrivateKnowledge(knowledge);
 
+    // An empty or absent bank keeps what is shown.
+    model.receive(bankOf({}));
+    QVERIFY(model.answers().isEmpty());
     model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
-    model.setSelectedID(QStringLiteral("a"));
-    model.setDetail(QStringLiteral("Simpler"));
-    model.receive(bankOf({answerFixture("b"), answerFixture("c")}));
-    QVERIFY(!model.selectedID());
-    QCOMPARE(model.selected()->id, QStringLiteral("c"));
-    QCOMPARE(model.detail(), QStringLiteral("ELI5"));
+    model.receive(bankOf({}));
+    ServerEvent absent;
+    absent.type = QStringLiteral("bank");
+    model.receive(absent);
+    QCOMPARE(ids(model.answers()), (QStringList{"a", "b"}));
+    QCOMPARE(model.memory().answers().size(), 2);
 
-    model.receive(bankOf({answerFixture("b"), answerFixture("c"), answerFixture("d")}));
-    QCOMPARE(model.selected()->id, QStringLiteral("d"));
-    QCOMPARE(model.detail(), QStringLiteral("Cue"));
-}
-
-void SessionEventsTest::bankKeepsChosenForm()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
+    // A chosen answer keeps its form while the bank holds it.
     model.setSelectedID(QStringLiteral("a"));
     model.setDetail(QStringLiteral("Simpler"));
     model.receive(bankOf({answerFixture("a"), answerFixture("b"), answerFixture("c")}));
     QCOMPARE(model.selected()->id, QStringLiteral("a"));
     QCOMPARE(model.detail(), QStringLiteral("Simpler"));
+    // Once it is gone, the newest answer comes forward in its learned form, else as a cue.
+    model.receive(bankOf({answerFixture("b"), answerFixture("c")}));
+    QVERIFY(!model.selectedID());
+    QCOMPARE(model.selected()->id, QStringLiteral("c"));
+    QCOMPARE(model.detail(), QStringLiteral("ELI5"));
+    model.receive(bankOf({answerFixture("b"), answerFixture("c"), answerFixture("d")}));
+    QCOMPARE(model.selected()->id, QStringLiteral("d"));
+    QCOMPARE(model.detail(), QStringLiteral("Cue"));
 
     // An "answer" event names the selection even before the bank holds it.
     ServerEvent named;
@@ -99,7 +82,7 @@ void SessionEventsTest::bankKeepsChosenForm()
     named.answer = answerFixture("z");
     model.receive(named);
     QCOMPARE(model.selectedID(), std::optional<QString>(QStringLiteral("z")));
-    QCOMPARE(model.selected()->id, QStringLiteral("c"));
+    QCOMPARE(model.selected()->id, QStringLiteral("d"));
 }
 
 void SessionEventsTest::endingSnapshots_data()
@@ -257,16 +240,12 @@ void SessionEventsTest::rangeMatching()
     // Without a session, stopping leaves a working range as it is.
     model.cancelRange();
     QCOMPARE(model.rangeState()->state, QStringLiteral("following"));
-}
 
-void SessionEventsTest::rangeRefusesLongWindows()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    ServerEvent event;
-    event.type = QStringLiteral("transcript");
-    event.transcript = finalSegment("t1", 0, 5'000);
-    model.receive(event);
+    // A past window longer than ten minutes is refused.
+    ServerEvent heard;
+    heard.type = QStringLiteral("transcript");
+    heard.transcript = finalSegment("t1", 0, 5'000);
+    model.receive(heard);
     model.setConversationStartedAt(*platform.now - 900'000);
     model.setWindowMode(QStringLiteral("past"));
     model.setAnchor(900'000);
