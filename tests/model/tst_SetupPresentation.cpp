@@ -85,9 +85,8 @@ QStringList labels(const QVariantList &choices)
 class SetupPresentationTest : public QObject {
     Q_OBJECT
 private slots:
-    void refusedSaveChangesNothing_data();
-    void refusedSaveChangesNothing();
-    void acceptedSaveStoresTrimmedValues();
+    void save_data();
+    void save();
     void lockedWhileASessionRuns();
     void lengthChoices();
     void connectShowsTheOutcome_data();
@@ -102,7 +101,7 @@ private slots:
     void removingACitedDocument();
 };
 
-void SetupPresentationTest::refusedSaveChangesNothing_data()
+void SetupPresentationTest::save_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("domain");
@@ -111,76 +110,61 @@ void SetupPresentationTest::refusedSaveChangesNothing_data()
     QTest::addColumn<QString>("message");
 
     const QString domain = QStringLiteral("Cardiology for clinical trial reviews");
-    const QString budgetMessage = QStringLiteral("Enter a session limit between $0.01 and $20.");
-    const QString domainMessage = QStringLiteral("Describe your domain in 3–2,000 characters.");
     // One row per message; the rules themselves are SessionSetup's.
-    QTest::newRow("budget of 25") << "Heart" << domain << "" << "25" << budgetMessage;
-    QTest::newRow("domain of spaces around two characters") << "Heart" << "  AI \n" << "" << "1.00" << domainMessage;
+    QTest::newRow("budget of 25") << "Heart" << domain << "" << "25" << "Enter a session limit between $0.01 and $20.";
+    QTest::newRow("domain of spaces around two characters") << "Heart" << "  AI \n" << "" << "1.00"
+                                                            << "Describe your domain in 3–2,000 characters.";
     QTest::newRow("familiarity over 1,500 characters")
         << "Heart" << domain << QString(1501, QLatin1Char('f')) << "1.00"
         << "Keep familiarity to 1,500 characters or fewer.";
     QTest::newRow("81 emoji in the name") << family(81) << domain << "" << "1.00"
                                          << "Keep the domain name to 80 characters or fewer.";
+    // Name and domain trimmed, familiarity as typed.
+    QTest::newRow("accepted") << "  Cardiology \n" << "\n Heart rhythm and trial design  \n" << "  I run trials \n"
+                              << "2.50" << saved;
 }
 
-void SetupPresentationTest::refusedSaveChangesNothing()
+void SetupPresentationTest::save()
 {
     QFETCH(QString, name);
     QFETCH(QString, domain);
     QFETCH(QString, familiarity);
     QFETCH(QString, budget);
     QFETCH(QString, message);
+    const bool accepted = message == saved;
 
     FakePlatform platform;
     SessionModel model(platform.bundle());
     SetupPresentation screen(model, QString());
-    const QString nameBefore = model.domainName();
-    const QString domainBefore = model.domain();
-    const QString budgetBefore = model.budget();
+    if (accepted) {
+        // A refusal before leaves its message; the accepted save replaces it.
+        screen.save(name, domain, familiarity, QStringLiteral("25"));
+        QVERIFY(screen.failed());
+    }
     QSignalSpy changed(&screen, &SetupPresentation::messageChanged);
 
     const QVariantMap result = screen.save(name, domain, familiarity, budget);
     QCOMPARE(result.value(QStringLiteral("message")).toString(), message);
-    QVERIFY(result.value(QStringLiteral("failed")).toBool());
+    QCOMPARE(result.value(QStringLiteral("failed")).toBool(), !accepted);
     QCOMPARE(screen.message(), message);
-    QVERIFY(screen.failed());
+    QCOMPARE(screen.failed(), !accepted);
     QVERIFY(changed.count() > 0);
 
-    QCOMPARE(model.domainName(), nameBefore);
-    QCOMPARE(model.domain(), domainBefore);
-    QCOMPARE(model.familiarity(), QString());
-    QCOMPARE(model.budget(), budgetBefore);
-    QCOMPARE(platform.preferences->writes, 0);
-}
-
-void SetupPresentationTest::acceptedSaveStoresTrimmedValues()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    SetupPresentation screen(model, QString());
-    const QString name = QStringLiteral("  Cardiology \n");
-    const QString domain = QStringLiteral("\n Heart rhythm and trial design  \n");
-    const QString familiarity = QStringLiteral("  I run trials \n");
-    // A refusal before leaves its message; the accepted save replaces it.
-    screen.save(name, domain, familiarity, QStringLiteral("25"));
-    QVERIFY(screen.failed());
-
-    const QVariantMap result = screen.save(name, domain, familiarity, QStringLiteral("2.50"));
-    QCOMPARE(result.value(QStringLiteral("message")).toString(), saved);
-    QVERIFY(!result.value(QStringLiteral("failed")).toBool());
-    QCOMPARE(screen.message(), saved);
-    QVERIFY(!screen.failed());
-
-    // Name and domain trimmed, familiarity as typed; every setup key is written.
+    // A refused save changes nothing; an accepted one writes every setup key.
     const FakePreferences &stored = *platform.preferences;
-    QCOMPARE(stored.string(QStringLiteral("domainName")), std::optional<QString>(QStringLiteral("Cardiology")));
-    QCOMPARE(stored.string(QStringLiteral("domain")), std::optional<QString>(QStringLiteral("Heart rhythm and trial design")));
+    QCOMPARE(model.domainName(), accepted ? name.trimmed() : QStringLiteral("ML & AI"));
+    QCOMPARE(model.domain().startsWith(QStringLiteral("Machine learning")), !accepted);
+    QCOMPARE(model.familiarity(), accepted ? familiarity : QString());
+    QCOMPARE(model.budget(), accepted ? budget : QStringLiteral("1.00"));
+    QCOMPARE(stored.writes > 0, accepted);
+    if (!accepted)
+        return;
+    QCOMPARE(model.domain(), domain.trimmed());
+    QCOMPARE(stored.string(QStringLiteral("domainName")), std::optional<QString>(name.trimmed()));
+    QCOMPARE(stored.string(QStringLiteral("domain")), std::optional<QString>(domain.trimmed()));
     QCOMPARE(stored.string(QStringLiteral("familiarity")), std::optional<QString>(familiarity));
-    QCOMPARE(stored.string(QStringLiteral("budget")), std::optional<QString>(QStringLiteral("2.50")));
+    QCOMPARE(stored.string(QStringLiteral("budget")), std::optional<QString>(budget));
     QCOMPARE(stored.integer(QStringLiteral("durationMinutes")), std::optional<qint64>(60));
-    QCOMPARE(model.domainName(), QStringLiteral("Cardiology"));
-    QCOMPARE(model.domain(), QStringLiteral("Heart rhythm and trial design"));
-    QCOMPARE(model.familiarity(), familiarity);
 }
 
 void SetupPresentationTest::lockedWhileASessionRuns()
