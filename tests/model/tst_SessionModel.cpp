@@ -334,6 +334,8 @@ void SessionModelTest::startup()
     if (library)
         QCOMPARE(log->knowledgeDirectory, Text(platform.environment->value(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"))));
     QCOMPARE(model.knowledgeOpen(), library && failing != "knowledge");
+    if (!model.knowledgeOpen())
+        QCOMPARE(model.privateKnowledge(), PrivateKnowledge());
     QCOMPARE(model.privateKnowledge().learningEnabled, model.knowledgeOpen());
     QCOMPARE(model.knowledgeMessage(), failing == "knowledge" ? Text(QStringLiteral(
                                             "Local knowledge could not be opened: The folder is not writable.")) : Text());
