@@ -4,27 +4,24 @@
 #include "protocol/TessaroError.h"
 
 #include <QCoro/QCoroTask>
+#include <QFile>
 #include <QMetaProperty>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+using Text = std::optional<QString>;
+
 namespace {
 
-const QString defaultDomain = QStringLiteral(
-    "Machine learning and artificial intelligence. Support accurate discussion of model evaluation, "
-    "uncertainty, deployment, and retrieval systems.");
-
-// Records what start-up asked of the seams, in order.
+// Records what start-up asked of the seams, in order, and fails the seam it is told to.
 struct SeamLog {
     QStringList calls;
     QList<std::pair<Connection, bool>> connections;
     std::optional<QString> knowledgeDirectory;
     std::optional<Account> accountOnConnect;
-    std::optional<QString> connectFailure;
-    std::optional<QString> knowledgeFailure;
     std::optional<Connection> storedCredential;
-    std::optional<QString> credentialFailure;
+    QString failing;
 };
 
 SessionModelSeams seamsLogging(std::shared_ptr<SeamLog> log)
@@ -41,8 +38,8 @@ SessionModelSeams seamsLogging(std::shared_ptr<SeamLog> log)
     seams.openKnowledge = [log](const std::optional<QString> &directory) {
         log->calls.append(QStringLiteral("openKnowledge"));
         log->knowledgeDirectory = directory;
-        if (log->knowledgeFailure)
-            throw TessaroError::message(*log->knowledgeFailure);
+        if (log->failing == "knowledge")
+            throw TessaroError::message(QStringLiteral("The folder is not writable."));
         PrivateKnowledge knowledge;
         knowledge.learningEnabled = true;
         return knowledge;
@@ -53,32 +50,19 @@ SessionModelSeams seamsLogging(std::shared_ptr<SeamLog> log)
     };
     seams.loadCredential = [log]() -> std::optional<Connection> {
         log->calls.append(QStringLiteral("loadCredential"));
-        if (log->credentialFailure)
-            throw TessaroError::message(*log->credentialFailure);
+        if (log->failing == "credential")
+            throw TessaroError::message(QStringLiteral("The secret service is locked."));
         return log->storedCredential;
     };
     seams.connect = [log](SessionModel &model, Connection connection, bool persist) -> QCoro::Task<void> {
         log->calls.append(QStringLiteral("connect"));
         log->connections.append({connection, persist});
-        if (log->connectFailure)
-            throw TessaroError::service(503, *log->connectFailure);
+        if (log->failing == "connect")
+            throw TessaroError::service(503, QStringLiteral("The service is unavailable."));
         model.setAccount(log->accountOnConnect);
         co_return;
     };
     return seams;
-}
-
-Connection localConnection(const QString &url = QStringLiteral("http://127.0.0.1:4318"))
-{
-    return Connection(url, QStringLiteral("dev-token-0123456789abcdefghij"));
-}
-
-Account signedInAccount()
-{
-    Account account;
-    account.health.mode = QStringLiteral("live");
-    account.profile = AccountProfile{QStringLiteral("ada@example.com"), QStringLiteral("d1"), 0};
-    return account;
 }
 
 } // namespace
@@ -88,23 +72,10 @@ class SessionModelTest : public QObject {
 private slots:
     void initialValues();
     void assignmentsNotifyOnlyChanges();
-    void storedDuration_data();
-    void storedDuration();
-    void storedValuesOfTheWrongKind();
-    void sessionLimitOverride_data();
-    void sessionLimitOverride();
-    void startupOrder();
-    void captureCheckLoadsNothing();
-    void liveEvaluationSkipsLibraryAndPreferences();
-    void knowledgeOpenFailure();
-    void connectionAcceptance_data();
-    void connectionAcceptance();
-    void bootstrapFile_data();
-    void bootstrapFile();
-    void startupFailure_data();
-    void startupFailure();
-    void unfinishedOnboardingAfterConnect_data();
-    void unfinishedOnboardingAfterConnect();
+    void storedPreferences_data();
+    void storedPreferences();
+    void startup_data();
+    void startup();
     void loadTwiceRegistersOneObserver();
     void elapsedOrigin();
 };
@@ -117,7 +88,8 @@ void SessionModelTest::initialValues()
     QCOMPARE(model.detail(), QStringLiteral("Cue"));
     QCOMPARE(model.serviceURL(), QStringLiteral("http://127.0.0.1:4318"));
     QCOMPARE(model.domainName(), QStringLiteral("ML & AI"));
-    QCOMPARE(model.domain(), defaultDomain);
+    QCOMPARE(model.domain(), QStringLiteral("Machine learning and artificial intelligence. Support accurate discussion "
+                                           "of model evaluation, uncertainty, deployment, and retrieval systems."));
     QCOMPARE(model.budget(), QStringLiteral("1.00"));
     QCOMPARE(model.durationMinutes(), 60);
     QCOMPARE(model.source(), QStringLiteral("system"));
@@ -127,9 +99,7 @@ void SessionModelTest::initialValues()
     QCOMPARE(model.lookback(), 60.0);
     QCOMPARE(model.clock(), *platform.now);
     QCOMPARE(model.memory().limitMicros(), 0);
-    QVERIFY(!model.error());
-    QVERIFY(!model.onboarding());
-    QVERIFY(!model.simulated());
+    QVERIFY(!model.error() && !model.onboarding() && !model.simulated());
     QCOMPARE(model.maximumMinutes(), 60);
     QCOMPARE(model.elapsed(), 0.0);
     // Construction reads nothing and registers nothing.
@@ -171,283 +141,218 @@ void SessionModelTest::assignmentsNotifyOnlyChanges()
     QCOMPARE(elapsedSpy.count(), 1);
 }
 
-void SessionModelTest::storedDuration_data()
+void SessionModelTest::storedPreferences_data()
 {
+    QTest::addColumn<QString>("key");
     QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<int>("minutes");
-    QTest::newRow("missing") << QVariant() << 60;
-    QTest::newRow("zero") << QVariant(qint64(0)) << 60;
-    QTest::newRow("121") << QVariant(qint64(121)) << 60;
-    QTest::newRow("one") << QVariant(qint64(1)) << 1;
-    QTest::newRow("120") << QVariant(qint64(120)) << 120;
-    QTest::newRow("far beyond 32 bits") << QVariant(qint64(4'294'967'341)) << 60;
-    QTest::newRow("as text") << QVariant(QStringLiteral("45")) << 60;
+    QTest::addColumn<QString>("limit"); // the session-limit override, in micro-dollars
+    QTest::addColumn<QString>("value");
+    const QString duration = QStringLiteral("durationMinutes");
+    QTest::newRow("duration missing") << duration << QVariant() << "" << "60";
+    QTest::newRow("duration zero") << duration << QVariant(qint64(0)) << "" << "60";
+    QTest::newRow("duration 121") << duration << QVariant(qint64(121)) << "" << "60";
+    QTest::newRow("duration one") << duration << QVariant(qint64(1)) << "" << "1";
+    QTest::newRow("duration 120") << duration << QVariant(qint64(120)) << "" << "120";
+    QTest::newRow("duration far beyond 32 bits") << duration << QVariant(qint64(4'294'967'341)) << "" << "60";
+    QTest::newRow("duration as text") << duration << QVariant(QStringLiteral("45")) << "" << "60";
+    QTest::newRow("name as a number") << "domainName" << QVariant(qint64(7)) << "" << "ML & AI";
+    QTest::newRow("domain") << "domain" << QVariant(QStringLiteral("Cardiology and imaging")) << ""
+                            << "Cardiology and imaging";
+    QTest::newRow("familiarity as a flag") << "familiarity" << QVariant(true) << "" << "";
+    QTest::newRow("budget") << "budget" << QVariant(QStringLiteral("2.5")) << "" << "2.5";
+    // The override is for this run only: it is never stored.
+    QTest::newRow("lowest override") << "budget" << QVariant(QStringLiteral("3")) << "10000" << "0.01";
+    QTest::newRow("override below") << "budget" << QVariant(QStringLiteral("3")) << "9999" << "3";
+    QTest::newRow("override not a number") << "budget" << QVariant(QStringLiteral("3")) << "many" << "3";
 }
 
-void SessionModelTest::storedDuration()
+void SessionModelTest::storedPreferences()
 {
+    QFETCH(QString, key);
     QFETCH(QVariant, stored);
-    QFETCH(int, minutes);
+    QFETCH(QString, limit);
     FakePlatform platform;
     if (stored.isValid())
-        platform.preferences->values.insert(QStringLiteral("durationMinutes"), stored);
+        platform.preferences->values.insert(key, stored);
+    if (!limit.isEmpty())
+        platform.environment->insert(QStringLiteral("TESSARO_NATIVE_SESSION_LIMIT_MICROS"), limit);
     SessionModel model(platform.bundle());
     QCoro::waitFor(model.load());
-    QCOMPARE(model.durationMinutes(), minutes);
-}
-
-void SessionModelTest::storedValuesOfTheWrongKind()
-{
-    FakePlatform platform;
-    platform.preferences->values = {{QStringLiteral("domainName"), qint64(7)},
-                                    {QStringLiteral("domain"), QStringLiteral("Cardiology and imaging")},
-                                    {QStringLiteral("familiarity"), true},
-                                    {QStringLiteral("budget"), QStringLiteral("2.5")}};
-    SessionModel model(platform.bundle());
-    QCoro::waitFor(model.load());
-    QCOMPARE(model.domainName(), QStringLiteral("ML & AI"));
-    QCOMPARE(model.domain(), QStringLiteral("Cardiology and imaging"));
-    QCOMPARE(model.familiarity(), QString());
-    QCOMPARE(model.budget(), QStringLiteral("2.5"));
-}
-
-void SessionModelTest::sessionLimitOverride_data()
-{
-    QTest::addColumn<QString>("limit");
-    QTest::addColumn<QString>("budget");
-    QTest::newRow("lowest") << "10000" << "0.01";
-    QTest::newRow("below leaves the stored budget") << "9999" << "3";
-    QTest::newRow("not a number") << "many" << "3";
-}
-
-void SessionModelTest::sessionLimitOverride()
-{
-    QFETCH(QString, limit);
-    QFETCH(QString, budget);
-    FakePlatform platform;
-    platform.preferences->values.insert(QStringLiteral("budget"), QStringLiteral("3"));
-    platform.environment->insert(QStringLiteral("TESSARO_NATIVE_SESSION_LIMIT_MICROS"), limit);
-    SessionModel model(platform.bundle());
-    QCoro::waitFor(model.load());
-    QCOMPARE(model.budget(), budget);
-    // The override is for this run only.
+    QTEST(model.property(key.toLatin1()).toString(), "value");
     QCOMPARE(platform.preferences->writes, 0);
 }
 
-void SessionModelTest::startupOrder()
+void SessionModelTest::startup_data()
 {
-    FakePlatform platform;
-    platform.informationDictionary = {{QStringLiteral("CVNServiceURL"), QStringLiteral("https://api.corvana.example")}};
-    platform.environment->insert(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"), QStringLiteral("/tmp/library"));
-    auto log = std::make_shared<SeamLog>();
-    log->storedCredential = localConnection();
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    QCOMPARE(log->calls, (QStringList{"openKnowledge", "refreshAudioSources", "loadCredential", "connect"}));
-    QCOMPARE(log->knowledgeDirectory, std::optional<QString>(QStringLiteral("/tmp/library")));
-    QVERIFY(model.knowledgeOpen());
-    QVERIFY(model.privateKnowledge().learningEnabled);
-    QCOMPARE(model.audioSources().size(), 1);
-    QCOMPARE(model.signInURL(), std::optional<QString>(QStringLiteral("https://api.corvana.example")));
-    QCOMPARE(log->connections.size(), 1);
-    QCOMPARE(log->connections.first().second, false);
-    QVERIFY(!model.onboarding());
-    QCOMPARE(platform.workspace->observerCount(), 1);
-}
-
-void SessionModelTest::captureCheckLoadsNothing()
-{
-    FakePlatform platform;
-    platform.preferences->values.insert(QStringLiteral("domainName"), QStringLiteral("Law"));
-    platform.environment->insert(QStringLiteral("TESSARO_CAPTURE_CHECK"), QStringLiteral("/tmp/check.json"));
-    auto log = std::make_shared<SeamLog>();
-    log->storedCredential = localConnection();
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    QCOMPARE(model.status(), QStringLiteral("Local capture check · no provider calls"));
-    QCOMPARE(log->calls, QStringList{"captureCheck:/tmp/check.json"});
-    QVERIFY(platform.preferences->reads.isEmpty());
-    QCOMPARE(model.domainName(), QStringLiteral("ML & AI"));
-    QVERIFY(!model.onboarding());
-    // The sleep notice is still observed.
-    QCOMPARE(platform.workspace->observerCount(), 1);
-}
-
-void SessionModelTest::liveEvaluationSkipsLibraryAndPreferences()
-{
-    FakePlatform platform;
-    platform.environment->insert(QStringLiteral("TESSARO_LIVE_EVALUATION"), QStringLiteral("/tmp/eval"));
-    auto log = std::make_shared<SeamLog>();
-    log->storedCredential = localConnection();
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    QCOMPARE(log->calls, (QStringList{"refreshAudioSources", "loadCredential", "connect", "liveEvaluation:/tmp/eval"}));
-    QVERIFY(!model.knowledgeOpen());
-    QCOMPARE(model.privateKnowledge(), PrivateKnowledge());
-    model.setDomain(QStringLiteral("Evaluation domain"));
-    model.savePreferences();
-    QCOMPARE(platform.preferences->writes, 0);
-    QVERIFY(!model.saveSetup("Eval", "Evaluation domain", "", "1").failed);
-    QCOMPARE(platform.preferences->writes, 0);
-}
-
-void SessionModelTest::knowledgeOpenFailure()
-{
-    FakePlatform platform;
-    auto log = std::make_shared<SeamLog>();
-    log->knowledgeFailure = QStringLiteral("The folder is not writable.");
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    QCOMPARE(model.knowledgeMessage(),
-             std::optional<QString>(QStringLiteral("Local knowledge could not be opened: The folder is not writable.")));
-    QVERIFY(!model.knowledgeOpen());
-    QCOMPARE(model.privateKnowledge(), PrivateKnowledge());
-    // Start-up goes on.
-    QVERIFY(log->calls.contains(QStringLiteral("loadCredential")));
-    QVERIFY(model.onboarding());
-}
-
-void SessionModelTest::connectionAcceptance_data()
-{
-    QTest::addColumn<bool>("release");
-    QTest::addColumn<QString>("configured");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<bool>("connects");
-    const QString service = QStringLiteral("https://api.corvana.example");
-    QTest::newRow("development build, any address") << false << service << "http://127.0.0.1:4318" << true;
-    QTest::newRow("development build without address") << false << QString() << "http://localhost:9000" << true;
-    QTest::newRow("release build, its own service") << true << service << service << true;
-    QTest::newRow("release build, another service") << true << service << "https://other.example" << false;
-    QTest::newRow("release build, case differs") << true << service << "https://API.corvana.example" << false;
-    QTest::newRow("release build without address") << true << QString() << service << false;
-}
-
-void SessionModelTest::connectionAcceptance()
-{
-    QFETCH(bool, release);
-    QFETCH(QString, configured);
-    QFETCH(QString, stored);
-    QFETCH(bool, connects);
-    FakePlatform platform;
-    platform.informationDictionary.insert(QStringLiteral("CVNReleaseBuild"), release);
-    if (!configured.isEmpty())
-        platform.informationDictionary.insert(QStringLiteral("CVNServiceURL"), configured);
-    auto log = std::make_shared<SeamLog>();
-    log->storedCredential = localConnection(stored);
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    QCOMPARE(log->connections.size(), connects ? 1 : 0);
-    QCOMPARE(model.onboarding(), !connects);
-    QVERIFY(!model.error());
-}
-
-void SessionModelTest::bootstrapFile_data()
-{
-    QTest::addColumn<QByteArray>("contents");
-    QTest::addColumn<bool>("connects");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("connection")
-        << QByteArray(R"({"serviceUrl":"http://127.0.0.1:4318/","token":"dev-token-0123456789abcdefghij"})") << true
-        << QString();
-    QTest::newRow("not json") << QByteArray("serviceUrl=http://x") << false << QString();
-    QTest::newRow("missing token") << QByteArray(R"({"serviceUrl":"http://127.0.0.1:4318"})") << false << QString();
-    QTest::newRow("invalid token")
-        << QByteArray(R"({"serviceUrl":"http://127.0.0.1:4318","token":"short"})") << false << Connection::invalidMessage;
-    QTest::newRow("oversize") << QByteArray(200 * 1024, ' ') << false << QString();
-}
-
-void SessionModelTest::bootstrapFile()
-{
-    QFETCH(QByteArray, contents);
-    QFETCH(bool, connects);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("connection.json"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(contents);
-    file.close();
-
-    FakePlatform platform;
-    platform.environment->insert(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"), path);
-    auto log = std::make_shared<SeamLog>();
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    // The bootstrap file replaces the stored credential.
-    QVERIFY(!log->calls.contains(QStringLiteral("loadCredential")));
-    if (connects) {
-        QCOMPARE(log->connections.size(), 1);
-        QCOMPARE(log->connections.first().first.serviceUrl(), QStringLiteral("http://127.0.0.1:4318"));
-        QVERIFY(!model.error());
-        return;
-    }
-    QVERIFY(log->connections.isEmpty());
-    QVERIFY(model.onboarding());
-    QVERIFY(model.error());
-    QVERIFY(!model.error()->isEmpty());
-    QCOMPARE(model.signInMessage(), model.error());
-    if (!message.isEmpty())
-        QCOMPARE(*model.error(), message);
-}
-
-void SessionModelTest::startupFailure_data()
-{
-    QTest::addColumn<bool>("credential");
-    QTest::newRow("credential unreadable") << true;
-    QTest::newRow("connect refused") << false;
-}
-
-void SessionModelTest::startupFailure()
-{
-    QFETCH(bool, credential);
-    FakePlatform platform;
-    platform.environment->insert(QStringLiteral("TESSARO_LIVE_EVALUATION"), QStringLiteral("run"));
-    auto log = std::make_shared<SeamLog>();
-    log->storedCredential = localConnection();
-    if (credential)
-        log->credentialFailure = QStringLiteral("The secret service is locked.");
-    else
-        log->connectFailure = QStringLiteral("The service is unavailable.");
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    const std::optional<QString> failure = credential ? log->credentialFailure : log->connectFailure;
-    QCOMPARE(model.error(), failure);
-    QCOMPARE(model.signInMessage(), failure);
-    QVERIFY(model.onboarding());
-    // Start-up ended before the evaluation.
-    QVERIFY(!log->calls.contains(QStringLiteral("liveEvaluation:run")));
-}
-
-void SessionModelTest::unfinishedOnboardingAfterConnect_data()
-{
-    QTest::addColumn<bool>("profile");
-    QTest::addColumn<QVariant>("complete");
+    QTest::addColumn<QVariantMap>("information");
+    // TESSARO_NATIVE_BOOTSTRAP holds the file's contents here.
+    QTest::addColumn<QVariantMap>("environment");
+    QTest::addColumn<QVariantMap>("preferences");
+    QTest::addColumn<QString>("stored"); // the stored credential's service, if any
+    QTest::addColumn<QString>("failing"); // the seam that throws
+    QTest::addColumn<QString>("account"); // what connecting yields: "profile", "token" or nothing
+    QTest::addColumn<QStringList>("calls");
     QTest::addColumn<bool>("onboarding");
-    QTest::newRow("signed in, never finished") << true << QVariant() << true;
-    QTest::newRow("signed in, stored false") << true << QVariant(false) << true;
-    QTest::newRow("signed in, stored as text") << true << QVariant(QStringLiteral("true")) << true;
-    QTest::newRow("signed in, finished") << true << QVariant(true) << false;
-    QTest::newRow("development token, no profile") << false << QVariant() << false;
+    QTest::addColumn<QString>("error"); // "*": any message
+
+    const QString local = QStringLiteral("http://127.0.0.1:4318");
+    const QString service = QStringLiteral("https://api.corvana.example");
+    const QStringList connects{"openKnowledge", "refreshAudioSources", "loadCredential", "connect"};
+    const QStringList noCredential = connects.mid(0, 3);
+    const QStringList bootstrap{"openKnowledge", "refreshAudioSources", "connect"};
+    const QVariantMap none;
+    const QVariantMap law{{"domainName", "Law"}};
+    const auto release = [](bool release, const QString &url) {
+        QVariantMap information{{"CVNReleaseBuild", release}};
+        if (!url.isEmpty())
+            information.insert(QStringLiteral("CVNServiceURL"), url);
+        return information;
+    };
+    const auto file = [](const QByteArray &contents) { return QVariantMap{{"TESSARO_NATIVE_BOOTSTRAP", contents}}; };
+
+    QTest::newRow("stored credential") << QVariantMap{{"CVNServiceURL", service}}
+                                       << QVariantMap{{"TESSARO_KNOWLEDGE_DIRECTORY", "/tmp/library"}} << law << local
+                                       << "" << "" << connects << false << "";
+    // The capture check loads nothing, but the sleep notice is still observed.
+    QTest::newRow("capture check") << none << QVariantMap{{"TESSARO_CAPTURE_CHECK", "/tmp/check.json"}} << law
+                                   << local << "" << "" << QStringList{"captureCheck:/tmp/check.json"} << false << "";
+    QTest::newRow("live evaluation without the library")
+        << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "/tmp/eval"}} << none << local << "" << ""
+        << QStringList{"refreshAudioSources", "loadCredential", "connect", "liveEvaluation:/tmp/eval"} << false << "";
+    QTest::newRow("library unreadable, start-up goes on") << none << none << none << "" << "knowledge" << ""
+                                                          << noCredential << true << "";
+    // A failed start-up ends before the evaluation.
+    QTest::newRow("credential unreadable") << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "run"}} << none << local
+                                           << "credential" << "" << QStringList{"refreshAudioSources", "loadCredential"}
+                                           << true << "The secret service is locked.";
+    QTest::newRow("connect refused") << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "run"}} << none << local
+                                     << "connect" << "" << QStringList{"refreshAudioSources", "loadCredential", "connect"}
+                                     << true << "The service is unavailable.";
+
+    // Which stored services a build connects to.
+    QTest::newRow("development build, any address") << release(false, service) << none << none << local << "" << ""
+                                                    << connects << false << "";
+    QTest::newRow("development build without address") << release(false, "") << none << none
+                                                       << "http://localhost:9000" << "" << "" << connects << false << "";
+    QTest::newRow("release build, its own service") << release(true, service) << none << none << service << "" << ""
+                                                    << connects << false << "";
+    QTest::newRow("release build, another service") << release(true, service) << none << none
+                                                    << "https://other.example" << "" << "" << noCredential << true << "";
+    QTest::newRow("release build, case differs") << release(true, service) << none << none
+                                                 << "https://API.corvana.example" << "" << "" << noCredential << true << "";
+    QTest::newRow("release build without address") << release(true, "") << none << none << service << "" << ""
+                                                   << noCredential << true << "";
+
+    // The bootstrap file replaces the stored credential.
+    QTest::newRow("bootstrap connection")
+        << none << file(R"({"serviceUrl":"http://127.0.0.1:4318/","token":"dev-token-0123456789abcdefghij"})") << none
+        << local << "" << "" << bootstrap << false << "";
+    QTest::newRow("bootstrap not json") << none << file("serviceUrl=http://x") << none << local << "" << ""
+                                        << bootstrap.mid(0, 2) << true << "*";
+    QTest::newRow("bootstrap missing token") << none << file(R"({"serviceUrl":"http://127.0.0.1:4318"})") << none
+                                             << local << "" << "" << bootstrap.mid(0, 2) << true << "*";
+    QTest::newRow("bootstrap invalid token") << none
+                                             << file(R"({"serviceUrl":"http://127.0.0.1:4318","token":"short"})")
+                                             << none << local << "" << "" << bootstrap.mid(0, 2) << true
+                                             << Connection::invalidMessage;
+    QTest::newRow("bootstrap oversize") << none << file(QByteArray(200 * 1024, ' ')) << none << local << "" << ""
+                                        << bootstrap.mid(0, 2) << true << "*";
+
+    // A signed-in account that never finished onboarding goes back to it.
+    const auto complete = [](const QVariant &value) { return QVariantMap{{"onboardingComplete", value}}; };
+    QTest::newRow("signed in, never finished") << none << none << none << local << "" << "profile" << connects << true
+                                               << "";
+    QTest::newRow("signed in, stored false") << none << none << complete(false) << local << "" << "profile" << connects
+                                             << true << "";
+    QTest::newRow("signed in, stored as text") << none << none << complete(QStringLiteral("true")) << local << ""
+                                               << "profile" << connects << true << "";
+    QTest::newRow("signed in, finished") << none << none << complete(true) << local << "" << "profile" << connects
+                                         << false << "";
+    QTest::newRow("development token, no profile") << none << none << none << local << "" << "token" << connects
+                                                   << false << "";
 }
 
-void SessionModelTest::unfinishedOnboardingAfterConnect()
+void SessionModelTest::startup()
 {
-    QFETCH(bool, profile);
-    QFETCH(QVariant, complete);
+    QFETCH(QVariantMap, information);
+    QFETCH(QVariantMap, environment);
+    QFETCH(QVariantMap, preferences);
+    QFETCH(QString, stored);
+    QFETCH(QString, failing);
+    QFETCH(QString, account);
+    QFETCH(QStringList, calls);
     QFETCH(bool, onboarding);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
     FakePlatform platform;
-    if (complete.isValid())
-        platform.preferences->values.insert(QStringLiteral("onboardingComplete"), complete);
+    platform.informationDictionary = information;
+    for (auto it = preferences.cbegin(); it != preferences.cend(); ++it)
+        platform.preferences->values.insert(it.key(), it.value());
+    for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
+        QString value = it.value().toString();
+        if (it.key() == QLatin1String("TESSARO_NATIVE_BOOTSTRAP")) {
+            value = dir.filePath(QStringLiteral("connection.json"));
+            QFile file(value);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(it.value().toByteArray()) >= 0);
+        }
+        platform.environment->insert(it.key(), value);
+    }
     auto log = std::make_shared<SeamLog>();
-    log->storedCredential = localConnection();
-    Account account = signedInAccount();
-    if (!profile)
-        account.profile.reset();
-    log->accountOnConnect = account;
+    if (!stored.isEmpty())
+        log->storedCredential = Connection(stored, QStringLiteral("dev-token-0123456789abcdefghij"));
+    log->failing = failing;
+    if (!account.isEmpty()) {
+        log->accountOnConnect = Account();
+        log->accountOnConnect->health.mode = QStringLiteral("live");
+        if (account == "profile")
+            log->accountOnConnect->profile = AccountProfile{QStringLiteral("ada@example.com"), QStringLiteral("d1"), 0};
+    }
     SessionModel model(platform.bundle(), seamsLogging(log));
     QCoro::waitFor(model.load());
+
+    QCOMPARE(log->calls, calls);
     QCOMPARE(model.onboarding(), onboarding);
-    QCOMPARE(model.onboardingStep(), onboarding ? 1 : 0);
+    QCOMPARE(model.onboardingStep(), onboarding && account == "profile" ? 1 : 0);
+    if (error == "*")
+        QVERIFY(model.error() && !model.error()->isEmpty());
+    else
+        QCOMPARE(model.error(), error.isEmpty() ? Text() : Text(error));
+    if (!error.isEmpty())
+        QCOMPARE(model.signInMessage(), model.error());
+    QCOMPARE(platform.workspace->observerCount(), 1);
+
+    // What start-up loaded, and connected to.
+    const bool checking = environment.contains(QStringLiteral("TESSARO_CAPTURE_CHECK"));
+    QCOMPARE(platform.preferences->reads.isEmpty(), checking);
+    QCOMPARE(model.domainName(), checking ? QStringLiteral("ML & AI") : preferences.value("domainName", "ML & AI").toString());
+    if (checking)
+        QCOMPARE(model.status(), QStringLiteral("Local capture check · no provider calls"));
+    else
+        QCOMPARE(model.signInURL(), information.contains("CVNServiceURL") ? Text(information.value("CVNServiceURL").toString()) : Text());
+    const bool library = calls.contains(QStringLiteral("openKnowledge"));
+    if (library)
+        QCOMPARE(log->knowledgeDirectory, Text(platform.environment->value(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"))));
+    QCOMPARE(model.knowledgeOpen(), library && failing != "knowledge");
+    if (!model.knowledgeOpen())
+        QCOMPARE(model.privateKnowledge(), PrivateKnowledge());
+    QCOMPARE(model.privateKnowledge().learningEnabled, model.knowledgeOpen());
+    QCOMPARE(model.knowledgeMessage(), failing == "knowledge" ? Text(QStringLiteral(
+                                            "Local knowledge could not be opened: The folder is not writable.")) : Text());
+    QCOMPARE(model.audioSources().size(), calls.contains(QStringLiteral("refreshAudioSources")) ? 1 : 0);
+    QCOMPARE(log->connections.size(), calls.count(QStringLiteral("connect")));
+    for (const auto &[connection, persist] : log->connections) {
+        QCOMPARE(connection.serviceUrl(), stored);
+        QVERIFY(!persist);
+    }
+
+    // The live evaluation's setup is never stored.
+    if (environment.contains(QStringLiteral("TESSARO_LIVE_EVALUATION"))) {
+        model.setDomain(QStringLiteral("Evaluation domain"));
+        model.savePreferences();
+        QVERIFY(!model.saveSetup("Eval", "Evaluation domain", "", "1").failed);
+        QCOMPARE(platform.preferences->writes, 0);
+    }
 }
 
 void SessionModelTest::loadTwiceRegistersOneObserver()
@@ -471,17 +376,14 @@ void SessionModelTest::elapsedOrigin()
     SessionModel model(platform.bundle());
     const double now = *platform.now;
     QCOMPARE(model.elapsed(), 0.0);
-
     SessionSnapshot snapshot;
     snapshot.id = QStringLiteral("s");
     snapshot.state = QStringLiteral("live");
     snapshot.startedAt = (now - 90'000) / 1000.0; // seconds since 1970
     model.setSnapshot(snapshot);
     QCOMPARE(model.elapsed(), 90'000.0);
-
     model.setConversationStartedAt(now - 5'000);
     QCOMPARE(model.elapsed(), 5'000.0);
-
     model.setConversationStartedAt(now + 5'000); // a clock that went back
     QCOMPARE(model.elapsed(), 0.0);
 }

@@ -29,10 +29,8 @@ Account accountWithMaximum(std::optional<qint64> minutes)
 class SessionSetupTest : public QObject {
     Q_OBJECT
 private slots:
-    void budgetLimits_data();
-    void budgetLimits();
-    void budgetMicros_data();
-    void budgetMicros();
+    void budget_data();
+    void budget();
     void overrideBudget_data();
     void overrideBudget();
     void setupProblem_data();
@@ -43,71 +41,60 @@ private slots:
     void durationChoices();
 };
 
-void SessionSetupTest::budgetLimits_data()
+void SessionSetupTest::budget_data()
 {
     QTest::addColumn<QString>("budget");
     QTest::addColumn<bool>("acceptable");
-    QTest::newRow("one") << "1" << true;
-    QTest::newRow("default") << "1.00" << true;
-    QTest::newRow("lowest") << "0.01" << true;
-    QTest::newRow("highest") << "20" << true;
-    QTest::newRow("highest with zeros") << "20.000000000" << true;
-    QTest::newRow("just above highest") << "20.0000000001" << false;
-    QTest::newRow("just below lowest") << "0.0099999999" << false;
-    QTest::newRow("zero") << "0" << false;
-    QTest::newRow("negative") << "-1" << false;
-    QTest::newRow("leading point") << ".5" << true;
-    QTest::newRow("trailing point") << "5." << true;
-    QTest::newRow("exponent") << "2e1" << true;
-    QTest::newRow("exponent above") << "2.1e1" << false;
-    QTest::newRow("negative exponent") << "100e-2" << true;
-    QTest::newRow("huge exponent") << "1e999999999999999" << false;
-    QTest::newRow("tiny exponent") << "1e-999999999999999" << false;
-    QTest::newRow("many digits") << "000000000000000000000000001.5" << true;
-    QTest::newRow("huge") << "99999999999999999999999" << false;
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("point only") << "." << false;
-    QTest::newRow("trailing text") << "1.5abc" << false;
-    QTest::newRow("dollar sign") << "$5" << false;
-    QTest::newRow("leading space") << " 1" << false;
-    QTest::newRow("comma") << "1,5" << false;
-    QTest::newRow("infinity") << "inf" << false;
-    QTest::newRow("not a number") << "nan" << false;
-    QTest::newRow("hexadecimal") << "0x10" << false;
-    QTest::newRow("bare exponent") << "1e" << false;
-    QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0665") << false;
-}
-
-void SessionSetupTest::budgetLimits()
-{
-    QFETCH(QString, budget);
-    QFETCH(bool, acceptable);
-    QCOMPARE(SessionSetup::budgetAcceptable(budget), acceptable);
-}
-
-void SessionSetupTest::budgetMicros_data()
-{
-    QTest::addColumn<QString>("budget");
     QTest::addColumn<std::optional<qint64>>("micros");
-    QTest::newRow("one") << "1" << std::optional<qint64>(1'000'000);
-    QTest::newRow("default") << "1.00" << std::optional<qint64>(1'000'000);
+    const auto micros = [](qint64 value) { return std::optional<qint64>(value); };
+    const std::optional<qint64> none;
+    QTest::newRow("one") << "1" << true << micros(1'000'000);
+    QTest::newRow("default") << "1.00" << true << micros(1'000'000);
+    QTest::newRow("lowest") << "0.01" << true << micros(10'000);
+    QTest::newRow("highest") << "20" << true << micros(20'000'000);
+    QTest::newRow("highest with zeros") << "20.000000000" << true << micros(20'000'000);
+    // The limits hold for the typed digits, before rounding to micro-dollars.
+    QTest::newRow("just above highest") << "20.0000000001" << false << micros(20'000'000);
+    QTest::newRow("just below lowest") << "0.0099999999" << false << micros(10'000);
+    QTest::newRow("zero") << "0" << false << micros(0);
+    QTest::newRow("negative") << "-1" << false << micros(-1'000'000);
+    QTest::newRow("leading point") << ".5" << true << micros(500'000);
+    QTest::newRow("trailing point") << "5." << true << micros(5'000'000);
+    QTest::newRow("exponent") << "2e1" << true << micros(20'000'000);
+    QTest::newRow("exponent above") << "2.1e1" << false << micros(21'000'000);
+    QTest::newRow("negative exponent") << "100e-2" << true << micros(1'000'000);
+    QTest::newRow("fractional exponent") << "1.5e1" << true << micros(15'000'000);
+    QTest::newRow("huge exponent") << "1e999999999999999" << false << none;
+    QTest::newRow("tiny exponent") << "1e-999999999999999" << false << micros(0);
+    QTest::newRow("far below") << "1e-40" << false << micros(0);
+    QTest::newRow("many digits") << "000000000000000000000000001.5" << true << micros(1'500'000);
+    QTest::newRow("huge") << "99999999999999999999999" << false << none;
+    QTest::newRow("too large") << "1e20" << false << none;
     // The double nearest 2.0000025 lies below the half; the typed digits do not.
-    QTest::newRow("half rounds up") << "2.0000025" << std::optional<qint64>(2'000'003);
-    QTest::newRow("below half") << "2.00000249" << std::optional<qint64>(2'000'002);
-    QTest::newRow("smallest half") << "0.0000005" << std::optional<qint64>(1);
-    QTest::newRow("below smallest half") << "0.0000004999" << std::optional<qint64>(0);
-    QTest::newRow("negative half away from zero") << "-0.0000005" << std::optional<qint64>(-1);
-    QTest::newRow("exponent") << "1.5e1" << std::optional<qint64>(15'000'000);
-    QTest::newRow("far below") << "1e-40" << std::optional<qint64>(0);
-    QTest::newRow("too large") << "1e20" << std::optional<qint64>();
-    QTest::newRow("not a number") << "1.0.0" << std::optional<qint64>();
+    QTest::newRow("half rounds up") << "2.0000025" << true << micros(2'000'003);
+    QTest::newRow("below half") << "2.00000249" << true << micros(2'000'002);
+    QTest::newRow("smallest half") << "0.0000005" << false << micros(1);
+    QTest::newRow("below smallest half") << "0.0000004999" << false << micros(0);
+    QTest::newRow("negative half away from zero") << "-0.0000005" << false << micros(-1);
+    QTest::newRow("empty") << "" << false << none;
+    QTest::newRow("point only") << "." << false << none;
+    QTest::newRow("two points") << "1.0.0" << false << none;
+    QTest::newRow("trailing text") << "1.5abc" << false << none;
+    QTest::newRow("dollar sign") << "$5" << false << none;
+    QTest::newRow("leading space") << " 1" << false << none;
+    QTest::newRow("comma") << "1,5" << false << none;
+    QTest::newRow("infinity") << "inf" << false << none;
+    QTest::newRow("not a number") << "nan" << false << none;
+    QTest::newRow("hexadecimal") << "0x10" << false << none;
+    QTest::newRow("bare exponent") << "1e" << false << none;
+    QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0665") << false << none;
 }
 
-void SessionSetupTest::budgetMicros()
+void SessionSetupTest::budget()
 {
     QFETCH(QString, budget);
-    QFETCH(std::optional<qint64>, micros);
-    QCOMPARE(SessionSetup::budgetMicros(budget), micros);
+    QTEST(SessionSetup::budgetAcceptable(budget), "acceptable");
+    QTEST(SessionSetup::budgetMicros(budget), "micros");
 }
 
 void SessionSetupTest::overrideBudget_data()

@@ -2,20 +2,12 @@
 // used the way a person (or a screen reader) uses them: through the accessibility tree.
 #include "AccessibleTree.h"
 #include "ScreenApp.h"
-#include "DevServiceProcess.h"
-#include "FakeHotKeys.h"
-#include "FakePlatform.h"
-#include "shell/AppDelegate.h"
-#include "shell/QmlFilePicker.h"
-#include "shell/TessaroApp.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
-#include "protocol/WireCoding.h"
+#include "shell/AppDelegate.h"
 
 #include <QElapsedTimer>
-#include <QQmlApplicationEngine>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 

@@ -1,22 +1,12 @@
 // The setup window, the knowledge views and an answer's sources over the real QML and a
 // real development service, used through the accessibility tree as a screen reader does.
 #include "AccessibleTree.h"
-#include "ScreenApp.h"
-#include "DevServiceProcess.h"
-#include "FakeHotKeys.h"
-#include "FakePlatform.h"
 #include "RunTask.h"
+#include "ScreenApp.h"
 #include "model/SessionModel.h"
-#include "model/SessionPresentation.h"
-#include "model/SetupPresentation.h"
-#include "protocol/WireCoding.h"
-#include "shell/QmlFilePicker.h"
-#include "shell/TessaroApp.h"
 
-#include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -25,42 +15,6 @@ Q_IMPORT_QML_PLUGIN(CorvanaPlugin)
 namespace {
 
 const QString removedLine = QStringLiteral("Imported copy removed; this quote remains only in the current session.");
-
-// Chooses in a drop-down the way a keyboard user does: focus it, then step with the arrow keys.
-bool step(QWindow *window, QAccessibleInterface *picker, Qt::Key key, int times)
-{
-    if (!picker || !picker->actionInterface())
-        return false;
-    picker->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
-    if (!picker->state().focused)
-        return false;
-    for (int i = 0; i < times; ++i)
-        QTest::keyClick(window, key);
-    return true;
-}
-
-// Types into an editable text as a person does: focus it, clear it, type.
-bool typeInto(QWindow *window, QAccessibleInterface *field, const QString &text)
-{
-    if (!field || field->state().disabled || !field->actionInterface())
-        return false;
-    field->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
-    if (!field->state().focused)
-        return false;
-    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(window, Qt::Key_Delete);
-    for (const QChar c : text)
-        QTest::keyClick(window, c.toLatin1());
-    return true;
-}
-
-// Whether the control of that name takes input. This Qt's tree does not mark disabled
-// controls, so the answer comes from the control itself.
-bool itemEnabled(const AccessibleTree &tree, const QString &name)
-{
-    QAccessibleInterface *node = tree.find(name);
-    return node && node->object() && node->object()->property("enabled").toBool();
-}
 
 // The tree lists only what is on screen; a window tall enough leaves nothing scrolled away.
 void showEverything(QQuickWindow *window, int height)
@@ -171,12 +125,10 @@ void SetupScreenTest::saveThroughTheForm()
     QCOMPARE(length->text(QAccessible::Description), QStringLiteral("60 minutes"));
 
     // The appearance applies at once, to every window.
-    QAccessibleInterface *appearance = form.find(QStringLiteral("Appearance"), QAccessible::ComboBox);
-    QVERIFY(appearance);
-    QVERIFY(step(setup, appearance, Qt::Key_Down, 2));
+    QVERIFY(form.step(QStringLiteral("Appearance"), Qt::Key_Down, 2));
     QTRY_COMPARE(m_screen.app->appearance(), QStringLiteral("dark"));
     QVERIFY(m_screen.app->darkScheme());
-    QVERIFY(step(setup, form.find(QStringLiteral("Appearance"), QAccessible::ComboBox), Qt::Key_Up, 1));
+    QVERIFY(form.step(QStringLiteral("Appearance"), Qt::Key_Up, 1));
     QTRY_COMPARE(m_screen.app->appearance(), QStringLiteral("light"));
     QVERIFY(!m_screen.app->darkScheme());
 
@@ -223,8 +175,7 @@ void SetupScreenTest::libraryAndLearning()
     QTRY_VERIFY(form.has(QStringLiteral("Private learning · off")));
     QVERIFY(!model.privateKnowledge().learningEnabled);
     QAccessibleInterface *topic = form.find(QStringLiteral("Topic"), QAccessible::EditableText);
-    QVERIFY(topic && topic->object()->property("enabled").toBool());
-    QVERIFY(typeInto(setup, topic, QStringLiteral("ECE")));
+    QVERIFY(form.type(topic, QStringLiteral("ECE")));
     QVERIFY(form.press(QStringLiteral("Save")));
     QTRY_COMPARE(model.learnedPreferences().first().topic, QStringLiteral("ECE"));
     QVERIFY(form.press(QStringLiteral("Forget")));
@@ -263,8 +214,8 @@ void SetupScreenTest::answerWithSources()
     showEverything(setup, 2400);
     AccessibleTree form(setup);
     QTRY_VERIFY(form.has(QStringLiteral("End your session to change its setup.")));
-    QVERIFY(!itemEnabled(form, QStringLiteral("Domain name")));
-    QVERIFY(!itemEnabled(form, QStringLiteral("Save preferences")));
+    QVERIFY(!form.enabled(QStringLiteral("Domain name")));
+    QVERIFY(!form.enabled(QStringLiteral("Save preferences")));
 
     const QString sources = QStringLiteral("Sources · %1").arg(cited->citations->size());
     QTRY_VERIFY(main.has(sources));
@@ -288,8 +239,8 @@ void SetupScreenTest::answerWithSources()
     QVERIFY(main.press(QStringLiteral("End session")));
     QTRY_VERIFY(!model.active());
     QTRY_VERIFY(!form.has(QStringLiteral("End your session to change its setup.")));
-    QVERIFY(itemEnabled(form, QStringLiteral("Domain name")));
-    QVERIFY(itemEnabled(form, QStringLiteral("Save preferences")));
+    QVERIFY(form.enabled(QStringLiteral("Domain name")));
+    QVERIFY(form.enabled(QStringLiteral("Save preferences")));
 }
 
 QTEST_MAIN(SetupScreenTest)

@@ -51,13 +51,10 @@ class AppDelegateTest : public QObject {
 private slots:
     void statusLine_data();
     void statusLine();
-    void pressShowsCompanion();
+    void pressesShowTheCompanion();
     void pressFromAnotherThreadRunsOnMainThread();
-    void withoutOpenerNothingHappens();
-    void javaScriptOpener();
-    void terminateEndsSessionBeforeReleasingKey();
-    void terminateWithoutModel();
-    void destructionReleasesKey();
+    void terminate_data();
+    void terminate();
 };
 
 void AppDelegateTest::statusLine_data()
@@ -84,17 +81,39 @@ void AppDelegateTest::statusLine()
     QCOMPARE(hotKeys.log->count(QStringLiteral("registerHotKey")), 1);
 }
 
-void AppDelegateTest::pressShowsCompanion()
+void AppDelegateTest::pressesShowTheCompanion()
 {
     auto hotKeys = std::make_shared<FakeHotKeys>();
-    AppDelegate delegate(hotKeys, nullptr, nullptr);
     int shown = 0;
-    delegate.showCompanion = [&shown] { ++shown; };
-    delegate.applicationDidFinishLaunching();
+    {
+        AppDelegate delegate(hotKeys, nullptr, nullptr);
+        delegate.applicationDidFinishLaunching();
+        // Without an opener nothing happens.
+        hotKeys->press();
+        delegate.showCompanionNow();
+        delegate.showCompanion = [&shown] { ++shown; };
+        hotKeys->press();
+        hotKeys->press();
+        delegate.showCompanionNow();
+        QCOMPARE(shown, 3);
+
+        // A JavaScript opener takes its place; anything not callable clears it.
+        QJSEngine engine;
+        delegate.setCompanionOpener(engine.evaluate(QStringLiteral("var opened = 0; (function () { opened += 1; })")));
+        delegate.showCompanionNow();
+        hotKeys->press();
+        QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 2);
+        delegate.setCompanionOpener(QJSValue());
+        delegate.showCompanionNow();
+        hotKeys->press();
+        QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 2);
+        QCOMPARE(shown, 3);
+        delegate.showCompanion = [&shown] { ++shown; };
+    }
+    // Destruction releases the key.
+    QVERIFY(!hotKeys->installed());
+    QVERIFY(!hotKeys->registered());
     hotKeys->press();
-    hotKeys->press();
-    QCOMPARE(shown, 2);
-    delegate.showCompanionNow();
     QCOMPARE(shown, 3);
 }
 
@@ -111,79 +130,41 @@ void AppDelegateTest::pressFromAnotherThreadRunsOnMainThread()
     QCOMPARE(shownOn, QThread::currentThread());
 }
 
-void AppDelegateTest::withoutOpenerNothingHappens()
+void AppDelegateTest::terminate_data()
 {
-    auto hotKeys = std::make_shared<FakeHotKeys>();
-    AppDelegate delegate(hotKeys, nullptr, nullptr);
-    delegate.applicationDidFinishLaunching();
-    hotKeys->press();
-    delegate.showCompanionNow();
-    int shown = 0;
-    delegate.showCompanion = [&shown] { ++shown; };
-    delegate.setCompanionOpener(QJSValue()); // not callable: clears
-    delegate.showCompanionNow();
-    hotKeys->press();
-    QCOMPARE(shown, 0);
+    QTest::addColumn<bool>("withModel");
+    QTest::addColumn<int>("registration");
+    QTest::addColumn<QStringList>("steps");
+    QTest::newRow("the session ends before the key goes")
+        << true << 0 << QStringList{"capture.stop", "unregisterHotKey", "removeHandler"};
+    // A key that never registered is not unregistered.
+    QTest::newRow("no model, key not registered") << false << 10 << QStringList{"removeHandler"};
 }
 
-void AppDelegateTest::javaScriptOpener()
+void AppDelegateTest::terminate()
 {
-    QJSEngine engine;
-    AppDelegate delegate(std::make_shared<FakeHotKeys>(), nullptr, nullptr);
-    delegate.setCompanionOpener(engine.evaluate(QStringLiteral("var opened = 0; (function () { opened += 1; })")));
-    delegate.showCompanionNow();
-    delegate.showCompanionNow();
-    QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 2);
-}
-
-void AppDelegateTest::terminateEndsSessionBeforeReleasingKey()
-{
+    QFETCH(bool, withModel);
+    QFETCH(int, registration);
+    QFETCH(QStringList, steps);
     auto hotKeys = std::make_shared<FakeHotKeys>();
+    hotKeys->registrationStatus = registration;
     FakePlatform fakes;
     Platform platform = fakes.bundle();
     platform.capture = std::make_shared<StopRecorder>(hotKeys->log);
     SessionModel model(std::move(platform));
-
-    AppDelegate delegate(hotKeys, nullptr, nullptr);
-    delegate.setModel(&model);
-    delegate.applicationDidFinishLaunching();
-    hotKeys->log->clear();
-    delegate.applicationWillTerminate();
-    QCOMPARE(*hotKeys->log, QStringList({QStringLiteral("capture.stop"), QStringLiteral("unregisterHotKey"),
-                                         QStringLiteral("removeHandler")}));
-    QVERIFY(!hotKeys->installed());
-    QVERIFY(!hotKeys->registered());
-}
-
-void AppDelegateTest::terminateWithoutModel()
-{
-    auto hotKeys = std::make_shared<FakeHotKeys>();
-    hotKeys->registrationStatus = 10;
     {
         AppDelegate delegate(hotKeys, nullptr, nullptr);
+        if (withModel)
+            delegate.setModel(&model);
         delegate.applicationDidFinishLaunching();
         hotKeys->log->clear();
         delegate.applicationWillTerminate();
-        // A key that never registered is not unregistered.
-        QCOMPARE(*hotKeys->log, QStringList({QStringLiteral("removeHandler")}));
+        QCOMPARE(*hotKeys->log, steps);
+        QVERIFY(!hotKeys->installed());
+        QVERIFY(!hotKeys->registered());
     }
     // Nothing is released twice on destruction.
-    QCOMPARE(hotKeys->log->size(), 1);
-}
-
-void AppDelegateTest::destructionReleasesKey()
-{
-    auto hotKeys = std::make_shared<FakeHotKeys>();
-    int shown = 0;
-    {
-        AppDelegate delegate(hotKeys, nullptr, nullptr);
-        delegate.showCompanion = [&shown] { ++shown; };
-        delegate.applicationDidFinishLaunching();
-    }
-    QVERIFY(!hotKeys->installed());
-    QVERIFY(!hotKeys->registered());
-    hotKeys->press();
-    QCOMPARE(shown, 0);
+    QCOMPARE(*hotKeys->log, steps);
 }
 
 QTEST_GUILESS_MAIN(AppDelegateTest)

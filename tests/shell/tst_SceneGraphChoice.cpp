@@ -18,29 +18,23 @@ private slots:
         QTest::addColumn<QString>("rhiBackend");
         QTest::addColumn<bool>("software");
 
-        const auto none = std::optional<QString>();
-        const auto llvmpipe = std::optional<QString>(QStringLiteral("llvmpipe (LLVM 15.0.6, 256 bits)"));
-        const auto intel = std::optional<QString>(QStringLiteral("Mesa Intel(R) UHD Graphics 620 (KBL GT2)"));
+        const auto says = [](const char *renderer) { return std::optional<QString>(QString::fromUtf8(renderer)); };
+        const auto llvmpipe = says("llvmpipe (LLVM 15.0.6, 256 bits)");
+        const auto intel = says("Mesa Intel(R) UHD Graphics 620 (KBL GT2)");
         // What the renderer says.
         QTest::newRow("llvmpipe") << llvmpipe << QString() << QString() << true;
-        QTest::newRow("softpipe") << std::optional<QString>(QStringLiteral("softpipe")) << QString() << QString() << true;
-        QTest::newRow("swrast") << std::optional<QString>(QStringLiteral("SWRAST")) << QString() << QString() << true;
-        QTest::newRow("classic software rasterizer")
-            << std::optional<QString>(QStringLiteral("Software Rasterizer")) << QString() << QString() << true;
-        QTest::newRow("no GL context") << std::optional<QString>(QString()) << QString() << QString() << true;
-        QTest::newRow("blank renderer") << std::optional<QString>(QStringLiteral("  ")) << QString() << QString()
-                                        << true;
+        QTest::newRow("softpipe") << says("softpipe") << QString() << QString() << true;
+        QTest::newRow("swrast") << says("SWRAST") << QString() << QString() << true;
+        QTest::newRow("classic software rasterizer") << says("Software Rasterizer") << QString() << QString() << true;
+        QTest::newRow("no GL context") << says("") << QString() << QString() << true;
+        QTest::newRow("blank renderer") << says("  ") << QString() << QString() << true;
         QTest::newRow("GPU") << intel << QString() << QString() << false;
-        QTest::newRow("virtual GPU") << std::optional<QString>(QStringLiteral("virgl (Mesa Intel)")) << QString()
-                                     << QString() << false;
-        QTest::newRow("could not tell") << none << QString() << QString() << false;
+        QTest::newRow("virtual GPU") << says("virgl (Mesa Intel)") << QString() << QString() << false;
+        QTest::newRow("could not tell") << std::optional<QString>() << QString() << QString() << false;
         // The user's own choice wins, whatever the renderer.
-        QTest::newRow("user asks for software on a GPU")
-            << intel << QStringLiteral("software") << QString() << false;
-        QTest::newRow("user asks for OpenGL on llvmpipe")
-            << llvmpipe << QString() << QStringLiteral("opengl") << false;
-        QTest::newRow("user names a Quick backend on llvmpipe")
-            << llvmpipe << QStringLiteral("rhi") << QString() << false;
+        QTest::newRow("user asks for software on a GPU") << intel << "software" << QString() << false;
+        QTest::newRow("user asks for OpenGL on llvmpipe") << llvmpipe << QString() << "opengl" << false;
+        QTest::newRow("user names a Quick backend on llvmpipe") << llvmpipe << "rhi" << QString() << false;
     }
 
     void decide()

@@ -96,10 +96,9 @@ bool AccessibleTree::press(const QString &name) const
     return false;
 }
 
-bool AccessibleTree::type(const QString &name, const QString &text) const
+bool AccessibleTree::type(QAccessibleInterface *node, const QString &text) const
 {
     // As a person does: focus the field, clear it, then type on the keyboard.
-    QAccessibleInterface *node = find(name);
     if (!usable(node) || !node->actionInterface())
         return false;
     node->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
@@ -109,5 +108,18 @@ bool AccessibleTree::type(const QString &name, const QString &text) const
     QTest::keyClick(m_window, Qt::Key_Delete);
     for (const QChar c : text)
         QTest::keyClick(m_window, c.toLatin1());
+    return true;
+}
+
+bool AccessibleTree::step(const QString &name, Qt::Key key, int times) const
+{
+    QAccessibleInterface *picker = find(name, QAccessible::ComboBox);
+    if (!picker || !picker->actionInterface())
+        return false;
+    picker->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    if (!picker->state().focused)
+        return false;
+    for (int i = 0; i < times; ++i)
+        QTest::keyClick(m_window, key);
     return true;
 }

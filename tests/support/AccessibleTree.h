@@ -25,8 +25,12 @@ public:
     // there is none or it is disabled.
     bool press(const QString &name) const;
     bool enabled(const QString &name) const;
-    // Focuses the editable text of that name and types over what it held.
-    bool type(const QString &name, const QString &text) const;
+    // Focuses the editable text of that name (or this one) and types over what it held.
+    bool type(const QString &name, const QString &text) const { return type(find(name), text); }
+    bool type(QAccessibleInterface *field, const QString &text) const;
+    // Chooses in the drop-down of that name the way a keyboard user does: focus it, then
+    // press the arrow key so many times.
+    bool step(const QString &name, Qt::Key key, int times) const;
 
 private:
     QWindow *m_window;
