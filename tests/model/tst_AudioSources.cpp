@@ -40,9 +40,8 @@ private slots:
         Rig rig;
         rig.platform.workspace->applications = {QStringLiteral("com.example.meet"), QStringLiteral("org.example.editor")};
         rig.model->refreshSources();
-        QCOMPARE(rig.model->audioSources().size(), 1);
-        QCOMPARE(rig.model->audioSources().first().id, QStringLiteral("com.example.meet"));
-        QCOMPARE(rig.model->audioSources().first().processIDs, (QList<quint32>{11, 12}));
+        QCOMPARE(rig.model->audioSources(),
+                 (QList<AudioSource>{{QStringLiteral("com.example.meet"), QStringLiteral("com.example.meet"), {11, 12}}}));
         QVERIFY(!rig.model->error());
 
         rig.platform.workspace->applications.clear();
@@ -71,24 +70,17 @@ private slots:
         QCOMPARE(rig.model->error(), std::optional<QString>(QStringLiteral("earlier")));
         QVERIFY(!rig.model->recordingName());
 
-        const QString good = dir.filePath(QStringLiteral("standup.wav"));
-        {
-            QFile file(good);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(wavOf(QByteArray(16'000 * 2 * 10, '\0')));
-        }
-        rig.platform.filePicker->answer = QStringList{good};
+        const auto pick = [&](const QString &name, const QByteArray &contents) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+            rig.platform.filePicker->answer = QStringList{file.fileName()};
+        };
+        pick(QStringLiteral("standup.wav"), wavOf(QByteArray(16'000 * 2 * 10, '\0')));
         rig.model->chooseRecording();
         QCOMPARE(rig.model->recordingName(), std::optional<QString>(QStringLiteral("standup.wav")));
         QVERIFY(!rig.model->error());
 
-        const QString wrongRate = dir.filePath(QStringLiteral("cd.wav"));
-        {
-            QFile file(wrongRate);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(wavOf(QByteArray(44'100 * 2, '\0'), 44'100));
-        }
-        rig.platform.filePicker->answer = QStringList{wrongRate};
+        pick(QStringLiteral("cd.wav"), wavOf(QByteArray(44'100 * 2, '\0'), 44'100));
         rig.model->chooseRecording();
         QCOMPARE(rig.model->error(), std::optional<QString>(QStringLiteral(
                                          "Choose a 16 kHz, mono, 16-bit PCM WAV recording, up to 90 seconds.")));

@@ -10,18 +10,7 @@ namespace {
 
 QString repeated(const QString &piece, int count)
 {
-    QString text;
-    for (int i = 0; i < count; ++i)
-        text += piece;
-    return text;
-}
-
-Account accountWithMaximum(std::optional<qint64> minutes)
-{
-    Account account;
-    account.health.mode = QStringLiteral("live");
-    account.health.maxSessionMinutes = minutes;
-    return account;
+    return piece.repeated(count);
 }
 
 } // namespace
@@ -48,43 +37,31 @@ void SessionSetupTest::budget_data()
     QTest::addColumn<std::optional<qint64>>("micros");
     const auto micros = [](qint64 value) { return std::optional<qint64>(value); };
     const std::optional<qint64> none;
-    QTest::newRow("one") << "1" << true << micros(1'000'000);
     QTest::newRow("default") << "1.00" << true << micros(1'000'000);
     QTest::newRow("lowest") << "0.01" << true << micros(10'000);
     QTest::newRow("highest") << "20" << true << micros(20'000'000);
-    QTest::newRow("highest with zeros") << "20.000000000" << true << micros(20'000'000);
     // The limits hold for the typed digits, before rounding to micro-dollars.
     QTest::newRow("just above highest") << "20.0000000001" << false << micros(20'000'000);
     QTest::newRow("just below lowest") << "0.0099999999" << false << micros(10'000);
     QTest::newRow("zero") << "0" << false << micros(0);
     QTest::newRow("negative") << "-1" << false << micros(-1'000'000);
     QTest::newRow("leading point") << ".5" << true << micros(500'000);
-    QTest::newRow("trailing point") << "5." << true << micros(5'000'000);
     QTest::newRow("exponent") << "2e1" << true << micros(20'000'000);
     QTest::newRow("exponent above") << "2.1e1" << false << micros(21'000'000);
-    QTest::newRow("negative exponent") << "100e-2" << true << micros(1'000'000);
     QTest::newRow("fractional exponent") << "1.5e1" << true << micros(15'000'000);
     QTest::newRow("huge exponent") << "1e999999999999999" << false << none;
-    QTest::newRow("tiny exponent") << "1e-999999999999999" << false << micros(0);
     QTest::newRow("far below") << "1e-40" << false << micros(0);
-    QTest::newRow("many digits") << "000000000000000000000000001.5" << true << micros(1'500'000);
-    QTest::newRow("huge") << "99999999999999999999999" << false << none;
     QTest::newRow("too large") << "1e20" << false << none;
     // The double nearest 2.0000025 lies below the half; the typed digits do not.
     QTest::newRow("half rounds up") << "2.0000025" << true << micros(2'000'003);
     QTest::newRow("below half") << "2.00000249" << true << micros(2'000'002);
     QTest::newRow("smallest half") << "0.0000005" << false << micros(1);
-    QTest::newRow("below smallest half") << "0.0000004999" << false << micros(0);
     QTest::newRow("negative half away from zero") << "-0.0000005" << false << micros(-1);
     QTest::newRow("empty") << "" << false << none;
     QTest::newRow("point only") << "." << false << none;
     QTest::newRow("two points") << "1.0.0" << false << none;
-    QTest::newRow("trailing text") << "1.5abc" << false << none;
-    QTest::newRow("dollar sign") << "$5" << false << none;
     QTest::newRow("leading space") << " 1" << false << none;
-    QTest::newRow("comma") << "1,5" << false << none;
     QTest::newRow("infinity") << "inf" << false << none;
-    QTest::newRow("not a number") << "nan" << false << none;
     QTest::newRow("hexadecimal") << "0x10" << false << none;
     QTest::newRow("bare exponent") << "1e" << false << none;
     QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0665") << false << none;
@@ -102,7 +79,6 @@ void SessionSetupTest::overrideBudget_data()
     QTest::addColumn<QString>("limit");
     QTest::addColumn<Message>("budget");
     QTest::newRow("lowest") << "10000" << Message("0.01");
-    QTest::newRow("one and a half") << "1500000" << Message("1.5");
     QTest::newRow("whole dollars keep a fraction") << "2000000" << Message("2.0");
     QTest::newRow("highest") << "20000000" << Message("20.0");
     QTest::newRow("micro precision") << "1234567" << Message("1.234567");
@@ -112,7 +88,6 @@ void SessionSetupTest::overrideBudget_data()
     QTest::newRow("negative") << "-10000" << Message();
     QTest::newRow("words") << "lots" << Message();
     QTest::newRow("decimal") << "10000.0" << Message();
-    QTest::newRow("space") << " 10000" << Message();
     QTest::newRow("empty") << "" << Message();
     QTest::newRow("sign only") << "-" << Message();
     QTest::newRow("beyond 64 bits") << "99999999999999999999" << Message();
@@ -137,7 +112,6 @@ void SessionSetupTest::setupProblem_data()
     QTest::newRow("all good") << "ML" << domain << "" << "1" << Message();
     QTest::newRow("bad budget comes first")
         << repeated("n", 81) << "" << repeated("f", 1501) << "0" << Message(SessionSetup::setupBudgetMessage);
-    QTest::newRow("short domain") << "ML" << "ab" << "" << "1" << Message(SessionSetup::setupDomainMessage);
     QTest::newRow("short once trimmed") << "ML" << "  ab \n" << "" << "1" << Message(SessionSetup::setupDomainMessage);
     QTest::newRow("three graphemes of many code points")
         << "ML" << QString::fromUtf8("e\u0301e\u0301e\u0301") << "" << "1" << Message();
@@ -170,7 +144,6 @@ void SessionSetupTest::startProblem_data()
     QTest::addColumn<bool>("refused");
     QTest::newRow("good") << "Radiology" << "" << "20" << false;
     QTest::newRow("bad budget") << "Radiology" << "" << "20.01" << true;
-    QTest::newRow("short domain") << " ab " << "" << "1" << true;
     // A start measures the domain as held, so a trailing line break counts.
     QTest::newRow("2,000 plus a line break") << repeated("d", 2000) + "\n" << "" << "1" << true;
     QTest::newRow("2,000") << repeated("d", 2000) << "" << "1" << false;
@@ -194,7 +167,6 @@ void SessionSetupTest::durationChoices_data()
     QTest::addColumn<QList<int>>("choices");
     QTest::newRow("no value") << std::optional<qint64>() << 60 << QList<int>{15, 30, 60};
     QTest::newRow("45") << std::optional<qint64>(45) << 45 << QList<int>{15, 30, 45};
-    QTest::newRow("90") << std::optional<qint64>(90) << 90 << QList<int>{15, 30, 60, 90};
     QTest::newRow("capped at 120") << std::optional<qint64>(500) << 120 << QList<int>{15, 30, 60, 90, 120};
     QTest::newRow("below every choice") << std::optional<qint64>(10) << 10 << QList<int>{10};
 }
@@ -204,7 +176,9 @@ void SessionSetupTest::durationChoices()
     QFETCH(std::optional<qint64>, accountMaximum);
     QFETCH(int, maximum);
     QFETCH(QList<int>, choices);
-    QCOMPARE(SessionSetup::maximumMinutes(accountWithMaximum(accountMaximum)), maximum);
+    Account account;
+    account.health.maxSessionMinutes = accountMaximum;
+    QCOMPARE(SessionSetup::maximumMinutes(account), maximum);
     QCOMPARE(SessionSetup::durationChoices(maximum), choices);
     QCOMPARE(SessionSetup::maximumMinutes(std::nullopt), 60);
 }

@@ -3,82 +3,37 @@
 #include "model/AnswerSources.h"
 #include "model/KnowledgePresentation.h"
 #include "model/OnboardingPresentation.h"
+#include "model/SessionPresentation.h"
 
 #include "AnswerFixtures.h"
 #include "FakePlatform.h"
 #include "ModelHarness.h"
 #include "RunTask.h"
-#include "model/SessionPresentation.h"
-#include "protocol/Connection.h"
 
+#include <QJsonArray>
 #include <QSignalSpy>
 #include <QTest>
 
+// Designated initializers here leave the other members at their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace {
 
-const QString saved = QStringLiteral("Preferences saved.");
 const QString removedLine = QStringLiteral("Imported copy removed; this quote remains only in the current session.");
-
-// A family of four as one user-perceived character: seven code points, eleven UTF-16
-// units.
-QString family(int count)
-{
-    return QString::fromUtf8("\xF0\x9F\x91\xA8\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7\xE2\x80\x8D"
-                             "\xF0\x9F\x91\xA6")
-        .repeated(count);
-}
-
-KnowledgePassage passageOf(const QString &documentId, const QString &id, const QString &text)
-{
-    return KnowledgePassage{id, documentId, QStringLiteral("Notes"), QStringLiteral("Section 1"), text};
-}
 
 KnowledgeDocument documentOf(const QString &id, const QString &domain, bool enabled = true)
 {
-    KnowledgeDocument document;
-    document.id = id;
-    document.title = QStringLiteral("Document ") + id;
-    document.domainKey = PrivateKnowledge::domainKey(domain);
-    document.enabled = enabled;
-    document.fingerprint = id;
-    document.passages = {passageOf(id, id + QStringLiteral("-p1"), QStringLiteral("Full text of ") + id)};
-    return document;
-}
-
-LearnedPreference preferenceOf(const QString &id, const QString &domain, const QString &topic)
-{
-    return LearnedPreference{id, PrivateKnowledge::domainKey(domain), topic, QStringLiteral("known"),
-                             QStringLiteral("Cue"), 0};
+    const KnowledgePassage passage{id + QStringLiteral("-p1"), id, QStringLiteral("Notes"), QStringLiteral("Section 1"),
+                                   QStringLiteral("Full text of ") + id};
+    return KnowledgeDocument{.id = id, .title = QStringLiteral("Document ") + id,
+                             .domainKey = PrivateKnowledge::domainKey(domain), .enabled = enabled, .fingerprint = id,
+                             .passages = {passage}};
 }
 
 DocumentCitation citationOf(const QString &documentId, const QString &passageId)
 {
     return DocumentCitation{passageId, documentId, QStringLiteral("Notes"), QStringLiteral("Section 1"),
                             QStringLiteral("a quoted sentence")};
-}
-
-// A loaded model on fake platform services, its library in a folder of its own.
-struct Rig {
-    Rig()
-    {
-        model = std::make_unique<SessionModel>(platform.bundle());
-        runTask(model->load());
-        screen = std::make_unique<SetupPresentation>(*model, QString());
-        knowledge = std::make_unique<KnowledgePresentation>(*model);
-    }
-
-    FakePlatform platform;
-    std::unique_ptr<SessionModel> model;
-    std::unique_ptr<SetupPresentation> screen;
-    std::unique_ptr<KnowledgePresentation> knowledge;
-};
-
-QStringList labels(const QVariantList &choices)
-{
-    QStringList list;
-    for (const QVariant &choice : choices)
-        list.append(choice.toMap().value(QStringLiteral("label")).toString());
-    return list;
 }
 
 Account accountWith(qint64 balanceMicros, bool simulatedWallet, const QString &mode = QStringLiteral("live"))
@@ -91,24 +46,25 @@ Account accountWith(qint64 balanceMicros, bool simulatedWallet, const QString &m
     return account;
 }
 
-SignInChallenge challengeWith(std::optional<QString> simulatedCode)
-{
-    SignInChallenge challenge;
-    challenge.requestId = QStringLiteral("r1");
-    challenge.simulatedCode = std::move(simulatedCode);
-    return challenge;
-}
-
-struct Screen {
-    explicit Screen(QVariantMap information = {})
+// A model on fake platform services, loaded when asked, and the presentations of the
+// setup, knowledge and onboarding screens.
+struct Screens {
+    explicit Screens(QVariantMap information = {}, bool load = false)
     {
         platform.informationDictionary = std::move(information);
         model = std::make_unique<SessionModel>(platform.bundle());
-        presentation = std::make_unique<OnboardingPresentation>(*model);
+        if (load)
+            runTask(model->load());
+        setup = std::make_unique<SetupPresentation>(*model, QString());
+        knowledge = std::make_unique<KnowledgePresentation>(*model);
+        onboarding = std::make_unique<OnboardingPresentation>(*model);
     }
+
     FakePlatform platform;
     std::unique_ptr<SessionModel> model;
-    std::unique_ptr<OnboardingPresentation> presentation;
+    std::unique_ptr<SetupPresentation> setup;
+    std::unique_ptr<KnowledgePresentation> knowledge;
+    std::unique_ptr<OnboardingPresentation> onboarding;
 };
 
 } // namespace
@@ -117,8 +73,6 @@ struct Screen {
 class SetupPresentationTest : public QObject {
     Q_OBJECT
 private slots:
-    void sendCode_data();
-    void sendCode();
     void codeStep();
     void allowance_data();
     void allowance();
@@ -126,12 +80,9 @@ private slots:
     void pageMarks();
     void domainPage_data();
     void domainPage();
-    void footerLinks_data();
     void footerLinks();
     void accountPanel();
-    void save_data();
     void save();
-    void lockedWhileASessionRuns();
     void lengthChoices();
     void connectShowsTheOutcome_data();
     void connectShowsTheOutcome();
@@ -139,126 +90,62 @@ private slots:
     void aboutLines_data();
     void aboutLines();
     void documentsCountDisabledOnes();
-    void learningOffKeepsPreferencesEditable();
+    void preferencesOfThisDomain();
     void citationLines_data();
     void citationLines();
     void removingACitedDocument();
 };
 
-void SetupPresentationTest::save_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("domain");
-    QTest::addColumn<QString>("familiarity");
-    QTest::addColumn<QString>("budget");
-    QTest::addColumn<QString>("message");
-
-    const QString domain = QStringLiteral("Cardiology for clinical trial reviews");
-    // One row per message; the rules themselves are SessionSetup's.
-    QTest::newRow("budget of 25") << "Heart" << domain << "" << "25" << "Enter a session limit between $0.01 and $20.";
-    QTest::newRow("domain of spaces around two characters") << "Heart" << "  AI \n" << "" << "1.00"
-                                                            << "Describe your domain in 3–2,000 characters.";
-    QTest::newRow("familiarity over 1,500 characters")
-        << "Heart" << domain << QString(1501, QLatin1Char('f')) << "1.00"
-        << "Keep familiarity to 1,500 characters or fewer.";
-    QTest::newRow("81 emoji in the name") << family(81) << domain << "" << "1.00"
-                                         << "Keep the domain name to 80 characters or fewer.";
-    // Name and domain trimmed, familiarity as typed.
-    QTest::newRow("accepted") << "  Cardiology \n" << "\n Heart rhythm and trial design  \n" << "  I run trials \n"
-                              << "2.50" << saved;
-}
-
 void SetupPresentationTest::save()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, domain);
-    QFETCH(QString, familiarity);
-    QFETCH(QString, budget);
-    QFETCH(QString, message);
-    const bool accepted = message == saved;
-
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    SetupPresentation screen(model, QString());
-    if (accepted) {
-        // A refusal before leaves its message; the accepted save replaces it.
-        screen.save(name, domain, familiarity, QStringLiteral("25"));
-        QVERIFY(screen.failed());
-    }
+    // The rules behind each refusal are SessionSetup's; the form's own run is the SetupScreen suite's.
+    Screens s;
+    SetupPresentation &screen = *s.setup;
     QSignalSpy changed(&screen, &SetupPresentation::messageChanged);
+    QVariantMap result = screen.save(QStringLiteral("Heart"), QStringLiteral("Cardiology trials"), QString(), QStringLiteral("25"));
+    QCOMPARE(result, (QVariantMap{{"message", "Enter a session limit between $0.01 and $20."}, {"failed", true}}));
+    QVERIFY(screen.failed() && changed.count() > 0);
+    QCOMPARE(s.model->domainName(), QStringLiteral("ML & AI"));
+    QCOMPARE(s.platform.preferences->writes, 0);
 
-    const QVariantMap result = screen.save(name, domain, familiarity, budget);
-    QCOMPARE(result.value(QStringLiteral("message")).toString(), message);
-    QCOMPARE(result.value(QStringLiteral("failed")).toBool(), !accepted);
-    QCOMPARE(screen.message(), message);
-    QCOMPARE(screen.failed(), !accepted);
-    QVERIFY(changed.count() > 0);
-
-    // A refused save changes nothing; an accepted one writes every setup key.
-    const FakePreferences &stored = *platform.preferences;
-    QCOMPARE(model.domainName(), accepted ? name.trimmed() : QStringLiteral("ML & AI"));
-    QCOMPARE(model.domain().startsWith(QStringLiteral("Machine learning")), !accepted);
-    QCOMPARE(model.familiarity(), accepted ? familiarity : QString());
-    QCOMPARE(model.budget(), accepted ? budget : QStringLiteral("1.00"));
-    QCOMPARE(stored.writes > 0, accepted);
-    if (!accepted)
-        return;
-    QCOMPARE(model.domain(), domain.trimmed());
-    QCOMPARE(stored.string(QStringLiteral("domainName")), std::optional<QString>(name.trimmed()));
-    QCOMPARE(stored.string(QStringLiteral("domain")), std::optional<QString>(domain.trimmed()));
-    QCOMPARE(stored.string(QStringLiteral("familiarity")), std::optional<QString>(familiarity));
-    QCOMPARE(stored.string(QStringLiteral("budget")), std::optional<QString>(budget));
-    QCOMPARE(stored.integer(QStringLiteral("durationMinutes")), std::optional<qint64>(60));
-}
-
-void SetupPresentationTest::lockedWhileASessionRuns()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    SetupPresentation screen(model, QString());
-    QVERIFY(!screen.locked());
-    QCOMPARE(screen.lockedNote(), QString());
-
-    QSignalSpy changed(&screen, &SetupPresentation::sessionChanged);
-    model.setActive(true);
-    QVERIFY(changed.count() > 0);
-    QVERIFY(screen.locked());
-    QCOMPARE(screen.lockedNote(), QStringLiteral("End your session to change its setup."));
-    QVERIFY(!KnowledgePresentation(model).canImport());
-
-    model.setActive(false);
-    QVERIFY(!screen.locked());
-    QCOMPARE(screen.lockedNote(), QString());
+    // Name and domain trimmed, familiarity as typed; the accepted save replaces the refusal.
+    result = screen.save(QStringLiteral("  Cardiology \n"), QStringLiteral("\n Heart rhythm and trial design  \n"),
+                         QStringLiteral("  I run trials \n"), QStringLiteral("2.50"));
+    QCOMPARE(result, (QVariantMap{{"message", "Preferences saved."}, {"failed", false}}));
+    QCOMPARE(screen.message(), QStringLiteral("Preferences saved."));
+    QVERIFY(!screen.failed());
+    QCOMPARE(s.platform.preferences->values,
+             (QVariantMap{{"domainName", "Cardiology"}, {"domain", "Heart rhythm and trial design"},
+                          {"familiarity", "  I run trials \n"}, {"budget", "2.50"}, {"durationMinutes", qint64(60)}}));
+    QCOMPARE(s.model->domain(), QStringLiteral("Heart rhythm and trial design"));
 }
 
 void SetupPresentationTest::lengthChoices()
 {
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    SetupPresentation screen(model, QString());
+    Screens s;
     Account account;
     account.health.mode = QStringLiteral("live");
     account.health.maxSessionMinutes = 45;
-    model.setAccount(account);
-    model.setDurationMinutes(45);
-    QCOMPARE(::labels(screen.durationChoices()), (QStringList{"15 minutes", "30 minutes", "45 minutes"}));
-    QCOMPARE(screen.durationText(), QStringLiteral("45 minutes"));
+    s.model->setAccount(account);
+    s.model->setDurationMinutes(45);
+    QStringList labels;
+    for (const QVariant &choice : s.setup->durationChoices())
+        labels.append(choice.toMap().value(QStringLiteral("label")).toString());
+    QCOMPARE(labels, (QStringList{"15 minutes", "30 minutes", "45 minutes"}));
+    QCOMPARE(s.setup->durationText(), QStringLiteral("45 minutes"));
 }
 
 void SetupPresentationTest::connectShowsTheOutcome_data()
 {
     QTest::addColumn<QStringList>("serviceArguments");
     QTest::addColumn<bool>("release");
-    QTest::addColumn<QString>("tokenOverride");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("status");
 
     const QString connected = QStringLiteral("Service connected. Save your domain preferences when ready.");
-    const QString invalid = QStringLiteral("Use an HTTPS service (or localhost) and a valid Tessaro device token.");
-    QTest::newRow("simulated service") << QStringList{"--simulated"} << false << "" << connected << "Simulated service";
-    QTest::newRow("live service") << QStringList{} << false << "" << connected << "Connected";
-    QTest::newRow("short token") << QStringList{"--simulated"} << false << "too-short" << invalid << "Not connected";
-    QTest::newRow("release build") << QStringList{"--simulated"} << true << ""
+    QTest::newRow("simulated service") << QStringList{"--simulated"} << false << connected << "Simulated service";
+    QTest::newRow("live service") << QStringList{} << false << connected << "Connected";
+    QTest::newRow("release build") << QStringList{"--simulated"} << true
                                    << "This release only connects to the Corvana service." << "Not connected";
 }
 
@@ -266,39 +153,31 @@ void SetupPresentationTest::connectShowsTheOutcome()
 {
     QFETCH(QStringList, serviceArguments);
     QFETCH(bool, release);
-    QFETCH(QString, tokenOverride);
-    QFETCH(QString, message);
     QFETCH(QString, status);
 
     DevServiceProcess service(serviceArguments);
     QVERIFY2(service.started(), qPrintable(service.errorText()));
-    FakePlatform platform;
-    if (release) {
-        platform.informationDictionary.insert(QStringLiteral("CVNReleaseBuild"), true);
-        platform.informationDictionary.insert(QStringLiteral("CVNServiceURL"), QStringLiteral("https://corvana.example"));
-    }
-    SessionModel model(platform.bundle());
-    SetupPresentation screen(model, QString());
+    Screens s(release ? QVariantMap{{"CVNReleaseBuild", true}, {"CVNServiceURL", "https://corvana.example"}} : QVariantMap{});
+    SetupPresentation &screen = *s.setup;
     QCOMPARE(screen.offersServiceConnection(), !release);
     QCOMPARE(screen.connectionStatus(), QStringLiteral("Not connected"));
 
-    const QString token = tokenOverride.isEmpty() ? service.token() : tokenOverride;
     QList<bool> connecting;
     QObject::connect(&screen, &SetupPresentation::messageChanged, &screen,
                      [&] { connecting.append(screen.connecting()); });
-    runTask(screen.connectTo(service.baseUrl(), token));
+    runTask(screen.connectTo(service.baseUrl(), service.token()));
 
     QVERIFY(connecting.contains(true));
     QVERIFY(!screen.connecting());
-    QCOMPARE(screen.message(), message);
-    const bool succeeded = status != QLatin1String("Not connected");
-    QCOMPARE(screen.failed(), !succeeded);
+    QTEST(screen.message(), "message");
+    QCOMPARE(screen.failed(), release);
     QCOMPARE(screen.connectionStatus(), status);
-    QCOMPARE(screen.connectionTone(), !succeeded ? "neutral" : status == "Simulated service" ? "caution" : "ready");
-    // Persisted only on success: the device token goes to the secret store.
-    QCOMPARE(platform.secrets->items.isEmpty(), !succeeded);
-    if (succeeded)
-        QCOMPARE(model.serviceURL(), service.baseUrl());
+    QCOMPARE(screen.connectionTone(), release ? "neutral" : status == "Simulated service" ? "caution" : "ready");
+    // Persisted only on success: the device token goes to the secret store. A refused
+    // service never hears of the device.
+    QCOMPARE(s.platform.secrets->items.isEmpty(), release);
+    QCOMPARE(s.model->serviceURL() == service.baseUrl(), !release);
+    QCOMPARE(service.log().value("requests").toArray().isEmpty(), release);
 }
 
 void SetupPresentationTest::failedConnectKeepsTheService()
@@ -333,26 +212,22 @@ void SetupPresentationTest::aboutLines()
 {
     QFETCH(QString, version);
     QFETCH(bool, release);
-    QFETCH(QString, versionLine);
-    QFETCH(QString, buildLine);
-
     FakePlatform platform;
     if (release)
         platform.informationDictionary.insert(QStringLiteral("CVNReleaseBuild"), true);
     SessionModel model(platform.bundle());
     SetupPresentation screen(model, version);
-    QCOMPARE(screen.versionLine(), versionLine);
-    QCOMPARE(screen.buildLine(), buildLine);
+    QTEST(screen.versionLine(), "versionLine");
+    QTEST(screen.buildLine(), "buildLine");
     // The publisher's logo is not bundled, so the credits are left out.
-    QVERIFY(!screen.showsPublisherLogo());
-    QVERIFY(!screen.showsCredits());
+    QVERIFY(!screen.showsPublisherLogo() && !screen.showsCredits());
 }
 
 void SetupPresentationTest::documentsCountDisabledOnes()
 {
-    Rig rig;
-    SessionModel &model = *rig.model;
-    KnowledgePresentation &screen = *rig.knowledge;
+    Screens s({}, true);
+    SessionModel &model = *s.model;
+    KnowledgePresentation &screen = *s.knowledge;
     model.setDomainName(QStringLiteral("Trials"));
     QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 0"));
     QCOMPARE(screen.documentsEmptyLine(), QStringLiteral("No reference documents yet."));
@@ -360,21 +235,21 @@ void SetupPresentationTest::documentsCountDisabledOnes()
 
     const QString other = QStringLiteral("Another domain altogether");
     model.updateKnowledge([&](PrivateKnowledge &knowledge) {
-        knowledge.documents = {documentOf(QStringLiteral("a"), model.domain()),
-                               documentOf(QStringLiteral("b"), other),
+        knowledge.documents = {documentOf(QStringLiteral("a"), model.domain()), documentOf(QStringLiteral("b"), other),
                                documentOf(QStringLiteral("c"), model.domain(), false)};
     });
     QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 2"));
     QCOMPARE(screen.documentsEmptyLine(), QString());
     RowListModel &rows = *screen.documentRows();
+    const auto row = [&rows](int i) {
+        return QVariantList{rows.value(i, "key"), rows.value(i, "title"), rows.value(i, "enabled")};
+    };
     QCOMPARE(rows.count(), 2);
-    QCOMPARE(rows.value(0, QStringLiteral("key")).toString(), QStringLiteral("a"));
-    QCOMPARE(rows.value(1, QStringLiteral("title")).toString(), QStringLiteral("Document c"));
-    QCOMPARE(rows.value(1, QStringLiteral("enabled")).toBool(), false);
+    QCOMPARE(row(1), (QVariantList{"c", "Document c", false}));
 
     // Turning a document off keeps it counted; only removing it lowers the count.
     screen.setDocumentEnabled(QStringLiteral("a"), false);
-    QCOMPARE(rows.value(0, QStringLiteral("enabled")).toBool(), false);
+    QCOMPARE(row(0), (QVariantList{"a", "Document a", false}));
     QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 2"));
     QVERIFY(model.privateKnowledge().passages(model.domain()).isEmpty());
     screen.setDocumentEnabled(QStringLiteral("c"), true);
@@ -392,52 +267,40 @@ void SetupPresentationTest::documentsCountDisabledOnes()
 
     // Another domain text shows another library.
     model.setDomain(other);
-    QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 1"));
-    QCOMPARE(rows.value(0, QStringLiteral("key")).toString(), QStringLiteral("b"));
+    QCOMPARE(row(0).first(), QVariant("b"));
 }
 
-void SetupPresentationTest::learningOffKeepsPreferencesEditable()
+void SetupPresentationTest::preferencesOfThisDomain()
 {
-    Rig rig;
-    SessionModel &model = *rig.model;
-    KnowledgePresentation &screen = *rig.knowledge;
-    QCOMPARE(screen.learningTitle(), QStringLiteral("Private learning · off"));
-    QCOMPARE(screen.preferencesEmptyLine(), QStringLiteral("No learned preferences for this domain."));
-
-    const QString other = QStringLiteral("Another domain altogether");
+    // Editing through the rows with learning off is the SetupScreen suite's.
+    Screens s({}, true);
+    SessionModel &model = *s.model;
+    KnowledgePresentation &screen = *s.knowledge;
+    const auto preference = [](const QString &id, const QString &domain, const QString &topic) {
+        return LearnedPreference{id, PrivateKnowledge::domainKey(domain), topic, QStringLiteral("known"),
+                                 QStringLiteral("Cue"), 0};
+    };
     model.updateKnowledge([&](PrivateKnowledge &knowledge) {
-        knowledge.preferences = {preferenceOf(QStringLiteral("P1"), model.domain(), QStringLiteral("Calibration")),
-                                 preferenceOf(QStringLiteral("P2"), other, QStringLiteral("Drift")),
-                                 preferenceOf(QStringLiteral("P3"), model.domain(), QStringLiteral("Model drift"))};
+        knowledge.preferences = {preference(QStringLiteral("P1"), model.domain(), QStringLiteral("Calibration")),
+                                 preference(QStringLiteral("P2"), QStringLiteral("Another domain altogether"),
+                                            QStringLiteral("Drift")),
+                                 preference(QStringLiteral("P3"), model.domain(), QStringLiteral("Model drift"))};
     });
-    screen.setLearningEnabled(true);
-    QCOMPARE(screen.learningTitle(), QStringLiteral("Private learning · on"));
-    screen.setLearningEnabled(false);
-    QCOMPARE(screen.learningTitle(), QStringLiteral("Private learning · off"));
-    QVERIFY(!model.privateKnowledge().learningEnabled);
-
-    // With learning off, the rows stay and take edits.
     RowListModel &rows = *screen.preferenceRows();
     QCOMPARE(rows.count(), 2);
-    QCOMPARE(screen.preferencesEmptyLine(), QString());
     screen.savePreference(QStringLiteral("P1"), QStringLiteral("  Calibration error \n"), QStringLiteral("quiet"),
                           QStringLiteral("ELI5"));
-    QCOMPARE(rows.value(0, QStringLiteral("topic")).toString(), QStringLiteral("Calibration error"));
-    QCOMPARE(rows.value(0, QStringLiteral("prominence")).toString(), QStringLiteral("quiet"));
-    QCOMPARE(rows.value(0, QStringLiteral("style")).toString(), QStringLiteral("ELI5"));
-
-    screen.forgetPreference(QStringLiteral("P3"));
-    QCOMPARE(rows.count(), 1);
+    QCOMPARE((QVariantList{rows.value(0, "topic"), rows.value(0, "prominence"), rows.value(0, "style")}),
+             (QVariantList{"Calibration error", "quiet", "ELI5"}));
     screen.forgetDomainPreferences();
     QCOMPARE(rows.count(), 0);
     QCOMPARE(screen.preferencesEmptyLine(), QStringLiteral("No learned preferences for this domain."));
-    // Other domains keep theirs.
+    // Other domains keep theirs, on disk as well.
     QCOMPARE(model.privateKnowledge().preferences.size(), 1);
     QCOMPARE(model.privateKnowledge().preferences.first().id, QStringLiteral("P2"));
-
-    // The edits are saved to the library file.
     model.waitForKnowledgeWrites();
-    QCOMPARE(PrivateKnowledgeStore(rig.platform.knowledgeDirectory->filePath(QStringLiteral("knowledge"))).load(), model.privateKnowledge());
+    QCOMPARE(PrivateKnowledgeStore(s.platform.knowledgeDirectory->filePath(QStringLiteral("knowledge"))).load(),
+             model.privateKnowledge());
 }
 
 void SetupPresentationTest::citationLines_data()
@@ -483,26 +346,19 @@ void SetupPresentationTest::citationLines()
         for (int i = 0; i < citations; ++i)
             answer.citations->append(citationOf(QStringLiteral("d"), QStringLiteral("p%1").arg(i)));
     }
-    QCOMPARE(AnswerSources::sourcesTitle(answer), title);
-    QCOMPARE(AnswerSources::sourcesNote(answer), note);
-    QCOMPARE(AnswerSources::sourcesLine(answer), line);
-
-    // The same lines for the answer in front of the main window.
+    // The lines of the answer in front of the main window.
     FakePlatform platform;
     SessionModel model(platform.bundle());
     SessionPresentation main(model);
-    QCOMPARE(main.sourcesTitle(), QString());
     model.setAnswers({answer});
-    QCOMPARE(main.sourcesTitle(), title);
-    QCOMPARE(main.sourcesNote(), note);
-    QCOMPARE(main.retrievalNote(), line);
+    QCOMPARE((QStringList{main.sourcesTitle(), main.sourcesNote(), main.retrievalNote()}), (QStringList{title, note, line}));
 }
 
 void SetupPresentationTest::removingACitedDocument()
 {
-    Rig rig;
-    SessionModel &model = *rig.model;
-    KnowledgePresentation &screen = *rig.knowledge;
+    Screens s({}, true);
+    SessionModel &model = *s.model;
+    KnowledgePresentation &screen = *s.knowledge;
     SessionPresentation main(model);
     model.updateKnowledge([&](PrivateKnowledge &knowledge) {
         knowledge.documents = {documentOf(QStringLiteral("d1"), model.domain()),
@@ -514,86 +370,56 @@ void SetupPresentationTest::removingACitedDocument()
                                                // A passage the document never had.
                                                citationOf(QStringLiteral("d2"), QStringLiteral("d2-p9"))};
     model.setAnswers({answer});
-    QCOMPARE(main.sourcesTitle(), QStringLiteral("Sources · 3"));
     QCOMPARE(screen.quotation(QStringLiteral("a quoted sentence")), QStringLiteral("“a quoted sentence”"));
 
     RowListModel &citations = *main.citationRows();
-    const auto noteOf = [&](int row) {
-        return screen.passageNote(citations.value(row, QStringLiteral("removed")).toBool());
+    const auto notes = [&] {
+        QStringList lines;
+        for (int row = 0; row < citations.count(); ++row)
+            lines.append(screen.passageNote(citations.value(row, QStringLiteral("removed")).toBool()));
+        return lines;
     };
-    QCOMPARE(citations.count(), 3);
-    QCOMPARE(noteOf(0), QString());
+    QCOMPARE(notes(), (QStringList{QString(), QString(), removedLine}));
     QCOMPARE(citations.value(0, QStringLiteral("passage")).toString(), QStringLiteral("Full text of d1"));
-    QCOMPARE(noteOf(1), QString());
-    QCOMPARE(noteOf(2), removedLine);
-    QCOMPARE(AnswerSources::citedPassage(model.privateKnowledge(), answer.citations->at(0)),
-             std::optional<QString>(QStringLiteral("Full text of d1")));
 
-    screen.removeDocument(QStringLiteral("d1"));
-    QCOMPARE(noteOf(0), removedLine);
-    QCOMPARE(noteOf(1), QString());
-    QCOMPARE(AnswerSources::citedPassage(model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
     // The quotes stay with the answer.
+    screen.removeDocument(QStringLiteral("d1"));
+    QCOMPARE(notes(), (QStringList{removedLine, QString(), removedLine}));
+    QCOMPARE(AnswerSources::citedPassage(model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
     QCOMPARE(main.sourcesTitle(), QStringLiteral("Sources · 3"));
     QCOMPARE(citations.value(0, QStringLiteral("quote")).toString(), QStringLiteral("a quoted sentence"));
 }
 
-void SetupPresentationTest::sendCode_data()
-{
-    QTest::addColumn<QString>("email");
-    QTest::addColumn<bool>("service");
-    QTest::addColumn<bool>("signingIn");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("no @") << "ada.example.com" << true << false << false;
-    QTest::newRow("empty") << "" << true << false << false;
-    QTest::newRow("@ without a service") << "ada@example.com" << false << false << false;
-    QTest::newRow("@ with a service") << "ada@example.com" << true << false << true;
-    QTest::newRow("while signing in") << "ada@example.com" << true << true << false;
-}
-
-void SetupPresentationTest::sendCode()
-{
-    QFETCH(QString, email);
-    QFETCH(bool, service);
-    QFETCH(bool, signingIn);
-    QFETCH(bool, enabled);
-    Screen screen;
-    SessionModel &model = *screen.model;
-    OnboardingPresentation &shown = *screen.presentation;
-    QSignalSpy changes(&shown, &OnboardingPresentation::signInChanged);
-    model.setSignInURL(service ? std::optional<QString>(QStringLiteral("https://service.example")) : std::nullopt);
-    model.setSignInEmail(email);
-    model.setSigningIn(signingIn);
-    QVERIFY(changes.count() > 0);
-    QCOMPARE(shown.canSendCode(), enabled);
-    // Without a service the email form gives way to the development connection.
-    QCOMPARE(shown.serviceAvailable(), service);
-    QCOMPARE(shown.canEditSignIn(), !signingIn);
-    if (!enabled) {
-        // Submitting the field is refused the same way the button is.
-        shown.requestSignIn();
-        QCOMPARE(model.signInMessage(), std::nullopt);
-        QCOMPARE(model.signingIn(), signingIn);
-    }
-}
-
 void SetupPresentationTest::codeStep()
 {
-    Screen screen;
-    SessionModel &model = *screen.model;
-    OnboardingPresentation &shown = *screen.presentation;
-    QVERIFY(!shown.showCodeStep());
-    QVERIFY(!shown.canSignIn());
-    QCOMPARE(shown.simulatedCodeLine(), QString());
+    Screens s;
+    SessionModel &model = *s.model;
+    OnboardingPresentation &shown = *s.onboarding;
+    // Submitting the address field is refused the same way its button is (the OnboardingScreen
+    // suite reads the button).
+    model.setSignInURL(QStringLiteral("https://service.example"));
+    model.setSignInEmail(QStringLiteral("ada.example.com"));
+    QVERIFY(!shown.canSendCode());
+    shown.requestSignIn();
+    QVERIFY(!model.signInMessage() && !model.signingIn());
+    model.setSignInEmail(QStringLiteral("ada@example.com"));
+    model.setSigningIn(true);
+    QVERIFY(!shown.canSendCode() && !shown.canEditSignIn());
+    model.setSigningIn(false);
+    QVERIFY(shown.canSendCode() && shown.canEditSignIn());
 
-    model.setSignInChallenge(challengeWith(QStringLiteral("12345678")));
-    QVERIFY(shown.showCodeStep());
-    QVERIFY(shown.canSignIn());
+    QVERIFY(!shown.showCodeStep() && !shown.canSignIn());
+    const auto challenge = [](std::optional<QString> simulatedCode) {
+        SignInChallenge challenge;
+        challenge.requestId = QStringLiteral("r1");
+        challenge.simulatedCode = std::move(simulatedCode);
+        return challenge;
+    };
+    model.setSignInChallenge(challenge(QStringLiteral("12345678")));
+    QVERIFY(shown.showCodeStep() && shown.canSignIn());
     QCOMPARE(shown.simulatedCodeLine(), QStringLiteral("Simulated sign-in code: 12345678 · no email sent"));
-
     // A real service sends the code by email only.
-    model.setSignInChallenge(challengeWith(std::nullopt));
-    QVERIFY(shown.showCodeStep());
+    model.setSignInChallenge(challenge(std::nullopt));
     QCOMPARE(shown.simulatedCodeLine(), QString());
 
     model.setSigningIn(true);
@@ -606,13 +432,10 @@ void SetupPresentationTest::codeStep()
     model.setSignInCode(QStringLiteral("1234"));
     model.setSignInMessage(QStringLiteral("That code is not right. Check it and try again."));
     QCOMPARE(shown.signInStatus(), QStringLiteral("That code is not right. Check it and try again."));
-    model.setSignInEmail(QStringLiteral("ada@example.com"));
     shown.restartSignIn();
-    QVERIFY(!model.signInChallenge());
+    QVERIFY(!model.signInChallenge() && !shown.showCodeStep() && !model.signInMessage());
     QCOMPARE(model.signInCode(), QString());
-    QCOMPARE(model.signInMessage(), std::nullopt);
     QCOMPARE(shown.signInStatus(), QString());
-    QVERIFY(!shown.showCodeStep());
     // The address stays for the resend.
     QCOMPARE(model.signInEmail(), QStringLiteral("ada@example.com"));
 
@@ -629,60 +452,51 @@ void SetupPresentationTest::allowance_data()
     QTest::addColumn<bool>("fundingNote");
     QTest::newRow("9,999 micros") << qint64(9'999) << false << "Beta allowance: $0.0100" << true;
     QTest::newRow("10,000 micros") << qint64(10'000) << false << "Beta allowance: $0.0100" << false;
-    QTest::newRow("empty wallet") << qint64(0) << false << "Beta allowance: $0.0000" << true;
     QTest::newRow("funded") << qint64(12'345'678) << false << "Beta allowance: $12.3457" << false;
     QTest::newRow("simulated, empty") << qint64(0) << true << "Simulated allowance · no provider credits" << false;
-    QTest::newRow("simulated, funded") << qint64(5'000'000) << true << "Simulated allowance · no provider credits"
-                                       << false;
 }
 
 void SetupPresentationTest::allowance()
 {
     QFETCH(qint64, balance);
     QFETCH(bool, simulated);
-    QFETCH(QString, line);
-    QFETCH(bool, fundingNote);
-    Screen screen;
-    QCOMPARE(screen.presentation->allowanceLine(), QString());
-    QVERIFY(!screen.presentation->showFundingNote());
-    screen.model->setAccount(accountWith(balance, simulated));
-    QCOMPARE(screen.presentation->allowanceLine(), line);
-    QCOMPARE(screen.presentation->showFundingNote(), fundingNote);
+    Screens s;
+    QCOMPARE(s.onboarding->allowanceLine(), QString());
+    QVERIFY(!s.onboarding->showFundingNote());
+    s.model->setAccount(accountWith(balance, simulated));
+    QTEST(s.onboarding->allowanceLine(), "line");
+    QTEST(s.onboarding->showFundingNote(), "fundingNote");
 }
 
 void SetupPresentationTest::pageMarks_data()
 {
     QTest::addColumn<int>("step");
     QTest::addColumn<QList<bool>>("passed");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<bool>("back");
-    QTest::newRow("sign-in") << 0 << QList<bool>{false, false, false} << 0 << false;
-    QTest::newRow("domain") << 1 << QList<bool>{true, false, false} << 1 << true;
-    QTest::newRow("audio") << 2 << QList<bool>{true, true, false} << 2 << true;
+    QTest::newRow("sign-in") << 0 << QList<bool>{false, false, false};
+    QTest::newRow("domain") << 1 << QList<bool>{true, false, false};
+    QTest::newRow("audio") << 2 << QList<bool>{true, true, false};
 }
 
 void SetupPresentationTest::pageMarks()
 {
     QFETCH(int, step);
     QFETCH(QList<bool>, passed);
-    QFETCH(int, current);
-    QFETCH(bool, back);
-    Screen screen;
-    screen.model->setOnboardingStep(step);
-    OnboardingPresentation &shown = *screen.presentation;
+    Screens s;
+    s.model->setOnboardingStep(step);
+    OnboardingPresentation &shown = *s.onboarding;
     RowListModel &rows = *shown.pageRows();
     QCOMPARE(rows.count(), 3);
     QCOMPARE(shown.page(), step);
     for (int i = 0; i < 3; ++i) {
         QCOMPARE(rows.value(i, QStringLiteral("passed")).toBool(), passed[i]);
-        QCOMPARE(rows.value(i, QStringLiteral("current")).toBool(), i == current);
+        QCOMPARE(rows.value(i, QStringLiteral("current")).toBool(), i == step);
         QVERIFY(!rows.value(i, QStringLiteral("title")).toString().isEmpty());
     }
-    QCOMPARE(shown.showBack(), back);
+    QCOMPARE(shown.showBack(), step > 0);
 
     // "Back" goes one page lower and never below the first.
     shown.back();
-    QCOMPARE(screen.model->onboardingStep(), std::max(0, step - 1));
+    QCOMPARE(s.model->onboardingStep(), std::max(0, step - 1));
     QCOMPARE(rows.value(std::max(0, step - 1), QStringLiteral("current")).toBool(), true);
 }
 
@@ -690,7 +504,6 @@ void SetupPresentationTest::domainPage_data()
 {
     QTest::addColumn<QString>("domain");
     QTest::addColumn<bool>("continues");
-    QTest::newRow("two characters") << "ab" << false;
     QTest::newRow("two characters in white space") << "  ab \n" << false;
     QTest::newRow("three characters") << "abc" << true;
     // Four code points, two letters as a person counts them.
@@ -701,9 +514,9 @@ void SetupPresentationTest::domainPage()
 {
     QFETCH(QString, domain);
     QFETCH(bool, continues);
-    Screen screen;
-    SessionModel &model = *screen.model;
-    OnboardingPresentation &shown = *screen.presentation;
+    Screens s;
+    SessionModel &model = *s.model;
+    OnboardingPresentation &shown = *s.onboarding;
     model.setOnboarding(true);
     model.setOnboardingStep(1);
     model.setDomain(domain);
@@ -719,42 +532,29 @@ void SetupPresentationTest::domainPage()
     QCOMPARE(shown.canFinish(), continues);
     shown.finish();
     QCOMPARE(model.onboarding(), !continues);
-    QCOMPARE(screen.platform.preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false), continues);
-    QCOMPARE(screen.platform.preferences->string(QStringLiteral("domain")),
+    QCOMPARE(s.platform.preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false), continues);
+    QCOMPARE(s.platform.preferences->string(QStringLiteral("domain")),
              continues ? std::optional<QString>(domain) : std::nullopt);
-}
-
-void SetupPresentationTest::footerLinks_data()
-{
-    QTest::addColumn<QVariantMap>("information");
-    QTest::addColumn<QString>("privacy");
-    QTest::addColumn<QString>("help");
-    QTest::newRow("none configured") << QVariantMap{} << "" << "";
-    // Which addresses are acceptable is AppConfiguration's rule.
-    QTest::newRow("both") << QVariantMap{{"CVNPrivacyURL", "https://corvana.example/privacy"},
-                                         {"CVNSupportURL", "https://corvana.example/help?topic=start"}}
-                          << "https://corvana.example/privacy" << "https://corvana.example/help?topic=start";
 }
 
 void SetupPresentationTest::footerLinks()
 {
-    QFETCH(QVariantMap, information);
-    QFETCH(QString, privacy);
-    QFETCH(QString, help);
-    Screen screen(information);
-    QCOMPARE(screen.presentation->showPrivacy(), !privacy.isEmpty());
-    QCOMPARE(screen.presentation->privacyURL(), privacy);
-    QCOMPARE(screen.presentation->showHelp(), !help.isEmpty());
-    QCOMPARE(screen.presentation->helpURL(), help);
+    // Which addresses are acceptable is AppConfiguration's rule.
+    QCOMPARE(Screens().onboarding->showPrivacy(), false);
+    Screens s({{"CVNPrivacyURL", "https://corvana.example/privacy"},
+               {"CVNSupportURL", "https://corvana.example/help?topic=start"}});
+    QVERIFY(s.onboarding->showPrivacy() && s.onboarding->showHelp());
+    QCOMPARE(s.onboarding->privacyURL(), QStringLiteral("https://corvana.example/privacy"));
+    QCOMPARE(s.onboarding->helpURL(), QStringLiteral("https://corvana.example/help?topic=start"));
 }
 
 void SetupPresentationTest::accountPanel()
 {
     // The signed-out and simulated notes and the device rows are read through the panel
     // itself in the OnboardingScreen suite; here is what that run does not reach.
-    Screen screen;
-    SessionModel &model = *screen.model;
-    OnboardingPresentation &shown = *screen.presentation;
+    Screens s;
+    SessionModel &model = *s.model;
+    OnboardingPresentation &shown = *s.onboarding;
     model.setAccount(accountWith(1'000'000, false));
     QCOMPARE(shown.signedOutNote(), QString());
     QCOMPARE(shown.simulatedNote(), QString());

@@ -1,46 +1,32 @@
 #include "FakePreferences.h"
 
+namespace {
+
+// Records the read and answers the stored value when it is of one of the kinds, else an
+// invalid value.
+QVariant readOfKind(const FakePreferences &preferences, const QString &key, std::initializer_list<int> kinds)
+{
+    preferences.reads.append(key);
+    const QVariant value = preferences.values.value(key);
+    return std::find(kinds.begin(), kinds.end(), value.typeId()) == kinds.end() ? QVariant() : value;
+}
+
+} // namespace
+
 std::optional<QString> FakePreferences::string(const QString &key) const
 {
-    reads.append(key);
-    const QVariant value = values.value(key);
-    if (value.typeId() != QMetaType::QString)
-        return std::nullopt;
-    return value.toString();
+    const QVariant value = readOfKind(*this, key, {QMetaType::QString});
+    return value.isValid() ? std::optional(value.toString()) : std::nullopt;
 }
 
 std::optional<qint64> FakePreferences::integer(const QString &key) const
 {
-    reads.append(key);
-    const QVariant value = values.value(key);
-    if (value.typeId() != QMetaType::LongLong && value.typeId() != QMetaType::Int)
-        return std::nullopt;
-    return value.toLongLong();
+    const QVariant value = readOfKind(*this, key, {QMetaType::LongLong, QMetaType::Int});
+    return value.isValid() ? std::optional(value.toLongLong()) : std::nullopt;
 }
 
 std::optional<bool> FakePreferences::boolean(const QString &key) const
 {
-    reads.append(key);
-    const QVariant value = values.value(key);
-    if (value.typeId() != QMetaType::Bool)
-        return std::nullopt;
-    return value.toBool();
-}
-
-void FakePreferences::setString(const QString &key, const QString &value)
-{
-    values.insert(key, value);
-    ++writes;
-}
-
-void FakePreferences::setInteger(const QString &key, qint64 value)
-{
-    values.insert(key, value);
-    ++writes;
-}
-
-void FakePreferences::setBoolean(const QString &key, bool value)
-{
-    values.insert(key, value);
-    ++writes;
+    const QVariant value = readOfKind(*this, key, {QMetaType::Bool});
+    return value.isValid() ? std::optional(value.toBool()) : std::nullopt;
 }
