@@ -73,294 +73,272 @@ SessionModelSeams seamsLogging(std::shared_ptr<SeamLog> log)
 class SessionModelTest : public QObject {
     Q_OBJECT
 private slots:
-    void initialValues();
-    void assignmentsNotifyOnlyChanges();
-    void storedPreferences_data();
-    void storedPreferences();
-    void startup_data();
-    void startup();
-    void loadTwiceRegistersOneObserver();
-    void elapsedOrigin();
-};
-
-void SessionModelTest::initialValues()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    const QVariantMap initial{
-        {"status", "Connect to your Corvana service"}, {"detail", "Cue"}, {"serviceURL", "http://127.0.0.1:4318"},
-        {"domainName", "ML & AI"}, {"budget", "1.00"}, {"durationMinutes", 60}, {"source", "system"},
-        {"sourceApp", "all"}, {"windowMode", "continue"}, {"category", "all"}, {"lookback", 60.0},
-        {"domain", "Machine learning and artificial intelligence. Support accurate discussion of model evaluation, "
-                   "uncertainty, deployment, and retrieval systems."}};
-    for (auto it = initial.cbegin(); it != initial.cend(); ++it)
-        QVERIFY2(model.property(qPrintable(it.key())) == it.value(), qPrintable(it.key()));
-    QCOMPARE(model.clock(), *platform.now);
-    QCOMPARE(model.memory().limitMicros(), 0);
-    QVERIFY(!model.error() && !model.onboarding() && !model.simulated());
-    QCOMPARE(model.maximumMinutes(), 60);
-    QCOMPARE(model.elapsed(), 0.0);
-    // Construction reads nothing and registers nothing.
-    QVERIFY(platform.preferences->reads.isEmpty());
-    QCOMPARE(platform.workspace->observerCount(), 0);
-    QVERIFY(!model.property("error").isValid());
-}
-
-void SessionModelTest::assignmentsNotifyOnlyChanges()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    const QMetaObject *meta = model.metaObject();
-    int checked = 0;
-    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
-        const QMetaProperty property = meta->property(i);
-        QVERIFY2(property.hasNotifySignal(), property.name());
-        if (!property.isWritable())
-            continue;
-        QSignalSpy spy(&model, property.notifySignal());
-        // The same value again notifies nothing.
-        QVERIFY(property.write(&model, property.read(&model)));
-        QVERIFY2(spy.count() == 0, property.name());
-        ++checked;
+    void initialValues()
+    {
+        FakePlatform platform;
+        SessionModel model(platform.bundle());
+        QCOMPARE(model.status(), QStringLiteral("Connect to your Corvana service"));
+        QCOMPARE(model.clock(), *platform.now);
+        QVERIFY(!model.error() && !model.onboarding() && !model.simulated());
+        QCOMPARE(model.maximumMinutes(), 60);
+        QCOMPARE(model.elapsed(), 0.0);
+        // Construction reads nothing and registers nothing.
+        QVERIFY(platform.preferences->reads.isEmpty());
+        QCOMPARE(platform.workspace->observerCount(), 0);
+        QVERIFY(!model.property("error").isValid());
     }
-    QVERIFY(checked >= 15);
 
-    QSignalSpy errorSpy(&model, &SessionModel::errorChanged);
-    model.setError(std::nullopt);
-    model.setError(QStringLiteral("Failed."));
-    model.setError(QStringLiteral("Failed."));
-    QCOMPARE(errorSpy.count(), 1);
-    QSignalSpy elapsedSpy(&model, &SessionModel::elapsedChanged);
-    model.setClock(model.clock());
-    QCOMPARE(elapsedSpy.count(), 0);
-    model.setClock(model.clock() + 1'000);
-    QCOMPARE(elapsedSpy.count(), 1);
-}
-
-void SessionModelTest::storedPreferences_data()
-{
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QString>("limit"); // the session-limit override, in micro-dollars
-    QTest::addColumn<QString>("value");
-    const QString duration = QStringLiteral("durationMinutes");
-    QTest::newRow("duration zero") << duration << QVariant(qint64(0)) << "" << "60";
-    QTest::newRow("duration 121") << duration << QVariant(qint64(121)) << "" << "60";
-    QTest::newRow("duration one") << duration << QVariant(qint64(1)) << "" << "1";
-    QTest::newRow("duration 120") << duration << QVariant(qint64(120)) << "" << "120";
-    QTest::newRow("duration far beyond 32 bits") << duration << QVariant(qint64(4'294'967'341)) << "" << "60";
-    QTest::newRow("duration as text") << duration << QVariant(QStringLiteral("45")) << "" << "60";
-    QTest::newRow("name as a number") << "domainName" << QVariant(qint64(7)) << "" << "ML & AI";
-    QTest::newRow("domain") << "domain" << QVariant(QStringLiteral("Cardiology and imaging")) << ""
-                            << "Cardiology and imaging";
-    QTest::newRow("familiarity") << "familiarity" << QVariant(QStringLiteral("I run trials")) << "" << "I run trials";
-    QTest::newRow("budget") << "budget" << QVariant(QStringLiteral("2.5")) << "" << "2.5";
-    // The override is for this run only: it is never stored.
-    QTest::newRow("lowest override") << "budget" << QVariant(QStringLiteral("3")) << "10000" << "0.01";
-    QTest::newRow("override below") << "budget" << QVariant(QStringLiteral("3")) << "9999" << "3";
-}
-
-void SessionModelTest::storedPreferences()
-{
-    QFETCH(QString, key);
-    QFETCH(QVariant, stored);
-    QFETCH(QString, limit);
-    FakePlatform platform;
-    platform.preferences->values.insert(key, stored);
-    if (!limit.isEmpty())
-        platform.environment->insert(QStringLiteral("TESSARO_NATIVE_SESSION_LIMIT_MICROS"), limit);
-    SessionModel model(platform.bundle());
-    QCoro::waitFor(model.load());
-    QTEST(model.property(key.toLatin1()).toString(), "value");
-    QCOMPARE(platform.preferences->writes, 0);
-}
-
-void SessionModelTest::startup_data()
-{
-    QTest::addColumn<QVariantMap>("information");
-    // TESSARO_NATIVE_BOOTSTRAP holds the file's contents here.
-    QTest::addColumn<QVariantMap>("environment");
-    QTest::addColumn<QVariantMap>("preferences");
-    QTest::addColumn<QString>("stored"); // the stored credential's service, if any
-    QTest::addColumn<QString>("failing"); // the seam that throws
-    QTest::addColumn<QString>("account"); // what connecting yields: "profile", "token" or nothing
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<bool>("onboarding");
-    QTest::addColumn<QString>("error"); // "*": any message
-
-    const QString local = QStringLiteral("http://127.0.0.1:4318");
-    const QString service = QStringLiteral("https://api.corvana.example");
-    const QStringList connects{"openKnowledge", "refreshAudioSources", "loadCredential", "connect"};
-    const QStringList noCredential = connects.mid(0, 3);
-    const QStringList bootstrap{"openKnowledge", "refreshAudioSources", "connect"};
-    const QVariantMap none;
-    const QVariantMap law{{"domainName", "Law"}};
-    const auto release = [](bool release, const QString &url) {
-        QVariantMap information{{"CVNReleaseBuild", release}};
-        if (!url.isEmpty())
-            information.insert(QStringLiteral("CVNServiceURL"), url);
-        return information;
-    };
-    const auto file = [](const QByteArray &contents) { return QVariantMap{{"TESSARO_NATIVE_BOOTSTRAP", contents}}; };
-
-    QTest::newRow("stored credential") << QVariantMap{{"CVNServiceURL", service}}
-                                       << QVariantMap{{"TESSARO_KNOWLEDGE_DIRECTORY", "/tmp/library"}} << law << local
-                                       << "" << "" << connects << false << "";
-    // The capture check loads nothing, but the sleep notice is still observed.
-    QTest::newRow("capture check") << none << QVariantMap{{"TESSARO_CAPTURE_CHECK", "/tmp/check.json"}} << law
-                                   << local << "" << "" << QStringList{"captureCheck:/tmp/check.json"} << false << "";
-    QTest::newRow("live evaluation without the library")
-        << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "/tmp/eval"}} << none << local << "" << ""
-        << QStringList{"refreshAudioSources", "loadCredential", "connect", "liveEvaluation:/tmp/eval"} << false << "";
-    QTest::newRow("library unreadable, start-up goes on") << none << none << none << "" << "knowledge" << ""
-                                                          << noCredential << true << "";
-    // A failed start-up ends before the evaluation.
-    QTest::newRow("credential unreadable") << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "run"}} << none << local
-                                           << "credential" << "" << QStringList{"refreshAudioSources", "loadCredential"}
-                                           << true << "The secret service is locked.";
-    QTest::newRow("connect refused") << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "run"}} << none << local
-                                     << "connect" << "" << QStringList{"refreshAudioSources", "loadCredential", "connect"}
-                                     << true << "The service is unavailable.";
-
-    // Which stored services a build connects to.
-    QTest::newRow("release build, its own service") << release(true, service) << none << none << service << "" << ""
-                                                    << connects << false << "";
-    QTest::newRow("release build, another service") << release(true, service) << none << none
-                                                    << "https://other.example" << "" << "" << noCredential << true << "";
-    QTest::newRow("release build without address") << release(true, "") << none << none << service << "" << ""
-                                                   << noCredential << true << "";
-
-    // The bootstrap file replaces the stored credential.
-    QTest::newRow("bootstrap connection")
-        << none << file(R"({"serviceUrl":"http://127.0.0.1:4318/","token":"dev-token-0123456789abcdefghij"})") << none
-        << local << "" << "" << bootstrap << false << "";
-    QTest::newRow("bootstrap not json") << none << file("serviceUrl=http://x") << none << local << "" << ""
-                                        << bootstrap.mid(0, 2) << true << "*";
-    QTest::newRow("bootstrap invalid token") << none
-                                             << file(R"({"serviceUrl":"http://127.0.0.1:4318","token":"short"})")
-                                             << none << local << "" << "" << bootstrap.mid(0, 2) << true
-                                             << Connection::invalidMessage;
-    QTest::newRow("bootstrap oversize") << none << file(QByteArray(200 * 1024, ' ')) << none << local << "" << ""
-                                        << bootstrap.mid(0, 2) << true << "*";
-
-    // A signed-in account that never finished onboarding goes back to it.
-    const auto complete = [](const QVariant &value) { return QVariantMap{{"onboardingComplete", value}}; };
-    QTest::newRow("signed in, never finished") << none << none << none << local << "" << "profile" << connects << true
-                                               << "";
-    QTest::newRow("signed in, finished") << none << none << complete(true) << local << "" << "profile" << connects
-                                         << false << "";
-    QTest::newRow("development token, no profile") << none << none << none << local << "" << "token" << connects
-                                                   << false << "";
-}
-
-void SessionModelTest::startup()
-{
-    QFETCH(QVariantMap, information);
-    QFETCH(QVariantMap, environment);
-    QFETCH(QVariantMap, preferences);
-    QFETCH(QString, stored);
-    QFETCH(QString, failing);
-    QFETCH(QString, account);
-    QFETCH(QStringList, calls);
-    QFETCH(bool, onboarding);
-    QFETCH(QString, error);
-
-    QTemporaryDir dir;
-    FakePlatform platform;
-    platform.informationDictionary = information;
-    for (auto it = preferences.cbegin(); it != preferences.cend(); ++it)
-        platform.preferences->values.insert(it.key(), it.value());
-    for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
-        QString value = it.value().toString();
-        if (it.key() == QLatin1String("TESSARO_NATIVE_BOOTSTRAP")) {
-            value = dir.filePath(QStringLiteral("connection.json"));
-            QFile file(value);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(it.value().toByteArray()) >= 0);
+    void assignmentsNotifyOnlyChanges()
+    {
+        FakePlatform platform;
+        SessionModel model(platform.bundle());
+        const QMetaObject *meta = model.metaObject();
+        int checked = 0;
+        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+            const QMetaProperty property = meta->property(i);
+            QVERIFY2(property.hasNotifySignal(), property.name());
+            if (!property.isWritable())
+                continue;
+            QSignalSpy spy(&model, property.notifySignal());
+            // The same value again notifies nothing.
+            QVERIFY(property.write(&model, property.read(&model)));
+            QVERIFY2(spy.count() == 0, property.name());
+            ++checked;
         }
-        platform.environment->insert(it.key(), value);
+        QVERIFY(checked >= 15);
+
+        QSignalSpy errorSpy(&model, &SessionModel::errorChanged);
+        model.setError(std::nullopt);
+        model.setError(QStringLiteral("Failed."));
+        model.setError(QStringLiteral("Failed."));
+        QCOMPARE(errorSpy.count(), 1);
+        QSignalSpy elapsedSpy(&model, &SessionModel::elapsedChanged);
+        model.setClock(model.clock());
+        QCOMPARE(elapsedSpy.count(), 0);
+        model.setClock(model.clock() + 1'000);
+        QCOMPARE(elapsedSpy.count(), 1);
     }
-    auto log = std::make_shared<SeamLog>();
-    if (!stored.isEmpty())
-        log->storedCredential = Connection(stored, QStringLiteral("dev-token-0123456789abcdefghij"));
-    log->failing = failing;
-    if (!account.isEmpty()) {
-        log->accountOnConnect = Account();
-        log->accountOnConnect->health.mode = QStringLiteral("live");
-        if (account == "profile")
-            log->accountOnConnect->profile = AccountProfile{QStringLiteral("ada@example.com"), QStringLiteral("d1"), 0};
+
+    void storedPreferences_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("limit"); // the session-limit override, in micro-dollars
+        QTest::addColumn<QString>("value");
+        const QString duration = QStringLiteral("durationMinutes");
+        QTest::newRow("duration zero") << duration << QVariant(qint64(0)) << "" << "60";
+        QTest::newRow("duration 121") << duration << QVariant(qint64(121)) << "" << "60";
+        QTest::newRow("duration one") << duration << QVariant(qint64(1)) << "" << "1";
+        QTest::newRow("duration 120") << duration << QVariant(qint64(120)) << "" << "120";
+        QTest::newRow("duration far beyond 32 bits") << duration << QVariant(qint64(4'294'967'341)) << "" << "60";
+        QTest::newRow("duration as text") << duration << QVariant(QStringLiteral("45")) << "" << "60";
+        QTest::newRow("name as a number") << "domainName" << QVariant(qint64(7)) << "" << "ML & AI";
+        QTest::newRow("domain") << "domain" << QVariant(QStringLiteral("Cardiology and imaging")) << ""
+                                << "Cardiology and imaging";
+        QTest::newRow("familiarity") << "familiarity" << QVariant(QStringLiteral("I run trials")) << "" << "I run trials";
+        QTest::newRow("budget") << "budget" << QVariant(QStringLiteral("2.5")) << "" << "2.5";
+        // The override is for this run only: it is never stored.
+        QTest::newRow("lowest override") << "budget" << QVariant(QStringLiteral("3")) << "10000" << "0.01";
+        QTest::newRow("override below") << "budget" << QVariant(QStringLiteral("3")) << "9999" << "3";
     }
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
 
-    QCOMPARE(log->calls, calls);
-    QCOMPARE(model.onboarding(), onboarding);
-    QCOMPARE(model.onboardingStep(), onboarding && account == "profile" ? 1 : 0);
-    if (error == "*")
-        QVERIFY(model.error() && !model.error()->isEmpty());
-    else
-        QCOMPARE(model.error(), error.isEmpty() ? Text() : Text(error));
-    if (!error.isEmpty())
-        QCOMPARE(model.signInMessage(), model.error());
-    QCOMPARE(platform.workspace->observerCount(), 1);
-
-    // What start-up loaded, and connected to.
-    const bool checking = environment.contains(QStringLiteral("TESSARO_CAPTURE_CHECK"));
-    QCOMPARE(platform.preferences->reads.isEmpty(), checking);
-    QCOMPARE(model.domainName(), checking ? QStringLiteral("ML & AI") : preferences.value("domainName", "ML & AI").toString());
-    if (checking)
-        QCOMPARE(model.status(), QStringLiteral("Local capture check · no provider calls"));
-    else
-        QCOMPARE(model.signInURL(), information.contains("CVNServiceURL") ? Text(information.value("CVNServiceURL").toString()) : Text());
-    const bool library = calls.contains(QStringLiteral("openKnowledge"));
-    if (library)
-        QCOMPARE(log->knowledgeDirectory, Text(platform.environment->value(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"))));
-    QCOMPARE(model.knowledgeOpen(), library && failing != "knowledge");
-    if (!model.knowledgeOpen())
-        QCOMPARE(model.privateKnowledge(), PrivateKnowledge());
-    QCOMPARE(model.privateKnowledge().learningEnabled, model.knowledgeOpen());
-    QCOMPARE(model.knowledgeMessage(), failing == "knowledge" ? Text(QStringLiteral(
-                                            "Local knowledge could not be opened: The folder is not writable.")) : Text());
-    QCOMPARE(model.audioSources().size(), calls.contains(QStringLiteral("refreshAudioSources")) ? 1 : 0);
-    for (const auto &[connection, persist] : log->connections)
-        QVERIFY(connection.serviceUrl() == stored && !persist);
-
-    // The live evaluation's setup is never stored.
-    if (environment.contains(QStringLiteral("TESSARO_LIVE_EVALUATION"))) {
-        model.setDomain(QStringLiteral("Evaluation domain"));
-        model.savePreferences();
-        QVERIFY(!model.saveSetup("Eval", "Evaluation domain", "", "1").failed);
+    void storedPreferences()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, limit);
+        FakePlatform platform;
+        platform.preferences->values.insert(key, stored);
+        if (!limit.isEmpty())
+            platform.environment->insert(QStringLiteral("TESSARO_NATIVE_SESSION_LIMIT_MICROS"), limit);
+        SessionModel model(platform.bundle());
+        QCoro::waitFor(model.load());
+        QTEST(model.property(key.toLatin1()).toString(), "value");
         QCOMPARE(platform.preferences->writes, 0);
     }
-}
 
-void SessionModelTest::loadTwiceRegistersOneObserver()
-{
-    FakePlatform platform;
-    auto log = std::make_shared<SeamLog>();
-    SessionModel model(platform.bundle(), seamsLogging(log));
-    QCoro::waitFor(model.load());
-    QCoro::waitFor(model.load());
-    QCOMPARE(platform.workspace->observerCount(), 1);
-    QCOMPARE(log->calls.count(QStringLiteral("loadCredential")), 1);
-    platform.workspace->sleep(); // idle: nothing happens
-    QVERIFY(!model.active());
-    model.terminate();
-    QCOMPARE(platform.workspace->observerCount(), 0);
-}
+    void startup_data()
+    {
+        QTest::addColumn<QVariantMap>("information");
+        // TESSARO_NATIVE_BOOTSTRAP holds the file's contents here.
+        QTest::addColumn<QVariantMap>("environment");
+        QTest::addColumn<QVariantMap>("preferences");
+        QTest::addColumn<QString>("stored"); // the stored credential's service, if any
+        QTest::addColumn<QString>("failing"); // the seam that throws
+        QTest::addColumn<QString>("account"); // what connecting yields: "profile", "token" or nothing
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<bool>("onboarding");
+        QTest::addColumn<QString>("error"); // "*": any message
 
-void SessionModelTest::elapsedOrigin()
-{
-    FakePlatform platform;
-    SessionModel model(platform.bundle());
-    const double now = *platform.now;
-    // The service's start time is in seconds since 1970.
-    model.setSnapshot(SessionSnapshot{.id = QStringLiteral("s"), .state = QStringLiteral("live"), .startedAt = (now - 90'000) / 1000.0});
-    QCOMPARE(model.elapsed(), 90'000.0);
-    model.setConversationStartedAt(now - 5'000);
-    QCOMPARE(model.elapsed(), 5'000.0);
-    model.setConversationStartedAt(now + 5'000); // a clock that went back
-    QCOMPARE(model.elapsed(), 0.0);
-}
+        const QString local = QStringLiteral("http://127.0.0.1:4318");
+        const QString service = QStringLiteral("https://api.corvana.example");
+        const QStringList connects{"openKnowledge", "refreshAudioSources", "loadCredential", "connect"};
+        const QStringList noCredential = connects.mid(0, 3);
+        // A bootstrap file that connects is the screen suites' way in.
+        const QStringList bootstrap{"openKnowledge", "refreshAudioSources"};
+        const QVariantMap none;
+        const QVariantMap law{{"domainName", "Law"}};
+        const auto release = [](bool release, const QString &url) {
+            QVariantMap information{{"CVNReleaseBuild", release}};
+            if (!url.isEmpty())
+                information.insert(QStringLiteral("CVNServiceURL"), url);
+            return information;
+        };
+        const auto file = [](const QByteArray &contents) { return QVariantMap{{"TESSARO_NATIVE_BOOTSTRAP", contents}}; };
+
+        QTest::newRow("stored credential") << QVariantMap{{"CVNServiceURL", service}}
+                                           << QVariantMap{{"TESSARO_KNOWLEDGE_DIRECTORY", "/tmp/library"}} << law << local
+                                           << "" << "" << connects << false << "";
+        // The capture check loads nothing, but the sleep notice is still observed.
+        QTest::newRow("capture check") << none << QVariantMap{{"TESSARO_CAPTURE_CHECK", "/tmp/check.json"}} << law
+                                       << local << "" << "" << QStringList{"captureCheck:/tmp/check.json"} << false << "";
+        QTest::newRow("live evaluation without the library")
+            << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "/tmp/eval"}} << none << local << "" << ""
+            << QStringList{"refreshAudioSources", "loadCredential", "connect", "liveEvaluation:/tmp/eval"} << false << "";
+        QTest::newRow("library unreadable, start-up goes on") << none << none << none << "" << "knowledge" << ""
+                                                              << noCredential << true << "";
+        // A failed start-up ends before the evaluation.
+        QTest::newRow("credential unreadable") << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "run"}} << none << local
+                                               << "credential" << "" << QStringList{"refreshAudioSources", "loadCredential"}
+                                               << true << "The secret service is locked.";
+        QTest::newRow("connect refused") << none << QVariantMap{{"TESSARO_LIVE_EVALUATION", "run"}} << none << local
+                                         << "connect" << "" << QStringList{"refreshAudioSources", "loadCredential", "connect"}
+                                         << true << "The service is unavailable.";
+
+        // Which stored services a build connects to.
+        QTest::newRow("release build, its own service") << release(true, service) << none << none << service << "" << ""
+                                                        << connects << false << "";
+        QTest::newRow("release build, another service") << release(true, service) << none << none
+                                                        << "https://other.example" << "" << "" << noCredential << true << "";
+        QTest::newRow("release build without address") << release(true, "") << none << none << service << "" << ""
+                                                       << noCredential << true << "";
+
+        // The bootstrap file replaces the stored credential.
+        QTest::newRow("bootstrap not json") << none << file("serviceUrl=http://x") << none << local << "" << ""
+                                            << bootstrap << true << "*";
+        QTest::newRow("bootstrap invalid token") << none
+                                                 << file("{\"serviceUrl\":\"http://127.0.0.1:4318\",\"token\":\"short\"}")
+                                                 << none << local << "" << "" << bootstrap << true
+                                                 << Connection::invalidMessage;
+        QTest::newRow("bootstrap oversize") << none << file(QByteArray(200 * 1024, ' ')) << none << local << "" << ""
+                                            << bootstrap << true << "*";
+
+        // A signed-in account that never finished onboarding goes back to it.
+        const auto complete = [](const QVariant &value) { return QVariantMap{{"onboardingComplete", value}}; };
+        QTest::newRow("signed in, never finished") << none << none << none << local << "" << "profile" << connects << true
+                                                   << "";
+        QTest::newRow("signed in, finished") << none << none << complete(true) << local << "" << "profile" << connects
+                                             << false << "";
+        QTest::newRow("development token, no profile") << none << none << none << local << "" << "token" << connects
+                                                       << false << "";
+    }
+
+    void startup()
+    {
+        QFETCH(QVariantMap, information);
+        QFETCH(QVariantMap, environment);
+        QFETCH(QVariantMap, preferences);
+        QFETCH(QString, stored);
+        QFETCH(QString, failing);
+        QFETCH(QString, account);
+        QFETCH(QStringList, calls);
+        QFETCH(bool, onboarding);
+        QFETCH(QString, error);
+
+        QTemporaryDir dir;
+        FakePlatform platform;
+        platform.informationDictionary = information;
+        for (auto it = preferences.cbegin(); it != preferences.cend(); ++it)
+            platform.preferences->values.insert(it.key(), it.value());
+        for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
+            QString value = it.value().toString();
+            if (it.key() == QLatin1String("TESSARO_NATIVE_BOOTSTRAP")) {
+                value = dir.filePath(QStringLiteral("connection.json"));
+                QFile file(value);
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(it.value().toByteArray()) >= 0);
+            }
+            platform.environment->insert(it.key(), value);
+        }
+        auto log = std::make_shared<SeamLog>();
+        if (!stored.isEmpty())
+            log->storedCredential = Connection(stored, QStringLiteral("dev-token-0123456789abcdefghij"));
+        log->failing = failing;
+        if (!account.isEmpty()) {
+            log->accountOnConnect = Account();
+            log->accountOnConnect->health.mode = QStringLiteral("live");
+            if (account == "profile")
+                log->accountOnConnect->profile = AccountProfile{QStringLiteral("ada@example.com"), QStringLiteral("d1"), 0};
+        }
+        SessionModel model(platform.bundle(), seamsLogging(log));
+        QCoro::waitFor(model.load());
+
+        QCOMPARE(log->calls, calls);
+        QCOMPARE(model.onboarding(), onboarding);
+        QCOMPARE(model.onboardingStep(), onboarding && account == "profile" ? 1 : 0);
+        if (error == "*")
+            QVERIFY(model.error() && !model.error()->isEmpty());
+        else
+            QCOMPARE(model.error(), error.isEmpty() ? Text() : Text(error));
+        if (!error.isEmpty())
+            QCOMPARE(model.signInMessage(), model.error());
+        QCOMPARE(platform.workspace->observerCount(), 1);
+
+        // What start-up loaded, and connected to.
+        const bool checking = environment.contains(QStringLiteral("TESSARO_CAPTURE_CHECK"));
+        QCOMPARE(platform.preferences->reads.isEmpty(), checking);
+        QCOMPARE(model.domainName(), checking ? QStringLiteral("ML & AI") : preferences.value("domainName", "ML & AI").toString());
+        if (checking)
+            QCOMPARE(model.status(), QStringLiteral("Local capture check · no provider calls"));
+        else
+            QCOMPARE(model.signInURL(), information.contains("CVNServiceURL") ? Text(information.value("CVNServiceURL").toString()) : Text());
+        const bool library = calls.contains(QStringLiteral("openKnowledge"));
+        if (library)
+            QCOMPARE(log->knowledgeDirectory, Text(platform.environment->value(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"))));
+        QCOMPARE(model.knowledgeOpen(), library && failing != "knowledge");
+        QCOMPARE(model.privateKnowledge().learningEnabled, model.knowledgeOpen());
+        QCOMPARE(model.knowledgeMessage(), failing == "knowledge" ? Text(QStringLiteral(
+                                                "Local knowledge could not be opened: The folder is not writable.")) : Text());
+        for (const auto &[connection, persist] : log->connections)
+            QVERIFY(connection.serviceUrl() == stored && !persist);
+
+        // The live evaluation's setup is never stored.
+        if (environment.contains(QStringLiteral("TESSARO_LIVE_EVALUATION"))) {
+            model.setDomain(QStringLiteral("Evaluation domain"));
+            model.savePreferences();
+            QVERIFY(!model.saveSetup("Eval", "Evaluation domain", "", "1").failed);
+            QCOMPARE(platform.preferences->writes, 0);
+        }
+    }
+
+    void loadTwiceRegistersOneObserver()
+    {
+        FakePlatform platform;
+        auto log = std::make_shared<SeamLog>();
+        SessionModel model(platform.bundle(), seamsLogging(log));
+        QCoro::waitFor(model.load());
+        QCoro::waitFor(model.load());
+        QCOMPARE(platform.workspace->observerCount(), 1);
+        QCOMPARE(log->calls.count(QStringLiteral("loadCredential")), 1);
+        platform.workspace->sleep(); // idle: nothing happens
+        QVERIFY(!model.active());
+        model.terminate();
+        QCOMPARE(platform.workspace->observerCount(), 0);
+    }
+
+    void elapsedOrigin()
+    {
+        FakePlatform platform;
+        SessionModel model(platform.bundle());
+        const double now = *platform.now;
+        // The service's start time is in seconds since 1970.
+        model.setSnapshot(SessionSnapshot{.id = QStringLiteral("s"), .state = QStringLiteral("live"), .startedAt = (now - 90'000) / 1000.0});
+        QCOMPARE(model.elapsed(), 90'000.0);
+        model.setConversationStartedAt(now - 5'000);
+        QCOMPARE(model.elapsed(), 5'000.0);
+        model.setConversationStartedAt(now + 5'000); // a clock that went back
+        QCOMPARE(model.elapsed(), 0.0);
+    }
+};
 
 QTEST_GUILESS_MAIN(SessionModelTest)
 #include "tst_SessionModel.moc"

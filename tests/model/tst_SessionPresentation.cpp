@@ -74,571 +74,549 @@ QStringList ids(const QList<PreparedAnswer> &answers)
 class SessionPresentationTest : public QObject {
     Q_OBJECT
 private slots:
-    void banks();
-    void endingSnapshots_data();
-    void endingSnapshots();
-    void otherEvents();
-    void visibility_data();
-    void visibility();
-    void simpleModeFollowsTheWindow();
-    void rangeMatching();
-    void emptyAnswer_data();
-    void emptyAnswer();
-    void companionLines_data();
-    void companionLines();
-    void detailLines_data();
-    void detailLines();
-    void primaryButtonAndCommands();
-    void refusedStarts();
-    void remainingAllowance_data();
-    void remainingAllowance();
-    void rowsChangeOnlyWhatChanged();
-    void transcriptRows();
-    void shelfAndRange();
-};
+    void banks()
+    {
+        Shown s;
+        SessionModel &model = s.model;
+        PrivateKnowledge knowledge;
+        knowledge.learningEnabled = true;
+        knowledge.learn(model.domain(), QStringLiteral("Topic c"), std::nullopt, QStringLiteral("ELI5"));
+        model.setPrivateKnowledge(knowledge);
 
-void SessionPresentationTest::emptyAnswer_data()
-{
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("message");
+        // An empty or absent bank keeps what is shown.
+        model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
+        model.receive(bankOf({}));
+        model.receive(eventOf(QStringLiteral("bank")));
+        QCOMPARE(ids(model.answers()), (QStringList{"a", "b"}));
+        QCOMPARE(model.memory().answers().size(), 2);
 
-    const QString reviewed = QStringLiteral("Try another category or select another time range. The reviewed speech "
-                                            "remains available in session memory.");
-    const QString following = QStringLiteral("Useful answers will surface as the conversation develops. Prepared "
-                                             "support stays available below.");
-    QTest::newRow("limited wins over everything") << "limited" << "This session has ended."
-                                                  << "Review usage below, or adjust your session setup before "
-                                                     "starting again.";
-    QTest::newRow("starting takes the title, not the message")
-        << "starting" << "Getting ready to listen." << following;
-    QTest::newRow("reviewed dates") << "reviewed-dates" << "No dates identified in the reviewed speech." << reviewed;
-    QTest::newRow("reviewed terms") << "reviewed-terms" << "No entries identified in this category." << reviewed;
-    QTest::newRow("review not prepared")
-        << "review" << "Prepare this part of the conversation."
-        << "Select a time range and choose Prepare range to fill missing terms, topics and dates. Explanations and "
-           "category filters then open from session memory.";
-    QTest::newRow("preparing") << "preparing" << "Preparing useful support."
-                               << "The cue will appear with its complete Deeper answer. There’s nothing you need to ask.";
-    QTest::newRow("active") << "active" << "Following the conversation." << following;
-    QTest::newRow("quiet answers") << "answers" << "More is available quietly."
-                                   << "Reveal hidden and earlier answers from the prepared shelf below.";
-    QTest::newRow("nothing yet") << "idle" << "Answers, already in reach."
-                                 << "Bring your domain knowledge into every conversation. Listen directly to meeting "
-                                    "audio, including through your headset.";
-}
-
-void SessionPresentationTest::emptyAnswer()
-{
-    QFETCH(QString, state);
-    Shown s;
-    SessionModel &model = s.model;
-    model.setActive(state != "idle" && state != "answers");
-    model.setStarting(state == "starting");
-    model.setPreparing(state == "preparing" || state.startsWith("review"));
-    if (state == "limited")
-        model.setSnapshot(snapshotIn(QStringLiteral("limited")));
-    if (state.startsWith("review")) {
-        model.setReviewOnly(true);
-        if (state != "review")
-            reviewFirstMinute(model);
-        model.setCategory(state == "reviewed-dates" ? QStringLiteral("date") : QStringLiteral("term"));
-    }
-    if (state == "answers")
-        model.receive(bankOf({answerFixture("a", "ready", true)}));
-    QVERIFY(!s.screen.hasSelection());
-    QTEST(s.screen.emptyAnswerTitle(), "title");
-    QTEST(s.screen.emptyAnswerMessage(), "message");
-}
-
-void SessionPresentationTest::companionLines_data()
-{
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<QString>("eyebrow");
-    QTest::addColumn<QString>("emptyLine");
-    QTest::addColumn<QString>("footer");
-
-    QTest::newRow("not connected") << "" << "READY WHEN YOU ARE"
-                                   << "This build is not connected to the beta service yet." << "Audio off";
-    QTest::newRow("limited") << "limited" << "READY WHEN YOU ARE" << "Session limit reached · audio stopped"
-                             << "Audio off";
-    QTest::newRow("following") << "answer" << "FOLLOWING THE CONVERSATION" << "" << "Sample running";
-    QTest::newRow("simpler form") << "simpler" << "EXPLAINED SIMPLY" << "" << "Sample running";
-    QTest::newRow("earlier session") << "stale" << "Earlier context · may need checking" << "" << "Sample running";
-}
-
-void SessionPresentationTest::companionLines()
-{
-    QFETCH(QString, state);
-    Shown s;
-    SessionModel &model = s.model;
-    Account demo;
-    demo.health.mode = QStringLiteral("demo");
-    model.setAccount(demo);
-    if (state == "limited") {
-        model.setSnapshot(snapshotIn(QStringLiteral("limited")));
-    } else if (!state.isEmpty()) {
-        model.setActive(true);
-        model.receive(bankOf({answerFixture("a", state == "stale" ? "stale" : "ready")}));
+        // A chosen answer keeps its form while the bank holds it.
         model.setSelectedID(QStringLiteral("a"));
-        if (state == "simpler")
-            model.setDetail(QStringLiteral("Simpler"));
+        model.setDetail(QStringLiteral("Simpler"));
+        model.receive(bankOf({answerFixture("a"), answerFixture("b"), answerFixture("c")}));
+        QCOMPARE(model.selected()->id, QStringLiteral("a"));
+        QCOMPARE(model.detail(), QStringLiteral("Simpler"));
+        // Once it is gone, the newest answer comes forward in its learned form, else as a cue.
+        model.receive(bankOf({answerFixture("b"), answerFixture("c")}));
+        QVERIFY(!model.selectedID());
+        QCOMPARE(model.selected()->id, QStringLiteral("c"));
+        QCOMPARE(model.detail(), QStringLiteral("ELI5"));
+        model.receive(bankOf({answerFixture("b"), answerFixture("c"), answerFixture("d")}));
+        QCOMPARE(model.selected()->id, QStringLiteral("d"));
+        QCOMPARE(model.detail(), QStringLiteral("Cue"));
+
+        // An "answer" event names the selection even before the bank holds it.
+        ServerEvent named = eventOf(QStringLiteral("answer"));
+        named.answer = answerFixture("z");
+        model.receive(named);
+        QCOMPARE(model.selectedID(), std::optional<QString>(QStringLiteral("z")));
+        QCOMPARE(model.selected()->id, QStringLiteral("d"));
     }
-    QTEST(s.screen.companionEyebrow(), "eyebrow");
-    if (!s.screen.hasSelection())
-        QTEST(s.screen.companionEmptyLine(), "emptyLine");
-    QTEST(s.screen.companionFooter(), "footer");
-}
 
-void SessionPresentationTest::detailLines_data()
-{
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("preparation");
-    QTest::addColumn<bool>("active");
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<QString>("readiness");
-    QTest::addColumn<bool>("preparingMore");
-    QTest::addColumn<QString>("missing");
-    QTest::addColumn<QString>("interrupted");
-    QTest::addColumn<QString>("companionReadiness");
-
-    const QString interrupted = QStringLiteral("Cue and Deeper are kept. Some additional forms were not completed.");
-    QTest::newRow("chosen form not there yet")
-        << "ready" << "partial" << true << "Simpler" << "CUE + DEEPER READY" << true
-        << "This explanation is still preparing." << "" << "Cue + Deeper ready";
-    QTest::newRow("session ended before the forms")
-        << "ready" << "partial" << false << "Deeper" << "CUE + DEEPER READY" << false << "" << interrupted
-        << "Cue + Deeper ready";
-    QTest::newRow("resumed: answers of earlier sessions")
-        << "stale" << "partial" << true << "Cue" << "" << false << "" << interrupted
-        << "Preparing the cue and Deeper together.";
-    QTest::newRow("complete") << "ready" << "complete" << true << "ELI5" << "CUE + DEEPER READY" << false << ""
-                              << "" << "Cue + Deeper ready";
-}
-
-void SessionPresentationTest::detailLines()
-{
-    QFETCH(QString, status);
-    QFETCH(QString, preparation);
-    QFETCH(bool, active);
-    QFETCH(QString, form);
-    Shown s;
-    PreparedAnswer a = answerFixture("a", status);
-    a.preparation = preparation;
-    if (preparation == "complete") {
-        a.simpler = QStringLiteral("simpler");
-        a.eli5 = QStringLiteral("eli5");
+    void endingSnapshots_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<std::optional<QString>>("reason");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<std::optional<QString>>("recovery");
+        QTest::newRow("limited with reason") << "limited" << std::optional<QString>("Your allowance is spent.")
+                                             << "Your allowance is spent."
+                                             << std::optional<QString>("Your allowance is spent. Prepared answers are kept; resume explicitly when ready.");
+        QTest::newRow("stopped without reason") << "stopped" << std::optional<QString>() << "Session ended"
+                                                << std::optional<QString>("Session ended. Prepared answers are kept; resume explicitly when ready.");
+        QTest::newRow("active") << "active" << std::optional<QString>("ignored") << "Connect to your Corvana service"
+                                << std::optional<QString>();
     }
-    s.model.setActive(active);
-    s.model.receive(bankOf({a}));
-    s.model.setSelectedID(QStringLiteral("a"));
-    s.model.setDetail(form);
-    QTEST(s.screen.detailReadiness(), "readiness");
-    QTEST(s.screen.detailPreparing(), "preparingMore");
-    QTEST(s.screen.detailMissingForm(), "missing");
-    QTEST(s.screen.detailInterrupted(), "interrupted");
-    QTEST(s.screen.companionReadiness(), "companionReadiness");
-    QCOMPARE(s.screen.selectedForms().size(), preparation == "complete" ? 4 : 2);
-    QCOMPARE(s.screen.deeperSelected(), form == "Deeper");
-}
 
-void SessionPresentationTest::primaryButtonAndCommands()
-{
-    ModelHarness harness;
-    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
-    SessionModel &model = *harness.model;
-    SessionPresentation screen(model);
-    QCOMPARE(screen.primaryAction(), QStringLiteral("Start simulated sample"));
-    QVERIFY(screen.primaryEnabled() && screen.canStart() && !screen.canStop());
-    QVERIFY(!screen.showNewConversation());
-    QCOMPARE(screen.menuSessionAction(), QStringLiteral("Start listening"));
-
-    // The menu's item starts the session.
-    screen.toggleSession();
-    QTRY_VERIFY(model.active());
-    QCOMPARE(screen.menuSessionAction(), QStringLiteral("End session"));
-    QVERIFY(screen.menuSessionEnabled());
-    QVERIFY(!screen.primaryEnabled() && !screen.canStart() && screen.canStop());
-    QTRY_VERIFY(screen.hasSelection());
-    QVERIFY(screen.canHide() && screen.canDeeper());
-    model.setManualQuestion(QStringLiteral("   "));
-    QVERIFY(!screen.canAsk());
-    model.setManualQuestion(QStringLiteral("Why?"));
-    QVERIFY(screen.canAsk());
-
-    runTask(model.stop());
-    QCOMPARE(screen.primaryAction(), QStringLiteral("Resume"));
-    QVERIFY(screen.primaryEnabled() && screen.showNewConversation() && screen.canNewConversation());
-    QCOMPARE(screen.companionEmptyLine(), QStringLiteral("Audio stopped. Your prepared answers remain available."));
-
-    // A changed domain cannot resume: the button starts afresh instead of being refused.
-    model.setDomain(model.domain() + QStringLiteral(" And statistics."));
-    QCOMPARE(screen.primaryAction(), QStringLiteral("Start simulated sample"));
-
-    model.setNeedsReconnect(true);
-    QCOMPARE(screen.primaryAction(), QStringLiteral("Reconnect"));
-    QVERIFY(screen.primaryEnabled() && !screen.canStart());
-    model.setError(QStringLiteral("Connection lost."));
-    QCOMPARE(screen.recoveryAction(), QStringLiteral("Reconnect"));
-}
-
-void SessionPresentationTest::refusedStarts()
-{
-    // What keeps "Start" disabled also refuses a start that comes anyway, with the reason
-    // and nothing else changed or sent.
-    ModelHarness harness(QStringList{});
-    QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
-    SessionModel &model = *harness.model;
-    SessionPresentation screen(model);
-    QCOMPARE(screen.primaryAction(), QStringLiteral("Start listening"));
-    const std::tuple<const char *, std::function<void(bool)>, QString> changes[] = {
-        {"update check", [&](bool on) { model.setUpdating(on); },
-         QStringLiteral("Finish or cancel the update check before starting a conversation.")},
-        {"setup refused", [&](bool on) { model.setBudget(on ? QStringLiteral("20.01") : QStringLiteral("1.00")); },
-         SessionSetup::startMessage},
-        {"recording source without a recording",
-         [&](bool on) { model.setSource(on ? QStringLiteral("recording") : QStringLiteral("system")); },
-         QStringLiteral("Choose a short PCM WAV recording first.")},
-        {"needs a reconnect", [&](bool on) { model.setNeedsReconnect(on); }, QStringLiteral("Reconnect before resuming.")},
-        {"busy", [&](bool on) { model.setBusy(on); }, QString()},
-    };
-    const QString status = model.status();
-    for (const auto &[name, change, message] : changes) {
-        QVERIFY2(screen.canStart() && screen.setupComplete(), name);
-        change(true);
-        QVERIFY2(!screen.canStart() && !screen.canNewConversation(), name);
-        QCOMPARE(screen.setupComplete(), message != SessionSetup::startMessage);
-        QCOMPARE(screen.primaryEnabled(), message == QLatin1String("Reconnect before resuming."));
-        runTask(model.start(false, false));
-        QCOMPARE(model.error().value_or(QString()), message);
-        QVERIFY(!model.active() && !model.busy() == (QByteArray(name) != "busy"));
-        QCOMPARE(model.status(), status);
-        change(false);
-        model.setError(std::nullopt);
+    void endingSnapshots()
+    {
+        QFETCH(QString, state);
+        QFETCH(std::optional<QString>, reason);
+        Shown s;
+        s.model.receive(bankOf({answerFixture("a")}));
+        ServerEvent event = bankOf({answerFixture("b")});
+        event.session = SessionSnapshot{.id = QStringLiteral("s1"), .state = state, .spentMicros = 40'000,
+                                        .startedAt = (*s.platform.now - 10'000) / 1000.0, .reason = reason};
+        s.model.receive(event);
+        QTEST(s.model.status(), "status");
+        QTEST(s.model.recoveryMessage(), "recovery");
+        // The bank of the same event still applies, and the spend is recorded.
+        QCOMPARE(ids(s.model.answers()), QStringList{"b"});
+        QCOMPARE(s.model.memory().committedMicros(), 40'000);
+        QCOMPARE(s.model.conversationStartedAt(), std::optional<double>(*s.platform.now - 10'000));
     }
-    runTask(model.start(true, false));
-    QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("Start a new conversation to use a different domain.")));
-    QVERIFY(commandTypes(harness.service.log()).isEmpty());
-}
 
-void SessionPresentationTest::remainingAllowance_data()
-{
-    QTest::addColumn<qint64>("balance");
-    QTest::addColumn<qint64>("spent"); // negative: no conversation yet
-    QTest::addColumn<QString>("text");
-    QTest::newRow("budget, rounded to four places") << qint64(5'000'000) << qint64(-1) << "$1.2346 remaining";
-    QTest::newRow("wallet below the budget") << qint64(9'999) << qint64(-1) << "$0.0100 remaining";
-    QTest::newRow("conversation under way") << qint64(5'000'000) << qint64(1'234'567) << "$0.7654 remaining";
-    QTest::newRow("conversation overspent") << qint64(5'000'000) << qint64(3'000'000) << "$0.0000 remaining";
-}
-
-void SessionPresentationTest::remainingAllowance()
-{
-    QFETCH(qint64, balance);
-    QFETCH(qint64, spent);
-    Shown s;
-    s.model.setBudget(QStringLiteral("1.234567"));
-    Account account;
-    account.wallet.balanceMicros = balance;
-    s.model.setAccount(account);
-    if (spent >= 0) {
-        ConversationMemory memory(2'000'000);
-        memory.account(SessionSnapshot{.id = QStringLiteral("s1"), .spentMicros = spent});
-        s.model.setMemory(memory);
+    void otherEvents()
+    {
+        Shown s;
+        SessionModel &model = s.model;
+        ServerEvent event = eventOf(QStringLiteral("answer.started"));
+        model.receive(event);
+        QVERIFY(model.preparing());
+        event.type = QStringLiteral("quiet");
+        model.receive(event);
+        QVERIFY(!model.preparing());
+        event.type = QStringLiteral("error");
+        event.message = QStringLiteral("The transcriber restarted.");
+        model.receive(event);
+        QCOMPARE(model.error(), event.message);
+        event.message.reset();
+        model.receive(event);
+        QVERIFY(!model.error());
+        event.type = QStringLiteral("transcript"); // required member missing
+        model.receive(event);
+        QVERIFY(model.transcript().isEmpty());
+        int observed = 0;
+        model.setEvaluationObserver([&](const ServerEvent &) { ++observed; });
+        event.type = QStringLiteral("something.new");
+        model.receive(event);
+        QCOMPARE(observed, 1);
     }
-    QTEST(s.screen.remainingText(), "text");
-}
 
-void SessionPresentationTest::rowsChangeOnlyWhatChanged()
-{
-    Shown s;
-    QList<PreparedAnswer> answers;
-    for (int i = 0; i < 1'200; ++i)
-        answers.append(answerFixture(QString::number(i)));
-    s.model.receive(bankOf(answers));
-    RowListModel *rows = s.screen.answerRows();
-    QCOMPARE(rows->count(), 1'200);
-    QAbstractItemModelTester tester(rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
-    QSignalSpy removed(rows, &QAbstractItemModel::rowsRemoved);
-    QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
-    QSignalSpy reset(rows, &QAbstractItemModel::modelReset);
+    void visibility_data()
+    {
+        QTest::addColumn<bool>("showHidden");
+        QTest::addColumn<QString>("selectedID");
+        QTest::addColumn<QStringList>("visible");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("default") << false << "" << QStringList{"ready1", "ready2"} << "ready2";
+        QTest::newRow("show hidden") << true << "" << QStringList{"ready1", "stale", "preparing", "hidden", "ready2"} << "ready2";
+        QTest::newRow("selected hidden answer is listed") << false << "hidden" << QStringList{"ready1", "hidden", "ready2"} << "hidden";
+        QTest::newRow("selected stale answer is listed") << false << "stale" << QStringList{"ready1", "stale", "ready2"} << "stale";
+        QTest::newRow("provisional never listed") << false << "provisional" << QStringList{"ready1", "ready2"} << "ready2";
+    }
 
-    // The same bank again touches nothing.
-    s.model.receive(bankOf(answers));
-    QCOMPARE(inserted.count() + removed.count() + changed.count() + reset.count(), 0);
+    void visibility()
+    {
+        QFETCH(bool, showHidden);
+        QFETCH(QString, selectedID);
+        Shown s;
+        s.model.receive(bankOf({answerFixture("ready1"), answerFixture("stale", "stale"), answerFixture("preparing", "preparing"),
+                                answerFixture("hidden", "ready", true), answerFixture("ready2"), answerFixture("provisional", "ready", false, true)}));
+        s.model.setShowHidden(showHidden);
+        if (!selectedID.isEmpty())
+            s.model.setSelectedID(selectedID);
+        QTEST(ids(s.model.visibleAnswers()), "visible");
+        QTEST(s.model.selected()->id, "selected");
+    }
 
-    // One answer changes, one goes, one comes: three precise notifications.
-    answers[10].cue = QStringLiteral("a better cue");
-    answers.removeAt(500);
-    answers.append(answerFixture(QStringLiteral("new")));
-    s.model.receive(bankOf(answers));
-    QCOMPARE(reset.count(), 0);
-    QCOMPARE(removed.count(), 1);
-    QCOMPARE(removed.first().at(1).toInt(), 500);
-    QCOMPARE(inserted.count(), 1);
-    QCOMPARE(inserted.first().at(1).toInt(), 1'199);
-    QVERIFY(changed.count() >= 1);
-    QCOMPARE(rows->value(10, QStringLiteral("cue")).toString(), QStringLiteral("a better cue"));
-    // The newest ready answer is in front and marked so.
-    QCOMPARE(rows->value(1'199, QStringLiteral("selected")).toBool(), true);
-    QCOMPARE(rows->value(1'198, QStringLiteral("selected")).toBool(), false);
+    void simpleModeFollowsTheWindow()
+    {
+        Shown s;
+        SessionModel &model = s.model;
+        PreparedAnswer early = answerFixture("early");
+        early.occurrences = QList<SpeechOccurrence>{SpeechOccurrence{"o1", 1'000, 2'000}};
+        PreparedAnswer late = answerFixture("late", "stale");
+        late.occurrences = QList<SpeechOccurrence>{SpeechOccurrence{"o2", 100'000, 101'000}};
+        model.receive(bankOf({early, late}));
+        model.setConversationStartedAt(*s.platform.now - 120'000);
+        model.setSimple(true);
+        model.setAnchor(120'000);
+        // Simple mode filters by the window alone: the stale answer in it is listed, the early
+        // one is not, even when selected.
+        model.setSelectedID(QStringLiteral("early"));
+        QCOMPARE(ids(model.visibleAnswers()), QStringList{"late"});
+        QCOMPARE(model.selected()->id, QStringLiteral("late"));
+    }
 
-    // A level update reaches no presentation signal; a clock tick only the texts of time.
-    SetupPresentation setup(s.model, QString());
-    KnowledgePresentation knowledge(s.model);
-    OnboardingPresentation onboarding(s.model);
-    QList<std::pair<QByteArray, std::shared_ptr<QSignalSpy>>> spies;
-    for (QObject *shown : std::initializer_list<QObject *>{&s.screen, &setup, &knowledge, &onboarding}) {
-        const QMetaObject *meta = shown->metaObject();
-        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
-            const QMetaMethod method = meta->method(i);
-            if (method.methodType() == QMetaMethod::Signal)
-                spies.append({method.name(), std::make_shared<QSignalSpy>(shown, "2" + method.methodSignature())});
+    void rangeMatching()
+    {
+        Shown s;
+        SessionModel &model = s.model;
+        model.setConversationStartedAt(*s.platform.now - 700'000);
+        model.setWindowMode(QStringLiteral("now"));
+        model.setAnchor(0);
+        ServerEvent range = eventOf(QStringLiteral("range"));
+        range.range = RangeState{.id = QStringLiteral("r"), .toMs = 600'000, .follow = true, .state = QStringLiteral("following"),
+                                 .selectedSegments = 15, .reviewedSegments = 12, .reusedEntries = 3,
+                                 .message = QStringLiteral("Working through the window.")};
+        model.receive(range);
+        QVERIFY(model.rangeWorking());
+        QVERIFY(model.rangeMatches());
+        QVERIFY(!model.rangeReviewed());
+        QCOMPARE(model.coverageMessage(),
+                 QString::fromUtf8("12/15 speech segments reviewed · 3 reused. Working through the window."));
+        model.setAnchor(1);
+        QVERIFY(!model.rangeMatches());
+        // Without a session, stopping leaves a working range as it is.
+        model.cancelRange();
+        QCOMPARE(model.rangeState()->state, QStringLiteral("following"));
+
+        // A past window longer than ten minutes is refused.
+        model.receive(heard(QStringLiteral("t1"), QStringLiteral("Early words."), 0, true));
+        model.setConversationStartedAt(*s.platform.now - 900'000);
+        model.setWindowMode(QStringLiteral("past"));
+        model.setAnchor(900'000);
+        model.setLookback(700);
+        runTask(model.prepareRange());
+        QCOMPARE(model.error(),
+                 std::optional<QString>(QStringLiteral("Choose a new anchor: a breakdown covers at most ten minutes.")));
+    }
+
+    void emptyAnswer_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+
+        const QString reviewed = QStringLiteral("Try another category or select another time range. The reviewed speech "
+                                                "remains available in session memory.");
+        const QString following = QStringLiteral("Useful answers will surface as the conversation develops. Prepared "
+                                                 "support stays available below.");
+        QTest::newRow("limited wins over everything") << "limited" << "This session has ended."
+                                                      << "Review usage below, or adjust your session setup before "
+                                                         "starting again.";
+        QTest::newRow("starting takes the title, not the message")
+            << "starting" << "Getting ready to listen." << following;
+        QTest::newRow("reviewed dates") << "reviewed-dates" << "No dates identified in the reviewed speech." << reviewed;
+        QTest::newRow("reviewed terms") << "reviewed-terms" << "No entries identified in this category." << reviewed;
+        QTest::newRow("review not prepared")
+            << "review" << "Prepare this part of the conversation."
+            << "Select a time range and choose Prepare range to fill missing terms, topics and dates. Explanations and "
+               "category filters then open from session memory.";
+        QTest::newRow("preparing") << "preparing" << "Preparing useful support."
+                                   << "The cue will appear with its complete Deeper answer. There’s nothing you need to ask.";
+        QTest::newRow("active") << "active" << "Following the conversation." << following;
+        QTest::newRow("quiet answers") << "answers" << "More is available quietly."
+                                       << "Reveal hidden and earlier answers from the prepared shelf below.";
+        QTest::newRow("nothing yet") << "idle" << "Answers, already in reach."
+                                     << "Bring your domain knowledge into every conversation. Listen directly to meeting "
+                                        "audio, including through your headset.";
+    }
+
+    void emptyAnswer()
+    {
+        QFETCH(QString, state);
+        Shown s;
+        SessionModel &model = s.model;
+        model.setActive(state != "idle" && state != "answers");
+        model.setStarting(state == "starting");
+        model.setPreparing(state == "preparing" || state.startsWith("review"));
+        if (state == "limited")
+            model.setSnapshot(snapshotIn(QStringLiteral("limited")));
+        if (state.startsWith("review")) {
+            model.setReviewOnly(true);
+            if (state != "review")
+                reviewFirstMinute(model);
+            model.setCategory(state == "reviewed-dates" ? QStringLiteral("date") : QStringLiteral("term"));
         }
+        if (state == "answers")
+            model.receive(bankOf({answerFixture("a", "ready", true)}));
+        QVERIFY(!s.screen.hasSelection());
+        QTEST(s.screen.emptyAnswerTitle(), "title");
+        QTEST(s.screen.emptyAnswerMessage(), "message");
     }
-    s.model.setAudioLevel(0.5f);
-    s.model.setClock(s.model.clock() + 1'000);
-    for (const auto &[name, spy] : spies)
-        QVERIFY2(spy->count() == (name == "timeChanged" ? 1 : 0), name.constData());
-}
 
-void SessionPresentationTest::transcriptRows()
-{
-    Shown s;
-    RowListModel *rows = s.screen.transcriptRows();
-    QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
-    QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
+    void companionLines_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("eyebrow");
+        QTest::addColumn<QString>("emptyLine");
+        QTest::addColumn<QString>("footer");
 
-    s.model.receive(heard("s1", "Let's talk", 65'000, false));
-    s.model.receive(heard("s1", "Let's talk about calibration.", 65'000, true));
-    s.model.receive(heard("s2", "Sure.", 68'000, true, QStringLiteral("microphone")));
-    QCOMPARE(inserted.count(), 2);
-    QCOMPARE(changed.count(), 1);
-    const auto row = [rows](int i) {
-        QStringList roles;
-        for (const char *role : {"speaker", "time", "text", "live", "mine"})
-            roles.append(rows->value(i, role).toString());
-        return roles;
-    };
-    QCOMPARE(rows->count(), 2);
-    QCOMPARE(row(0), (QStringList{"Meeting", "1:05", "Let's talk about calibration.", "false", "false"}));
-    QCOMPARE(row(1), (QStringList{"You", "1:08", "Sure.", "false", "true"}));
+        QTest::newRow("not connected") << "" << "READY WHEN YOU ARE"
+                                       << "This build is not connected to the beta service yet." << "Audio off";
+        QTest::newRow("limited") << "limited" << "READY WHEN YOU ARE" << "Session limit reached · audio stopped"
+                                 << "Audio off";
+        QTest::newRow("following") << "answer" << "FOLLOWING THE CONVERSATION" << "" << "Sample running";
+        QTest::newRow("simpler form") << "simpler" << "EXPLAINED SIMPLY" << "" << "Sample running";
+        QTest::newRow("earlier session") << "stale" << "Earlier context · may need checking" << "" << "Sample running";
+    }
 
-    s.model.receive(heard("s0", "…", std::nullopt, false));
-    QCOMPARE(row(0), (QStringList{"Meeting", "0:00", "…", "true", "false"}));
-}
+    void companionLines()
+    {
+        QFETCH(QString, state);
+        Shown s;
+        SessionModel &model = s.model;
+        Account demo;
+        demo.health.mode = QStringLiteral("demo");
+        model.setAccount(demo);
+        if (state == "limited") {
+            model.setSnapshot(snapshotIn(QStringLiteral("limited")));
+        } else if (!state.isEmpty()) {
+            model.setActive(true);
+            model.receive(bankOf({answerFixture("a", state == "stale" ? "stale" : "ready")}));
+            model.setSelectedID(QStringLiteral("a"));
+            if (state == "simpler")
+                model.setDetail(QStringLiteral("Simpler"));
+        }
+        QTEST(s.screen.companionEyebrow(), "eyebrow");
+        if (!s.screen.hasSelection())
+            QTEST(s.screen.companionEmptyLine(), "emptyLine");
+        QTEST(s.screen.companionFooter(), "footer");
+    }
 
-void SessionPresentationTest::shelfAndRange()
-{
-    Shown s;
-    SessionModel &model = s.model;
-    model.receive(bankOf({answerFixture("a"), answerFixture("h", "ready", true), answerFixture("p", "preparing"),
-                          answerFixture("b")}));
-    QCOMPARE(s.screen.answerRows()->count(), 2);
-    QCOMPARE(s.screen.hiddenCountText(), QStringLiteral("2 hidden / earlier"));
-    model.setShowHidden(true);
-    QCOMPARE(s.screen.answerRows()->count(), 4);
-    QCOMPARE(s.screen.answerRows()->value(1, "quiet").toBool(), true);
+    void detailLines_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("preparation");
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QString>("readiness");
+        QTest::addColumn<bool>("preparingMore");
+        QTest::addColumn<QString>("missing");
+        QTest::addColumn<QString>("interrupted");
+        QTest::addColumn<QString>("companionReadiness");
 
-    QVERIFY(!s.screen.inRange());
-    QCOMPARE(s.screen.coverageMessage(),
-             QStringLiteral("Range not reviewed yet. Prepare it to fill missing terms, topics and dates."));
-    reviewFirstMinute(model);
-    QVERIFY(s.screen.inRange());
-    QVERIFY(s.screen.memoryNotice().isEmpty());
-    QCOMPARE(s.screen.anchorText(), QStringLiteral("1:00"));
-    QCOMPARE(s.screen.lookbackText(), QStringLiteral("60 seconds"));
+        const QString interrupted = QStringLiteral("Cue and Deeper are kept. Some additional forms were not completed.");
+        QTest::newRow("chosen form not there yet")
+            << "ready" << "partial" << true << "Simpler" << "CUE + DEEPER READY" << true
+            << "This explanation is still preparing." << "" << "Cue + Deeper ready";
+        QTest::newRow("session ended before the forms")
+            << "ready" << "partial" << false << "Deeper" << "CUE + DEEPER READY" << false << "" << interrupted
+            << "Cue + Deeper ready";
+        QTest::newRow("resumed: answers of earlier sessions")
+            << "stale" << "partial" << true << "Cue" << "" << false << "" << interrupted
+            << "Preparing the cue and Deeper together.";
+        QTest::newRow("complete") << "ready" << "complete" << true << "ELI5" << "CUE + DEEPER READY" << false << ""
+                                  << "" << "Cue + Deeper ready";
+    }
 
-    // "Now" windows stop growing ten minutes after their anchor.
-    model.setWindowMode(QStringLiteral("now"));
-    model.setAnchor(0);
-    model.setConversationStartedAt(*s.platform.now - 599'000);
-    model.setClock(*s.platform.now);
-    QVERIFY(s.screen.tenMinuteNotice().isEmpty());
-    model.setClock(*s.platform.now + 1'000);
-    QCOMPARE(s.screen.tenMinuteNotice(),
-             QStringLiteral("Ten-minute range reached. Use current time to select a new range."));
-}
+    void detailLines()
+    {
+        QFETCH(QString, status);
+        QFETCH(QString, preparation);
+        QFETCH(bool, active);
+        QFETCH(QString, form);
+        Shown s;
+        PreparedAnswer a = answerFixture("a", status);
+        a.preparation = preparation;
+        if (preparation == "complete") {
+            a.simpler = QStringLiteral("simpler");
+            a.eli5 = QStringLiteral("eli5");
+        }
+        s.model.setActive(active);
+        s.model.receive(bankOf({a}));
+        s.model.setSelectedID(QStringLiteral("a"));
+        s.model.setDetail(form);
+        QTEST(s.screen.detailReadiness(), "readiness");
+        QTEST(s.screen.detailPreparing(), "preparingMore");
+        QTEST(s.screen.detailMissingForm(), "missing");
+        QTEST(s.screen.detailInterrupted(), "interrupted");
+        QTEST(s.screen.companionReadiness(), "companionReadiness");
+        QCOMPARE(s.screen.selectedForms().size(), preparation == "complete" ? 4 : 2);
+        QCOMPARE(s.screen.deeperSelected(), form == "Deeper");
+    }
 
-void SessionPresentationTest::banks()
-{
-    Shown s;
-    SessionModel &model = s.model;
-    PrivateKnowledge knowledge;
-    knowledge.learningEnabled = true;
-    knowledge.learn(model.domain(), QStringLiteral("Topic c"), std::nullopt, QStringLiteral("ELI5"));
-    model.setPrivateKnowledge(knowledge);
+    void primaryButtonAndCommands()
+    {
+        ModelHarness harness;
+        QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+        SessionModel &model = *harness.model;
+        SessionPresentation screen(model);
+        QCOMPARE(screen.primaryAction(), QStringLiteral("Start simulated sample"));
+        QVERIFY(screen.primaryEnabled() && screen.canStart() && !screen.canStop());
+        QVERIFY(!screen.showNewConversation());
+        QCOMPARE(screen.menuSessionAction(), QStringLiteral("Start listening"));
 
-    // An empty or absent bank keeps what is shown.
-    model.receive(bankOf({answerFixture("a"), answerFixture("b")}));
-    model.receive(bankOf({}));
-    model.receive(eventOf(QStringLiteral("bank")));
-    QCOMPARE(ids(model.answers()), (QStringList{"a", "b"}));
-    QCOMPARE(model.memory().answers().size(), 2);
+        // The menu's item starts the session.
+        screen.toggleSession();
+        QTRY_VERIFY(model.active());
+        QCOMPARE(screen.menuSessionAction(), QStringLiteral("End session"));
+        QVERIFY(screen.menuSessionEnabled());
+        QVERIFY(!screen.primaryEnabled() && !screen.canStart() && screen.canStop());
+        QTRY_VERIFY(screen.hasSelection());
+        QVERIFY(screen.canHide() && screen.canDeeper());
+        model.setManualQuestion(QStringLiteral("   "));
+        QVERIFY(!screen.canAsk());
+        model.setManualQuestion(QStringLiteral("Why?"));
+        QVERIFY(screen.canAsk());
 
-    // A chosen answer keeps its form while the bank holds it.
-    model.setSelectedID(QStringLiteral("a"));
-    model.setDetail(QStringLiteral("Simpler"));
-    model.receive(bankOf({answerFixture("a"), answerFixture("b"), answerFixture("c")}));
-    QCOMPARE(model.selected()->id, QStringLiteral("a"));
-    QCOMPARE(model.detail(), QStringLiteral("Simpler"));
-    // Once it is gone, the newest answer comes forward in its learned form, else as a cue.
-    model.receive(bankOf({answerFixture("b"), answerFixture("c")}));
-    QVERIFY(!model.selectedID());
-    QCOMPARE(model.selected()->id, QStringLiteral("c"));
-    QCOMPARE(model.detail(), QStringLiteral("ELI5"));
-    model.receive(bankOf({answerFixture("b"), answerFixture("c"), answerFixture("d")}));
-    QCOMPARE(model.selected()->id, QStringLiteral("d"));
-    QCOMPARE(model.detail(), QStringLiteral("Cue"));
+        runTask(model.stop());
+        QCOMPARE(screen.primaryAction(), QStringLiteral("Resume"));
+        QVERIFY(screen.primaryEnabled() && screen.showNewConversation() && screen.canNewConversation());
+        QCOMPARE(screen.companionEmptyLine(), QStringLiteral("Audio stopped. Your prepared answers remain available."));
 
-    // An "answer" event names the selection even before the bank holds it.
-    ServerEvent named = eventOf(QStringLiteral("answer"));
-    named.answer = answerFixture("z");
-    model.receive(named);
-    QCOMPARE(model.selectedID(), std::optional<QString>(QStringLiteral("z")));
-    QCOMPARE(model.selected()->id, QStringLiteral("d"));
-}
+        // A changed domain cannot resume: the button starts afresh instead of being refused.
+        model.setDomain(model.domain() + QStringLiteral(" And statistics."));
+        QCOMPARE(screen.primaryAction(), QStringLiteral("Start simulated sample"));
 
-void SessionPresentationTest::endingSnapshots_data()
-{
-    QTest::addColumn<QString>("state");
-    QTest::addColumn<std::optional<QString>>("reason");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<std::optional<QString>>("recovery");
-    QTest::newRow("limited with reason") << "limited" << std::optional<QString>("Your allowance is spent.")
-                                         << "Your allowance is spent."
-                                         << std::optional<QString>("Your allowance is spent. Prepared answers are kept; resume explicitly when ready.");
-    QTest::newRow("stopped without reason") << "stopped" << std::optional<QString>() << "Session ended"
-                                            << std::optional<QString>("Session ended. Prepared answers are kept; resume explicitly when ready.");
-    QTest::newRow("active") << "active" << std::optional<QString>("ignored") << "Connect to your Corvana service"
-                            << std::optional<QString>();
-}
+        model.setNeedsReconnect(true);
+        QCOMPARE(screen.primaryAction(), QStringLiteral("Reconnect"));
+        QVERIFY(screen.primaryEnabled() && !screen.canStart());
+        model.setError(QStringLiteral("Connection lost."));
+        QCOMPARE(screen.recoveryAction(), QStringLiteral("Reconnect"));
+    }
 
-void SessionPresentationTest::endingSnapshots()
-{
-    QFETCH(QString, state);
-    QFETCH(std::optional<QString>, reason);
-    Shown s;
-    s.model.receive(bankOf({answerFixture("a")}));
-    ServerEvent event = bankOf({answerFixture("b")});
-    event.session = SessionSnapshot{.id = QStringLiteral("s1"), .state = state, .spentMicros = 40'000,
-                                    .startedAt = (*s.platform.now - 10'000) / 1000.0, .reason = reason};
-    s.model.receive(event);
-    QTEST(s.model.status(), "status");
-    QTEST(s.model.recoveryMessage(), "recovery");
-    // The bank of the same event still applies, and the spend is recorded.
-    QCOMPARE(ids(s.model.answers()), QStringList{"b"});
-    QCOMPARE(s.model.memory().committedMicros(), 40'000);
-    QCOMPARE(s.model.conversationStartedAt(), std::optional<double>(*s.platform.now - 10'000));
-}
+    void refusedStarts()
+    {
+        // What keeps "Start" disabled also refuses a start that comes anyway, with the reason
+        // and nothing else changed or sent.
+        ModelHarness harness(QStringList{});
+        QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
+        SessionModel &model = *harness.model;
+        SessionPresentation screen(model);
+        QCOMPARE(screen.primaryAction(), QStringLiteral("Start listening"));
+        const std::tuple<const char *, std::function<void(bool)>, QString> changes[] = {
+            {"update check", [&](bool on) { model.setUpdating(on); },
+             QStringLiteral("Finish or cancel the update check before starting a conversation.")},
+            {"setup refused", [&](bool on) { model.setBudget(on ? QStringLiteral("20.01") : QStringLiteral("1.00")); },
+             SessionSetup::startMessage},
+            {"recording source without a recording",
+             [&](bool on) { model.setSource(on ? QStringLiteral("recording") : QStringLiteral("system")); },
+             QStringLiteral("Choose a short PCM WAV recording first.")},
+            {"needs a reconnect", [&](bool on) { model.setNeedsReconnect(on); }, QStringLiteral("Reconnect before resuming.")},
+            {"busy", [&](bool on) { model.setBusy(on); }, QString()},
+        };
+        const QString status = model.status();
+        for (const auto &[name, change, message] : changes) {
+            QVERIFY2(screen.canStart() && screen.setupComplete(), name);
+            change(true);
+            QVERIFY2(!screen.canStart() && !screen.canNewConversation(), name);
+            QCOMPARE(screen.setupComplete(), message != SessionSetup::startMessage);
+            QCOMPARE(screen.primaryEnabled(), message == QLatin1String("Reconnect before resuming."));
+            runTask(model.start(false, false));
+            QCOMPARE(model.error().value_or(QString()), message);
+            QVERIFY(!model.active() && !model.busy() == (QByteArray(name) != "busy"));
+            QCOMPARE(model.status(), status);
+            change(false);
+            model.setError(std::nullopt);
+        }
+        runTask(model.start(true, false));
+        QCOMPARE(model.error(), std::optional<QString>(QStringLiteral("Start a new conversation to use a different domain.")));
+        QVERIFY(commandTypes(harness.service.log()).isEmpty());
+    }
 
-void SessionPresentationTest::otherEvents()
-{
-    Shown s;
-    SessionModel &model = s.model;
-    ServerEvent event = eventOf(QStringLiteral("answer.started"));
-    model.receive(event);
-    QVERIFY(model.preparing());
-    event.type = QStringLiteral("quiet");
-    model.receive(event);
-    QVERIFY(!model.preparing());
-    event.type = QStringLiteral("error");
-    event.message = QStringLiteral("The transcriber restarted.");
-    model.receive(event);
-    QCOMPARE(model.error(), event.message);
-    event.message.reset();
-    model.receive(event);
-    QVERIFY(!model.error());
-    event.type = QStringLiteral("transcript"); // required member missing
-    model.receive(event);
-    QVERIFY(model.transcript().isEmpty());
-    int observed = 0;
-    model.setEvaluationObserver([&](const ServerEvent &) { ++observed; });
-    event.type = QStringLiteral("something.new");
-    model.receive(event);
-    QCOMPARE(observed, 1);
-}
+    void remainingAllowance_data()
+    {
+        QTest::addColumn<qint64>("balance");
+        QTest::addColumn<qint64>("spent"); // negative: no conversation yet
+        QTest::addColumn<QString>("text");
+        QTest::newRow("budget, rounded to four places") << qint64(5'000'000) << qint64(-1) << "$1.2346 remaining";
+        QTest::newRow("wallet below the budget") << qint64(9'999) << qint64(-1) << "$0.0100 remaining";
+        QTest::newRow("conversation under way") << qint64(5'000'000) << qint64(1'234'567) << "$0.7654 remaining";
+        QTest::newRow("conversation overspent") << qint64(5'000'000) << qint64(3'000'000) << "$0.0000 remaining";
+    }
 
-void SessionPresentationTest::visibility_data()
-{
-    QTest::addColumn<bool>("showHidden");
-    QTest::addColumn<QString>("selectedID");
-    QTest::addColumn<QStringList>("visible");
-    QTest::addColumn<QString>("selected");
-    QTest::newRow("default") << false << "" << QStringList{"ready1", "ready2"} << "ready2";
-    QTest::newRow("show hidden") << true << "" << QStringList{"ready1", "stale", "preparing", "hidden", "ready2"} << "ready2";
-    QTest::newRow("selected hidden answer is listed") << false << "hidden" << QStringList{"ready1", "hidden", "ready2"} << "hidden";
-    QTest::newRow("selected stale answer is listed") << false << "stale" << QStringList{"ready1", "stale", "ready2"} << "stale";
-    QTest::newRow("provisional never listed") << false << "provisional" << QStringList{"ready1", "ready2"} << "ready2";
-}
+    void remainingAllowance()
+    {
+        QFETCH(qint64, balance);
+        QFETCH(qint64, spent);
+        Shown s;
+        s.model.setBudget(QStringLiteral("1.234567"));
+        Account account;
+        account.wallet.balanceMicros = balance;
+        s.model.setAccount(account);
+        if (spent >= 0) {
+            ConversationMemory memory(2'000'000);
+            memory.account(SessionSnapshot{.id = QStringLiteral("s1"), .spentMicros = spent});
+            s.model.setMemory(memory);
+        }
+        QTEST(s.screen.remainingText(), "text");
+    }
 
-void SessionPresentationTest::visibility()
-{
-    QFETCH(bool, showHidden);
-    QFETCH(QString, selectedID);
-    Shown s;
-    s.model.receive(bankOf({answerFixture("ready1"), answerFixture("stale", "stale"), answerFixture("preparing", "preparing"),
-                            answerFixture("hidden", "ready", true), answerFixture("ready2"), answerFixture("provisional", "ready", false, true)}));
-    s.model.setShowHidden(showHidden);
-    if (!selectedID.isEmpty())
-        s.model.setSelectedID(selectedID);
-    QTEST(ids(s.model.visibleAnswers()), "visible");
-    QTEST(s.model.selected()->id, "selected");
-}
+    void rowsChangeOnlyWhatChanged()
+    {
+        Shown s;
+        QList<PreparedAnswer> answers;
+        for (int i = 0; i < 1'200; ++i)
+            answers.append(answerFixture(QString::number(i)));
+        s.model.receive(bankOf(answers));
+        RowListModel *rows = s.screen.answerRows();
+        QCOMPARE(rows->count(), 1'200);
+        QAbstractItemModelTester tester(rows, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(rows, &QAbstractItemModel::rowsRemoved);
+        QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(rows, &QAbstractItemModel::modelReset);
 
-void SessionPresentationTest::simpleModeFollowsTheWindow()
-{
-    Shown s;
-    SessionModel &model = s.model;
-    PreparedAnswer early = answerFixture("early");
-    early.occurrences = QList<SpeechOccurrence>{SpeechOccurrence{"o1", 1'000, 2'000}};
-    PreparedAnswer late = answerFixture("late", "stale");
-    late.occurrences = QList<SpeechOccurrence>{SpeechOccurrence{"o2", 100'000, 101'000}};
-    model.receive(bankOf({early, late}));
-    model.setConversationStartedAt(*s.platform.now - 120'000);
-    model.setSimple(true);
-    model.setAnchor(120'000);
-    // Simple mode filters by the window alone: the stale answer in it is listed, the early
-    // one is not, even when selected.
-    model.setSelectedID(QStringLiteral("early"));
-    QCOMPARE(ids(model.visibleAnswers()), QStringList{"late"});
-    QCOMPARE(model.selected()->id, QStringLiteral("late"));
-}
+        // The same bank again touches nothing.
+        s.model.receive(bankOf(answers));
+        QCOMPARE(inserted.count() + removed.count() + changed.count() + reset.count(), 0);
 
-void SessionPresentationTest::rangeMatching()
-{
-    Shown s;
-    SessionModel &model = s.model;
-    model.setConversationStartedAt(*s.platform.now - 700'000);
-    model.setWindowMode(QStringLiteral("now"));
-    model.setAnchor(0);
-    ServerEvent range = eventOf(QStringLiteral("range"));
-    range.range = RangeState{.id = QStringLiteral("r"), .toMs = 600'000, .follow = true, .state = QStringLiteral("following"),
-                             .selectedSegments = 15, .reviewedSegments = 12, .reusedEntries = 3,
-                             .message = QStringLiteral("Working through the window.")};
-    model.receive(range);
-    QVERIFY(model.rangeWorking());
-    QVERIFY(model.rangeMatches());
-    QVERIFY(!model.rangeReviewed());
-    QCOMPARE(model.coverageMessage(),
-             QString::fromUtf8("12/15 speech segments reviewed · 3 reused. Working through the window."));
-    model.setAnchor(1);
-    QVERIFY(!model.rangeMatches());
-    // Without a session, stopping leaves a working range as it is.
-    model.cancelRange();
-    QCOMPARE(model.rangeState()->state, QStringLiteral("following"));
+        // One answer changes, one goes, one comes: three precise notifications.
+        answers[10].cue = QStringLiteral("a better cue");
+        answers.removeAt(500);
+        answers.append(answerFixture(QStringLiteral("new")));
+        s.model.receive(bankOf(answers));
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(removed.first().at(1).toInt(), 500);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(1).toInt(), 1'199);
+        QVERIFY(changed.count() >= 1);
+        QCOMPARE(rows->value(10, QStringLiteral("cue")).toString(), QStringLiteral("a better cue"));
+        // The newest ready answer is in front and marked so.
+        QCOMPARE(rows->value(1'199, QStringLiteral("selected")).toBool(), true);
+        QCOMPARE(rows->value(1'198, QStringLiteral("selected")).toBool(), false);
 
-    // A past window longer than ten minutes is refused.
-    model.receive(heard(QStringLiteral("t1"), QStringLiteral("Early words."), 0, true));
-    model.setConversationStartedAt(*s.platform.now - 900'000);
-    model.setWindowMode(QStringLiteral("past"));
-    model.setAnchor(900'000);
-    model.setLookback(700);
-    runTask(model.prepareRange());
-    QCOMPARE(model.error(),
-             std::optional<QString>(QStringLiteral("Choose a new anchor: a breakdown covers at most ten minutes.")));
-}
+        // A level update reaches no presentation signal; a clock tick only the texts of time.
+        SetupPresentation setup(s.model, QString());
+        KnowledgePresentation knowledge(s.model);
+        OnboardingPresentation onboarding(s.model);
+        QList<std::pair<QByteArray, std::shared_ptr<QSignalSpy>>> spies;
+        for (QObject *shown : std::initializer_list<QObject *>{&s.screen, &setup, &knowledge, &onboarding}) {
+            const QMetaObject *meta = shown->metaObject();
+            for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+                const QMetaMethod method = meta->method(i);
+                if (method.methodType() == QMetaMethod::Signal)
+                    spies.append({method.name(), std::make_shared<QSignalSpy>(shown, "2" + method.methodSignature())});
+            }
+        }
+        s.model.setAudioLevel(0.5f);
+        s.model.setClock(s.model.clock() + 1'000);
+        for (const auto &[name, spy] : spies)
+            QVERIFY2(spy->count() == (name == "timeChanged" ? 1 : 0), name.constData());
+    }
+
+    void transcriptRows()
+    {
+        Shown s;
+        RowListModel *rows = s.screen.transcriptRows();
+        QSignalSpy inserted(rows, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
+
+        s.model.receive(heard("s1", "Let's talk", 65'000, false));
+        s.model.receive(heard("s1", "Let's talk about calibration.", 65'000, true));
+        s.model.receive(heard("s2", "Sure.", 68'000, true, QStringLiteral("microphone")));
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(changed.count(), 1);
+        const auto row = [rows](int i) {
+            QStringList roles;
+            for (const char *role : {"speaker", "time", "text", "live", "mine"})
+                roles.append(rows->value(i, role).toString());
+            return roles;
+        };
+        QCOMPARE(rows->count(), 2);
+        QCOMPARE(row(0), (QStringList{"Meeting", "1:05", "Let's talk about calibration.", "false", "false"}));
+        QCOMPARE(row(1), (QStringList{"You", "1:08", "Sure.", "false", "true"}));
+
+        s.model.receive(heard("s0", "…", std::nullopt, false));
+        QCOMPARE(row(0), (QStringList{"Meeting", "0:00", "…", "true", "false"}));
+    }
+
+    void shelfAndRange()
+    {
+        Shown s;
+        SessionModel &model = s.model;
+        model.receive(bankOf({answerFixture("a"), answerFixture("h", "ready", true), answerFixture("p", "preparing"),
+                              answerFixture("b")}));
+        QCOMPARE(s.screen.answerRows()->count(), 2);
+        QCOMPARE(s.screen.hiddenCountText(), QStringLiteral("2 hidden / earlier"));
+        model.setShowHidden(true);
+        QCOMPARE(s.screen.answerRows()->count(), 4);
+        QCOMPARE(s.screen.answerRows()->value(1, "quiet").toBool(), true);
+
+        QVERIFY(!s.screen.inRange());
+        QCOMPARE(s.screen.coverageMessage(),
+                 QStringLiteral("Range not reviewed yet. Prepare it to fill missing terms, topics and dates."));
+        reviewFirstMinute(model);
+        QVERIFY(s.screen.inRange());
+        QVERIFY(s.screen.memoryNotice().isEmpty());
+        QCOMPARE(s.screen.anchorText(), QStringLiteral("1:00"));
+        QCOMPARE(s.screen.lookbackText(), QStringLiteral("60 seconds"));
+
+        // "Now" windows stop growing ten minutes after their anchor.
+        model.setWindowMode(QStringLiteral("now"));
+        model.setAnchor(0);
+        model.setConversationStartedAt(*s.platform.now - 599'000);
+        model.setClock(*s.platform.now);
+        QVERIFY(s.screen.tenMinuteNotice().isEmpty());
+        model.setClock(*s.platform.now + 1'000);
+        QCOMPARE(s.screen.tenMinuteNotice(),
+                 QStringLiteral("Ten-minute range reached. Use current time to select a new range."));
+    }
+};
 
 QTEST_GUILESS_MAIN(SessionPresentationTest)
 #include "tst_SessionPresentation.moc"
