@@ -127,19 +127,6 @@ private slots:
         runTask(model.stop());
     }
 
-    void serviceLimitsTheSession()
-    {
-        ModelHarness harness;
-        QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
-        SessionModel &model = *harness.model;
-        model.setBudget(QStringLiteral("0.03"));
-        runTask(model.start(false, false));
-        QTRY_VERIFY_WITH_TIMEOUT(!model.active(), 10'000);
-        QCOMPARE(model.status(), QStringLiteral("The session limit was reached."));
-        QCOMPARE(model.snapshot()->state, QStringLiteral("limited"));
-        QVERIFY(model.pauseStartedMs());
-    }
-
     void rangeInLiveAndReviewSessions()
     {
         ModelHarness harness;

@@ -46,25 +46,28 @@ Account accountWith(qint64 balanceMicros, bool simulatedWallet, const QString &m
     return account;
 }
 
+FakePlatform platformWith(QVariantMap information)
+{
+    FakePlatform platform;
+    platform.informationDictionary = std::move(information);
+    return platform;
+}
+
 // A model on fake platform services, loaded when asked, and the presentations of the
 // setup, knowledge and onboarding screens.
 struct Screens {
     explicit Screens(QVariantMap information = {}, bool load = false)
+        : platform(platformWith(std::move(information)))
     {
-        platform.informationDictionary = std::move(information);
-        model = std::make_unique<SessionModel>(platform.bundle());
         if (load)
-            runTask(model->load());
-        setup = std::make_unique<SetupPresentation>(*model, QString());
-        knowledge = std::make_unique<KnowledgePresentation>(*model);
-        onboarding = std::make_unique<OnboardingPresentation>(*model);
+            runTask(model.load());
     }
 
     FakePlatform platform;
-    std::unique_ptr<SessionModel> model;
-    std::unique_ptr<SetupPresentation> setup;
-    std::unique_ptr<KnowledgePresentation> knowledge;
-    std::unique_ptr<OnboardingPresentation> onboarding;
+    SessionModel model{platform.bundle()};
+    SetupPresentation setup{model, QString()};
+    KnowledgePresentation knowledge{model};
+    OnboardingPresentation onboarding{model};
 };
 
 } // namespace
@@ -76,50 +79,48 @@ private slots:
     void codeStep()
     {
         Screens s;
-        SessionModel &model = *s.model;
-        OnboardingPresentation &shown = *s.onboarding;
         // Submitting the address field is refused the same way its button is (the OnboardingScreen
         // suite reads the button).
-        model.setSignInURL(QStringLiteral("https://service.example"));
-        model.setSignInEmail(QStringLiteral("ada.example.com"));
-        QVERIFY(!shown.canSendCode());
-        shown.requestSignIn();
-        QVERIFY(!model.signInMessage() && !model.signingIn());
-        model.setSignInEmail(QStringLiteral("ada@example.com"));
-        model.setSigningIn(true);
-        QVERIFY(!shown.canSendCode() && !shown.canEditSignIn());
-        model.setSigningIn(false);
-        QVERIFY(shown.canSendCode() && shown.canEditSignIn());
+        s.model.setSignInURL(QStringLiteral("https://service.example"));
+        s.model.setSignInEmail(QStringLiteral("ada.example.com"));
+        QVERIFY(!s.onboarding.canSendCode());
+        s.onboarding.requestSignIn();
+        QVERIFY(!s.model.signInMessage() && !s.model.signingIn());
+        s.model.setSignInEmail(QStringLiteral("ada@example.com"));
+        s.model.setSigningIn(true);
+        QVERIFY(!s.onboarding.canSendCode() && !s.onboarding.canEditSignIn());
+        s.model.setSigningIn(false);
+        QVERIFY(s.onboarding.canSendCode() && s.onboarding.canEditSignIn());
 
         // The simulated service's code on the page is the OnboardingScreen suite's; a real
         // service sends the code by email only.
-        QVERIFY(!shown.showCodeStep() && !shown.canSignIn());
+        QVERIFY(!s.onboarding.showCodeStep() && !s.onboarding.canSignIn());
         SignInChallenge challenge;
         challenge.requestId = QStringLiteral("r1");
-        model.setSignInChallenge(challenge);
-        QVERIFY(shown.showCodeStep() && shown.canSignIn());
-        QCOMPARE(shown.simulatedCodeLine(), QString());
+        s.model.setSignInChallenge(challenge);
+        QVERIFY(s.onboarding.showCodeStep() && s.onboarding.canSignIn());
+        QCOMPARE(s.onboarding.simulatedCodeLine(), QString());
 
-        model.setSigningIn(true);
-        QVERIFY(!shown.canSignIn());
+        s.model.setSigningIn(true);
+        QVERIFY(!s.onboarding.canSignIn());
         // Nothing is cleared under a running request.
-        shown.restartSignIn();
-        QVERIFY(model.signInChallenge());
-        model.setSigningIn(false);
+        s.onboarding.restartSignIn();
+        QVERIFY(s.model.signInChallenge());
+        s.model.setSigningIn(false);
 
-        model.setSignInCode(QStringLiteral("1234"));
-        model.setSignInMessage(QStringLiteral("That code is not right. Check it and try again."));
-        QCOMPARE(shown.signInStatus(), QStringLiteral("That code is not right. Check it and try again."));
-        shown.restartSignIn();
-        QVERIFY(!model.signInChallenge() && !shown.showCodeStep() && !model.signInMessage());
-        QCOMPARE(model.signInCode(), QString());
-        QCOMPARE(shown.signInStatus(), QString());
+        s.model.setSignInCode(QStringLiteral("1234"));
+        s.model.setSignInMessage(QStringLiteral("That code is not right. Check it and try again."));
+        QCOMPARE(s.onboarding.signInStatus(), QStringLiteral("That code is not right. Check it and try again."));
+        s.onboarding.restartSignIn();
+        QVERIFY(!s.model.signInChallenge() && !s.onboarding.showCodeStep() && !s.model.signInMessage());
+        QCOMPARE(s.model.signInCode(), QString());
+        QCOMPARE(s.onboarding.signInStatus(), QString());
         // The address stays for the resend.
-        QCOMPARE(model.signInEmail(), QStringLiteral("ada@example.com"));
+        QCOMPARE(s.model.signInEmail(), QStringLiteral("ada@example.com"));
 
-        QVERIFY(!shown.showRecoveryWarning());
-        model.setRecoveringAccount(true);
-        QVERIFY(shown.showRecoveryWarning());
+        QVERIFY(!s.onboarding.showRecoveryWarning());
+        s.model.setRecoveringAccount(true);
+        QVERIFY(s.onboarding.showRecoveryWarning());
     }
 
     void allowance_data()
@@ -139,11 +140,11 @@ private slots:
         QFETCH(qint64, balance);
         QFETCH(bool, simulated);
         Screens s;
-        QCOMPARE(s.onboarding->allowanceLine(), QString());
-        QVERIFY(!s.onboarding->showFundingNote());
-        s.model->setAccount(accountWith(balance, simulated));
-        QTEST(s.onboarding->allowanceLine(), "line");
-        QTEST(s.onboarding->showFundingNote(), "fundingNote");
+        QCOMPARE(s.onboarding.allowanceLine(), QString());
+        QVERIFY(!s.onboarding.showFundingNote());
+        s.model.setAccount(accountWith(balance, simulated));
+        QTEST(s.onboarding.allowanceLine(), "line");
+        QTEST(s.onboarding.showFundingNote(), "fundingNote");
     }
 
     void pageMarks_data()
@@ -160,21 +161,20 @@ private slots:
         QFETCH(int, step);
         QFETCH(QList<bool>, passed);
         Screens s;
-        s.model->setOnboardingStep(step);
-        OnboardingPresentation &shown = *s.onboarding;
-        RowListModel &rows = *shown.pageRows();
+        s.model.setOnboardingStep(step);
+        RowListModel &rows = *s.onboarding.pageRows();
         QCOMPARE(rows.count(), 3);
-        QCOMPARE(shown.page(), step);
+        QCOMPARE(s.onboarding.page(), step);
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(rows.value(i, QStringLiteral("passed")).toBool(), passed[i]);
             QCOMPARE(rows.value(i, QStringLiteral("current")).toBool(), i == step);
             QVERIFY(!rows.value(i, QStringLiteral("title")).toString().isEmpty());
         }
-        QCOMPARE(shown.showBack(), step > 0);
+        QCOMPARE(s.onboarding.showBack(), step > 0);
 
         // "Back" goes one page lower and never below the first.
-        shown.back();
-        QCOMPARE(s.model->onboardingStep(), std::max(0, step - 1));
+        s.onboarding.back();
+        QCOMPARE(s.model.onboardingStep(), std::max(0, step - 1));
         QCOMPARE(rows.value(std::max(0, step - 1), QStringLiteral("current")).toBool(), true);
     }
 
@@ -193,23 +193,21 @@ private slots:
         QFETCH(QString, domain);
         QFETCH(bool, continues);
         Screens s;
-        SessionModel &model = *s.model;
-        OnboardingPresentation &shown = *s.onboarding;
-        model.setOnboarding(true);
-        model.setOnboardingStep(1);
-        model.setDomain(domain);
-        QCOMPARE(shown.canContinue(), continues);
-        shown.continueToAudio();
-        QCOMPARE(model.onboardingStep(), continues ? 2 : 1);
+        s.model.setOnboarding(true);
+        s.model.setOnboardingStep(1);
+        s.model.setDomain(domain);
+        QCOMPARE(s.onboarding.canContinue(), continues);
+        s.onboarding.continueToAudio();
+        QCOMPARE(s.model.onboardingStep(), continues ? 2 : 1);
 
         // Opening the app also needs an account; then finishing really finishes and saves the setup.
-        QVERIFY(!shown.canFinish());
-        shown.finish();
-        QVERIFY(model.onboarding());
-        model.setAccount(accountWith(0, true, QStringLiteral("demo")));
-        QCOMPARE(shown.canFinish(), continues);
-        shown.finish();
-        QCOMPARE(model.onboarding(), !continues);
+        QVERIFY(!s.onboarding.canFinish());
+        s.onboarding.finish();
+        QVERIFY(s.model.onboarding());
+        s.model.setAccount(accountWith(0, true, QStringLiteral("demo")));
+        QCOMPARE(s.onboarding.canFinish(), continues);
+        s.onboarding.finish();
+        QCOMPARE(s.model.onboarding(), !continues);
         QCOMPARE(s.platform.preferences->boolean(QStringLiteral("onboardingComplete")).value_or(false), continues);
         QCOMPARE(s.platform.preferences->string(QStringLiteral("domain")),
                  continues ? std::optional<QString>(domain) : std::nullopt);
@@ -218,56 +216,46 @@ private slots:
     void footerLinks()
     {
         // Which addresses are acceptable is AppConfiguration's rule.
-        QCOMPARE(Screens().onboarding->showPrivacy(), false);
+        QCOMPARE(Screens().onboarding.showPrivacy(), false);
         Screens s({{"CVNPrivacyURL", "https://corvana.example/privacy"},
                    {"CVNSupportURL", "https://corvana.example/help?topic=start"}});
-        QVERIFY(s.onboarding->showPrivacy() && s.onboarding->showHelp());
-        QCOMPARE(s.onboarding->privacyURL(), QStringLiteral("https://corvana.example/privacy"));
-        QCOMPARE(s.onboarding->helpURL(), QStringLiteral("https://corvana.example/help?topic=start"));
+        QVERIFY(s.onboarding.showPrivacy() && s.onboarding.showHelp());
+        QCOMPARE(s.onboarding.privacyURL(), QStringLiteral("https://corvana.example/privacy"));
+        QCOMPARE(s.onboarding.helpURL(), QStringLiteral("https://corvana.example/help?topic=start"));
     }
 
-    void accountPanel()
+    void removingAnUnknownDevice()
     {
-        // The signed-out and simulated notes and the device rows are read through the panel
-        // itself in the OnboardingScreen suite; here is what that run does not reach.
+        // The panel's notes and device rows are read through the panel itself in the
+        // OnboardingScreen suite; an id it does not know removes nothing and sends nothing.
         Screens s;
-        SessionModel &model = *s.model;
-        OnboardingPresentation &shown = *s.onboarding;
-        model.setAccount(accountWith(1'000'000, false));
-        QCOMPARE(shown.signedOutNote(), QString());
-        QCOMPARE(shown.simulatedNote(), QString());
-        model.setAccountMessage(QStringLiteral("Sign-in is unavailable. Please try again shortly."));
-        QCOMPARE(shown.accountMessageText(), QStringLiteral("Sign-in is unavailable. Please try again shortly."));
-        model.setAccountMessage(std::nullopt);
-        // An unknown id removes nothing and sends nothing.
-        model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Ada’s laptop"), 1, 2, true}});
-        shown.removeDevice(QStringLiteral("gone"));
-        QCOMPARE(model.devices().size(), 1);
-        QVERIFY(!model.accountMessage());
+        s.model.setAccount(accountWith(1'000'000, false));
+        s.model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Ada’s laptop"), 1, 2, true}});
+        s.onboarding.removeDevice(QStringLiteral("gone"));
+        QCOMPARE(s.model.devices().size(), 1);
+        QVERIFY(!s.model.accountMessage());
     }
 
     void save()
     {
         // The rules behind each refusal are SessionSetup's; the form's own run is the SetupScreen suite's.
         Screens s;
-        SetupPresentation &screen = *s.setup;
-        QSignalSpy changed(&screen, &SetupPresentation::messageChanged);
-        QVariantMap result = screen.save(QStringLiteral("Heart"), QStringLiteral("Cardiology trials"), QString(), QStringLiteral("25"));
+        QSignalSpy changed(&s.setup, &SetupPresentation::messageChanged);
+        QVariantMap result = s.setup.save(QStringLiteral("Heart"), QStringLiteral("Cardiology trials"), QString(), QStringLiteral("25"));
         QCOMPARE(result, (QVariantMap{{"message", "Enter a session limit between $0.01 and $20."}, {"failed", true}}));
-        QVERIFY(screen.failed() && changed.count() > 0);
-        QCOMPARE(s.model->domainName(), QStringLiteral("ML & AI"));
+        QVERIFY(s.setup.failed() && changed.count() > 0);
+        QCOMPARE(s.model.domainName(), QStringLiteral("ML & AI"));
         QCOMPARE(s.platform.preferences->writes, 0);
 
         // Name and domain trimmed, familiarity as typed; the accepted save replaces the refusal.
-        result = screen.save(QStringLiteral("  Cardiology \n"), QStringLiteral("\n Heart rhythm and trial design  \n"),
+        result = s.setup.save(QStringLiteral("  Cardiology \n"), QStringLiteral("\n Heart rhythm and trial design  \n"),
                              QStringLiteral("  I run trials \n"), QStringLiteral("2.50"));
         QCOMPARE(result, (QVariantMap{{"message", "Preferences saved."}, {"failed", false}}));
-        QCOMPARE(screen.message(), QStringLiteral("Preferences saved."));
-        QVERIFY(!screen.failed());
+        QVERIFY(!s.setup.failed());
         QCOMPARE(s.platform.preferences->values,
                  (QVariantMap{{"domainName", "Cardiology"}, {"domain", "Heart rhythm and trial design"},
                               {"familiarity", "  I run trials \n"}, {"budget", "2.50"}, {"durationMinutes", qint64(60)}}));
-        QCOMPARE(s.model->domain(), QStringLiteral("Heart rhythm and trial design"));
+        QCOMPARE(s.model.domain(), QStringLiteral("Heart rhythm and trial design"));
     }
 
     void lengthChoices()
@@ -276,13 +264,13 @@ private slots:
         Account account;
         account.health.mode = QStringLiteral("live");
         account.health.maxSessionMinutes = 45;
-        s.model->setAccount(account);
-        s.model->setDurationMinutes(45);
+        s.model.setAccount(account);
+        s.model.setDurationMinutes(45);
         QStringList labels;
-        for (const QVariant &choice : s.setup->durationChoices())
+        for (const QVariant &choice : s.setup.durationChoices())
             labels.append(choice.toMap().value(QStringLiteral("label")).toString());
         QCOMPARE(labels, (QStringList{"15 minutes", "30 minutes", "45 minutes"}));
-        QCOMPARE(s.setup->durationText(), QStringLiteral("45 minutes"));
+        QCOMPARE(s.setup.durationText(), QStringLiteral("45 minutes"));
     }
 
     void connectShowsTheOutcome_data()
@@ -308,25 +296,24 @@ private slots:
         DevServiceProcess service(serviceArguments);
         QVERIFY2(service.started(), qPrintable(service.errorText()));
         Screens s(release ? QVariantMap{{"CVNReleaseBuild", true}, {"CVNServiceURL", "https://corvana.example"}} : QVariantMap{});
-        SetupPresentation &screen = *s.setup;
-        QCOMPARE(screen.offersServiceConnection(), !release);
-        QCOMPARE(screen.connectionStatus(), QStringLiteral("Not connected"));
+        QCOMPARE(s.setup.offersServiceConnection(), !release);
+        QCOMPARE(s.setup.connectionStatus(), QStringLiteral("Not connected"));
 
         QList<bool> connecting;
-        QObject::connect(&screen, &SetupPresentation::messageChanged, &screen,
-                         [&] { connecting.append(screen.connecting()); });
-        runTask(screen.connectTo(service.baseUrl(), service.token()));
+        QObject::connect(&s.setup, &SetupPresentation::messageChanged, &s.setup,
+                         [&] { connecting.append(s.setup.connecting()); });
+        runTask(s.setup.connectTo(service.baseUrl(), service.token()));
 
         QVERIFY(connecting.contains(true));
-        QVERIFY(!screen.connecting());
-        QTEST(screen.message(), "message");
-        QCOMPARE(screen.failed(), release);
-        QCOMPARE(screen.connectionStatus(), status);
-        QCOMPARE(screen.connectionTone(), release ? "neutral" : status == "Simulated service" ? "caution" : "ready");
+        QVERIFY(!s.setup.connecting());
+        QTEST(s.setup.message(), "message");
+        QCOMPARE(s.setup.failed(), release);
+        QCOMPARE(s.setup.connectionStatus(), status);
+        QCOMPARE(s.setup.connectionTone(), release ? "neutral" : status == "Simulated service" ? "caution" : "ready");
         // Persisted only on success: the device token goes to the secret store. A refused
         // service never hears of the device.
         QCOMPARE(s.platform.secrets->items.isEmpty(), release);
-        QCOMPARE(s.model->serviceURL() == service.baseUrl(), !release);
+        QCOMPARE(s.model.serviceURL() == service.baseUrl(), !release);
         QCOMPARE(service.log().value("requests").toArray().isEmpty(), release);
     }
 
@@ -376,38 +363,36 @@ private slots:
     void documentsCountDisabledOnes()
     {
         Screens s({}, true);
-        SessionModel &model = *s.model;
-        KnowledgePresentation &screen = *s.knowledge;
-        model.setDomainName(QStringLiteral("Trials"));
-        QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 0"));
-        QCOMPARE(screen.documentsEmptyLine(), QStringLiteral("No reference documents yet."));
-        QCOMPARE(screen.documentsDomainLine(), QStringLiteral("Reference files for your saved domain: Trials"));
+        s.model.setDomainName(QStringLiteral("Trials"));
+        QCOMPARE(s.knowledge.documentsTitle(), QStringLiteral("Reference documents · 0"));
+        QCOMPARE(s.knowledge.documentsEmptyLine(), QStringLiteral("No reference documents yet."));
+        QCOMPARE(s.knowledge.documentsDomainLine(), QStringLiteral("Reference files for your saved domain: Trials"));
 
         const QString other = QStringLiteral("Another domain altogether");
-        model.updateKnowledge([&](PrivateKnowledge &knowledge) {
-            knowledge.documents = {documentOf(QStringLiteral("a"), model.domain()), documentOf(QStringLiteral("b"), other),
-                                   documentOf(QStringLiteral("c"), model.domain(), false)};
+        s.model.updateKnowledge([&](PrivateKnowledge &knowledge) {
+            knowledge.documents = {documentOf(QStringLiteral("a"), s.model.domain()), documentOf(QStringLiteral("b"), other),
+                                   documentOf(QStringLiteral("c"), s.model.domain(), false)};
         });
-        QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 2"));
-        QCOMPARE(screen.documentsEmptyLine(), QString());
-        RowListModel &rows = *screen.documentRows();
+        QCOMPARE(s.knowledge.documentsTitle(), QStringLiteral("Reference documents · 2"));
+        QCOMPARE(s.knowledge.documentsEmptyLine(), QString());
+        RowListModel &rows = *s.knowledge.documentRows();
         const auto row = [&rows](int i) {
             return QVariantList{rows.value(i, "key"), rows.value(i, "title"), rows.value(i, "enabled")};
         };
         QCOMPARE(rows.count(), 2);
         QCOMPARE(row(1), (QVariantList{"c", "Document c", false}));
-        QCOMPARE(model.privateKnowledge().passages(model.domain()).size(), 1);
+        QCOMPARE(s.model.privateKnowledge().passages(s.model.domain()).size(), 1);
 
         // Switching documents off and reading them is the SetupScreen suite's; removing one
         // leaves the others, and the reader finds nothing for it.
-        screen.removeDocument(QStringLiteral("c"));
-        QCOMPARE(screen.documentsTitle(), QStringLiteral("Reference documents · 1"));
-        QCOMPARE(model.privateKnowledge().documents.size(), 2);
-        QVERIFY(screen.documentContent(QStringLiteral("a")).value(QStringLiteral("found")).toBool());
-        QVERIFY(!screen.documentContent(QStringLiteral("c")).value(QStringLiteral("found")).toBool());
+        s.knowledge.removeDocument(QStringLiteral("c"));
+        QCOMPARE(s.knowledge.documentsTitle(), QStringLiteral("Reference documents · 1"));
+        QCOMPARE(s.model.privateKnowledge().documents.size(), 2);
+        QVERIFY(s.knowledge.documentContent(QStringLiteral("a")).value(QStringLiteral("found")).toBool());
+        QVERIFY(!s.knowledge.documentContent(QStringLiteral("c")).value(QStringLiteral("found")).toBool());
 
         // Another domain text shows another library.
-        model.setDomain(other);
+        s.model.setDomain(other);
         QCOMPARE(row(0).first(), QVariant("b"));
     }
 
@@ -415,33 +400,31 @@ private slots:
     {
         // Editing through the rows with learning off is the SetupScreen suite's.
         Screens s({}, true);
-        SessionModel &model = *s.model;
-        KnowledgePresentation &screen = *s.knowledge;
         const auto preference = [](const QString &id, const QString &domain, const QString &topic) {
             return LearnedPreference{id, PrivateKnowledge::domainKey(domain), topic, QStringLiteral("known"),
                                      QStringLiteral("Cue"), 0};
         };
-        model.updateKnowledge([&](PrivateKnowledge &knowledge) {
-            knowledge.preferences = {preference(QStringLiteral("P1"), model.domain(), QStringLiteral("Calibration")),
+        s.model.updateKnowledge([&](PrivateKnowledge &knowledge) {
+            knowledge.preferences = {preference(QStringLiteral("P1"), s.model.domain(), QStringLiteral("Calibration")),
                                      preference(QStringLiteral("P2"), QStringLiteral("Another domain altogether"),
                                                 QStringLiteral("Drift")),
-                                     preference(QStringLiteral("P3"), model.domain(), QStringLiteral("Model drift"))};
+                                     preference(QStringLiteral("P3"), s.model.domain(), QStringLiteral("Model drift"))};
         });
-        RowListModel &rows = *screen.preferenceRows();
+        RowListModel &rows = *s.knowledge.preferenceRows();
         QCOMPARE(rows.count(), 2);
-        screen.savePreference(QStringLiteral("P1"), QStringLiteral("  Calibration error \n"), QStringLiteral("quiet"),
+        s.knowledge.savePreference(QStringLiteral("P1"), QStringLiteral("  Calibration error \n"), QStringLiteral("quiet"),
                               QStringLiteral("ELI5"));
         QCOMPARE((QVariantList{rows.value(0, "topic"), rows.value(0, "prominence"), rows.value(0, "style")}),
                  (QVariantList{"Calibration error", "quiet", "ELI5"}));
-        screen.forgetDomainPreferences();
+        s.knowledge.forgetDomainPreferences();
         QCOMPARE(rows.count(), 0);
-        QCOMPARE(screen.preferencesEmptyLine(), QStringLiteral("No learned preferences for this domain."));
+        QCOMPARE(s.knowledge.preferencesEmptyLine(), QStringLiteral("No learned preferences for this domain."));
         // Other domains keep theirs, on disk as well.
-        QCOMPARE(model.privateKnowledge().preferences.size(), 1);
-        QCOMPARE(model.privateKnowledge().preferences.first().id, QStringLiteral("P2"));
-        model.waitForKnowledgeWrites();
+        QCOMPARE(s.model.privateKnowledge().preferences.size(), 1);
+        QCOMPARE(s.model.privateKnowledge().preferences.first().id, QStringLiteral("P2"));
+        s.model.waitForKnowledgeWrites();
         QCOMPARE(PrivateKnowledgeStore(s.platform.knowledgeDirectory->filePath(QStringLiteral("knowledge"))).load(),
-                 model.privateKnowledge());
+                 s.model.privateKnowledge());
     }
 
     void citationLines_data()
@@ -459,7 +442,6 @@ private slots:
         const auto search = [](bool searched, qint64 matched) {
             return std::optional<RetrievalInfo>(RetrievalInfo{searched, matched, 2.0});
         };
-        QTest::newRow("no search") << "service" << 0 << std::optional<RetrievalInfo>() << "" << "" << "";
         QTest::newRow("search not run") << "service" << 0 << search(false, 4) << "" << "" << "";
         QTest::newRow("search without a match") << "service" << 0 << search(true, 0) << "" << ""
                                                 << "No matching document passage · model knowledge";
@@ -498,35 +480,33 @@ private slots:
     void removingACitedDocument()
     {
         Screens s({}, true);
-        SessionModel &model = *s.model;
-        KnowledgePresentation &screen = *s.knowledge;
-        SessionPresentation main(model);
-        model.updateKnowledge([&](PrivateKnowledge &knowledge) {
-            knowledge.documents = {documentOf(QStringLiteral("d1"), model.domain()),
-                                   documentOf(QStringLiteral("d2"), model.domain())};
+        SessionPresentation main(s.model);
+        s.model.updateKnowledge([&](PrivateKnowledge &knowledge) {
+            knowledge.documents = {documentOf(QStringLiteral("d1"), s.model.domain()),
+                                   documentOf(QStringLiteral("d2"), s.model.domain())};
         });
         PreparedAnswer answer = answerFixture(QStringLiteral("a1"));
         answer.citations = QList<DocumentCitation>{citationOf(QStringLiteral("d1"), QStringLiteral("d1-p1")),
                                                    citationOf(QStringLiteral("d2"), QStringLiteral("d2-p1")),
                                                    // A passage the document never had.
                                                    citationOf(QStringLiteral("d2"), QStringLiteral("d2-p9"))};
-        model.setAnswers({answer});
-        QCOMPARE(screen.quotation(QStringLiteral("a quoted sentence")), QStringLiteral("“a quoted sentence”"));
+        s.model.setAnswers({answer});
+        QCOMPARE(s.knowledge.quotation(QStringLiteral("a quoted sentence")), QStringLiteral("“a quoted sentence”"));
 
         RowListModel &citations = *main.citationRows();
         const auto notes = [&] {
             QStringList lines;
             for (int row = 0; row < citations.count(); ++row)
-                lines.append(screen.passageNote(citations.value(row, QStringLiteral("removed")).toBool()));
+                lines.append(s.knowledge.passageNote(citations.value(row, QStringLiteral("removed")).toBool()));
             return lines;
         };
         QCOMPARE(notes(), (QStringList{QString(), QString(), removedLine}));
         QCOMPARE(citations.value(0, QStringLiteral("passage")).toString(), QStringLiteral("Full text of d1"));
 
         // The quotes stay with the answer.
-        screen.removeDocument(QStringLiteral("d1"));
+        s.knowledge.removeDocument(QStringLiteral("d1"));
         QCOMPARE(notes(), (QStringList{removedLine, QString(), removedLine}));
-        QCOMPARE(AnswerSources::citedPassage(model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
+        QCOMPARE(AnswerSources::citedPassage(s.model.privateKnowledge(), answer.citations->at(0)), std::nullopt);
         QCOMPARE(main.sourcesTitle(), QStringLiteral("Sources · 3"));
         QCOMPARE(citations.value(0, QStringLiteral("quote")).toString(), QStringLiteral("a quoted sentence"));
     }
