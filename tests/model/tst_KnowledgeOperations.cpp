@@ -14,19 +14,20 @@ const QString imported = QStringLiteral("Documents imported on this computer.");
 const QString overLimits = QStringLiteral("Keep this domain\u2019s library within 10 documents, 160 passages and 240 KB "
                                           "of extracted text. Remove a document or import a smaller section.");
 
-// A loaded model over fake platform services whose library lives in a folder of its own,
+// A loaded model over fake platform services, its library in the fake platform's folder,
 // and a folder for the files the user imports.
 struct Rig {
-    Rig()
+    explicit Rig(bool loaded = true)
     {
-        platform.environment->insert(QStringLiteral("TESSARO_KNOWLEDGE_DIRECTORY"), libraryDirectory());
         model = std::make_unique<SessionModel>(platform.bundle());
         model->setDomain(QStringLiteral("Quarterly planning for the data platform team"));
+        if (loaded)
+            load();
     }
 
     void load() { runTask(model->load()); }
 
-    QString libraryDirectory() const { return files.filePath(QStringLiteral("library")); }
+    QString libraryDirectory() const { return platform.knowledgeDirectory->filePath(QStringLiteral("knowledge")); }
     QString libraryFile() const { return libraryDirectory() + QStringLiteral("/private-knowledge.json"); }
 
     QString file(const QString &name, const QByteArray &content) const
@@ -58,7 +59,6 @@ private slots:
     void importSavesAndSkipsRepeats()
     {
         Rig rig;
-        rig.load();
         const QString notes = rig.file(QStringLiteral("notes.md"), "# Launch\nThe launch is planned for the third quarter.");
         runTask(rig.model->importFiles({notes}));
         QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
@@ -80,7 +80,6 @@ private slots:
     void nineDocumentsAndTwoMoreRefusesBoth()
     {
         Rig rig;
-        rig.load();
         QStringList nine;
         for (int index = 0; index < 9; ++index)
             nine.append(rig.file(QStringLiteral("doc%1.txt").arg(index), "Document number " + QByteArray::number(index)));
@@ -101,7 +100,6 @@ private slots:
     void aRefusedFileDiscardsTheWholeImport()
     {
         Rig rig;
-        rig.load();
         const QString good = rig.file(QStringLiteral("good.txt"), "Fine text");
         const QString bad = rig.file(QStringLiteral("bad.txt"), QByteArray("\xff\xfe broken", 9));
         runTask(rig.model->importFiles({good, bad}));
@@ -114,7 +112,6 @@ private slots:
     void importIsIgnoredWhileASessionRuns()
     {
         Rig rig;
-        rig.load();
         rig.model->setActive(true);
         runTask(rig.model->importFiles({rig.file(QStringLiteral("x.txt"), "Text")}));
         rig.platform.filePicker->answer = QStringList{rig.file(QStringLiteral("y.txt"), "Text")};
@@ -126,7 +123,6 @@ private slots:
     void importThroughTheOpenPanel()
     {
         Rig rig;
-        rig.load();
         rig.model->importDocuments(); // cancelled
         QCOMPARE(rig.platform.filePicker->requests, 1);
         QVERIFY(!rig.model->knowledgeMessage());
@@ -141,7 +137,7 @@ private slots:
 
     void libraryLoadsAtStartUp()
     {
-        Rig rig;
+        Rig rig(false);
         PrivateKnowledge saved;
         saved.learningEnabled = true;
         saved.learn(rig.model->domain(), QStringLiteral("Launch date"), QStringLiteral("quiet"), std::nullopt);

@@ -412,6 +412,7 @@ private slots:
         QCOMPARE(screen.menuSessionAction(), QStringLiteral("End session"));
         QVERIFY(screen.menuSessionEnabled());
         QVERIFY(!screen.primaryEnabled() && !screen.canStart() && screen.canStop());
+        QTRY_VERIFY(screen.hasSelection());
         model.setManualQuestion(QStringLiteral("   "));
         QVERIFY(!screen.canAsk());
         model.setManualQuestion(QStringLiteral("Why?"));
