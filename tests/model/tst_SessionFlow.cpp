@@ -5,7 +5,6 @@
 #include "RunTask.h"
 #include "ServiceLog.h"
 #include "TestWav.h"
-#include "protocol/TessaroError.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
