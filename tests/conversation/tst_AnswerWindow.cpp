@@ -55,17 +55,12 @@ void AnswerWindowTest::bounds_data()
     QTest::addColumn<double>("end");
 
     QTest::newRow("continue clamps at 0, early") << "continue" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
-    QTest::newRow("continue clamps at 0, capped") << "continue" << 30'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
     QTest::newRow("continue cap from start") << "continue" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
     QTest::newRow("continue fractional lookback") << "continue" << 10'000.0 << 2.5 << 20'000.0 << 7'500.0 << 20'000.0;
     QTest::newRow("now capped") << "now" << 120'000.0 << 60.0 << 900'000.0 << 120'000.0 << 720'000.0;
-    QTest::newRow("now growing") << "now" << 120'000.0 << 60.0 << 200'000.0 << 120'000.0 << 200'000.0;
-    QTest::newRow("now ignores lookback") << "now" << 120'000.0 << 600.0 << 130'000.0 << 120'000.0 << 130'000.0;
     QTest::newRow("now negative anchor") << "now" << -5'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
     QTest::newRow("past") << "past" << 300'000.0 << 60.0 << 0.0 << 240'000.0 << 300'000.0;
-    QTest::newRow("past clamps at 0") << "past" << 20'000.0 << 60.0 << 100'000.0 << 0.0 << 20'000.0;
     QTest::newRow("unknown mode is continue") << "later" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
-    QTest::newRow("mode is case-sensitive") << "Past" << 300'000.0 << 60.0 << 250'000.0 << 240'000.0 << 250'000.0;
 }
 
 void AnswerWindowTest::bounds()
@@ -92,19 +87,14 @@ void AnswerWindowTest::overlap_data()
 
     // "past" 240,000 – 300,000.
     QTest::newRow("ends exactly at start") << "past" << 0.0 << Spans{{230'000, 240'000}} << QString() << true;
-    QTest::newRow("ends just before start") << "past" << 0.0 << Spans{{230'000, 239'999.5}} << QString() << false;
     QTest::newRow("starts exactly at end") << "past" << 0.0 << Spans{{300'000, 310'000}} << QString() << true;
     QTest::newRow("starts just after end") << "past" << 0.0 << Spans{{300'000.5, 310'000}} << QString() << false;
     QTest::newRow("covers the window") << "past" << 0.0 << Spans{{100'000, 400'000}} << QString() << true;
     QTest::newRow("one of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}} << QString() << true;
     QTest::newRow("none of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}} << QString() << false;
-    // "continue" 240,000 – min(840,000, elapsed): the elapsed time bounds the window.
-    QTest::newRow("after elapsed") << "continue" << 500'000.0 << Spans{{500'001, 501'000}} << QString() << false;
-    QTest::newRow("at elapsed") << "continue" << 500'000.0 << Spans{{500'000, 501'000}} << QString() << true;
     QTest::newRow("provisional") << "continue" << 500'000.0 << Spans{{250'000, 260'000}} << "provisional" << false;
     // Hidden and still preparing answers are the list's business, not the window's.
     QTest::newRow("hidden, preparing") << "past" << 0.0 << Spans{{250'000, 260'000}} << "hidden" << true;
-    QTest::newRow("empty occurrences") << "continue" << 500'000.0 << Spans{} << QString() << false;
     QTest::newRow("no occurrences") << "continue" << 500'000.0 << Spans{} << "no occurrences" << false;
 }
 
@@ -133,14 +123,10 @@ void AnswerWindowTest::category_data()
     QTest::addColumn<bool>("inside");
 
     using Category = std::optional<QString>;
-    QTest::newRow("all keeps term") << "all" << Category("term") << true;
     QTest::newRow("all keeps none") << "all" << Category() << true;
     QTest::newRow("term keeps term") << "term" << Category("term") << true;
     QTest::newRow("term drops date") << "term" << Category("date") << false;
     QTest::newRow("term drops none") << "term" << Category() << false;
-    QTest::newRow("term is case-sensitive") << "term" << Category("Term") << false;
-    QTest::newRow("empty window category keeps empty") << "" << Category("") << true;
-    QTest::newRow("empty window category drops none") << "" << Category() << false;
     QTest::newRow("All is not all") << "All" << Category("term") << false;
 }
 
@@ -163,13 +149,10 @@ void AnswerWindowTest::timestamp_data()
 
     QTest::newRow("negative") << -5'000.0 << "0:00";
     QTest::newRow("999.9 truncates") << 999.9 << "0:00";
-    QTest::newRow("1000") << 1'000.0 << "0:01";
-    QTest::newRow("59,999") << 59'999.0 << "0:59";
     QTest::newRow("61,500") << 61'500.0 << "1:01";
     QTest::newRow("minutes do not wrap") << 4'500'000.0 << "75:00";
     QTest::newRow("beyond 32-bit minutes") << 3e17 << "5000000000000:00";
     QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0:00";
-    QTest::newRow("negative infinity") << -std::numeric_limits<double>::infinity() << "0:00";
 }
 
 void AnswerWindowTest::timestamp()

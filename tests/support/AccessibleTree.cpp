@@ -56,11 +56,6 @@ QStringList AccessibleTree::names() const
     return list;
 }
 
-QStringList AccessibleTree::namesContaining(const QString &part) const
-{
-    return names().filter(part);
-}
-
 namespace {
 
 // Qt Quick does not report a disabled control's state to assistive technology, so the
