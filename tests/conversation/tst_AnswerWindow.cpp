@@ -11,22 +11,18 @@ AnswerWindow window(const QString &mode, double anchorMs, double lookbackSeconds
     return AnswerWindow{mode, anchorMs, lookbackSeconds, category};
 }
 
-PreparedAnswer answerAt(QList<std::pair<double, double>> spans, std::optional<QString> category = std::nullopt,
-                        bool provisional = false)
+using Spans = QList<std::pair<double, double>>;
+
+PreparedAnswer answerAt(Spans spans, std::optional<QString> category = std::nullopt)
 {
     PreparedAnswer answer;
-    answer.id = QStringLiteral("a");
     answer.status = QStringLiteral("ready");
     answer.category = std::move(category);
-    answer.provisional = provisional;
-    QList<SpeechOccurrence> occurrences;
+    answer.occurrences = QList<SpeechOccurrence>();
     for (const auto &[start, end] : spans)
-        occurrences.append(SpeechOccurrence{QStringLiteral("o"), start, end});
-    answer.occurrences = occurrences;
+        answer.occurrences->append(SpeechOccurrence{QStringLiteral("o"), start, end});
     return answer;
 }
-
-using Spans = QList<std::pair<double, double>>;
 
 } // namespace
 
@@ -35,10 +31,8 @@ class AnswerWindowTest : public QObject {
 private slots:
     void bounds_data();
     void bounds();
-    void overlap_data();
-    void overlap();
-    void category_data();
-    void category();
+    void contains_data();
+    void contains();
     void timestamp_data();
     void timestamp();
     void labels_data();
@@ -77,69 +71,47 @@ void AnswerWindowTest::bounds()
     QCOMPARE(w.endMs(elapsed), end);
 }
 
-void AnswerWindowTest::overlap_data()
+void AnswerWindowTest::contains_data()
 {
     QTest::addColumn<QString>("mode");
-    QTest::addColumn<double>("elapsed");
-    QTest::addColumn<Spans>("spans");
-    QTest::addColumn<QString>("state"); // "provisional", "hidden", "no occurrences"
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<PreparedAnswer>("answer");
     QTest::addColumn<bool>("inside");
 
-    // "past" 240,000 – 300,000.
-    QTest::newRow("ends exactly at start") << "past" << 0.0 << Spans{{230'000, 240'000}} << QString() << true;
-    QTest::newRow("starts exactly at end") << "past" << 0.0 << Spans{{300'000, 310'000}} << QString() << true;
-    QTest::newRow("starts just after end") << "past" << 0.0 << Spans{{300'000.5, 310'000}} << QString() << false;
-    QTest::newRow("covers the window") << "past" << 0.0 << Spans{{100'000, 400'000}} << QString() << true;
-    QTest::newRow("one of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}} << QString() << true;
-    QTest::newRow("none of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}} << QString() << false;
-    QTest::newRow("provisional") << "continue" << 500'000.0 << Spans{{250'000, 260'000}} << "provisional" << false;
+    // "past" is 240,000 – 300,000; "continue" 240,000 – the elapsed 500,000.
+    QTest::newRow("ends exactly at start") << "past" << "all" << answerAt({{230'000, 240'000}}) << true;
+    QTest::newRow("starts exactly at end") << "past" << "all" << answerAt({{300'000, 310'000}}) << true;
+    QTest::newRow("starts just after end") << "past" << "all" << answerAt({{300'000.5, 310'000}}) << false;
+    QTest::newRow("covers the window") << "past" << "all" << answerAt({{100'000, 400'000}}) << true;
+    QTest::newRow("one of several") << "past" << "all" << answerAt({{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}}) << true;
+    QTest::newRow("none of several") << "past" << "all" << answerAt({{0, 1'000}, {500'000, 501'000}}) << false;
+    PreparedAnswer answer = answerAt({{250'000, 260'000}});
+    answer.provisional = true;
+    QTest::newRow("provisional") << "continue" << "all" << answer << false;
     // Hidden and still preparing answers are the list's business, not the window's.
-    QTest::newRow("hidden, preparing") << "past" << 0.0 << Spans{{250'000, 260'000}} << "hidden" << true;
-    QTest::newRow("no occurrences") << "continue" << 500'000.0 << Spans{} << "no occurrences" << false;
-}
-
-void AnswerWindowTest::overlap()
-{
-    QFETCH(QString, mode);
-    QFETCH(double, elapsed);
-    QFETCH(Spans, spans);
-    QFETCH(QString, state);
-    QFETCH(bool, inside);
-
-    PreparedAnswer answer = answerAt(spans, std::nullopt, state == "provisional");
-    if (state == "hidden") {
-        answer.hidden = true;
-        answer.status = QStringLiteral("preparing");
-    } else if (state == "no occurrences") {
-        answer.occurrences.reset();
-    }
-    QCOMPARE(window(mode, 300'000, 60).contains(answer, elapsed), inside);
-}
-
-void AnswerWindowTest::category_data()
-{
-    QTest::addColumn<QString>("windowCategory");
-    QTest::addColumn<std::optional<QString>>("answerCategory");
-    QTest::addColumn<bool>("inside");
+    answer = answerAt({{250'000, 260'000}});
+    answer.hidden = true;
+    answer.status = QStringLiteral("preparing");
+    QTest::newRow("hidden, preparing") << "past" << "all" << answer << true;
+    answer.occurrences.reset();
+    QTest::newRow("no occurrences") << "continue" << "all" << answer << false;
 
     using Category = std::optional<QString>;
-    QTest::newRow("all keeps none") << "all" << Category() << true;
-    QTest::newRow("term keeps term") << "term" << Category("term") << true;
-    QTest::newRow("term drops date") << "term" << Category("date") << false;
-    QTest::newRow("term drops none") << "term" << Category() << false;
-    QTest::newRow("All is not all") << "All" << Category("term") << false;
+    QTest::newRow("all keeps none") << "past" << "all" << answerAt({{250'000, 260'000}}, Category()) << true;
+    QTest::newRow("term keeps term") << "past" << "term" << answerAt({{250'000, 260'000}}, "term") << true;
+    QTest::newRow("term keeps term only within") << "past" << "term" << answerAt({{0, 1'000}}, "term") << false;
+    QTest::newRow("term drops date") << "past" << "term" << answerAt({{250'000, 260'000}}, "date") << false;
+    QTest::newRow("term drops none") << "past" << "term" << answerAt({{250'000, 260'000}}, Category()) << false;
+    QTest::newRow("All is not all") << "past" << "All" << answerAt({{250'000, 260'000}}, "term") << false;
 }
 
-void AnswerWindowTest::category()
+void AnswerWindowTest::contains()
 {
-    QFETCH(QString, windowCategory);
-    QFETCH(std::optional<QString>, answerCategory);
+    QFETCH(QString, mode);
+    QFETCH(QString, category);
+    QFETCH(PreparedAnswer, answer);
     QFETCH(bool, inside);
-
-    const AnswerWindow w = window("past", 300'000, 60, windowCategory);
-    QCOMPARE(w.contains(answerAt({{250'000, 260'000}}, answerCategory), 0), inside);
-    // Outside the time range nothing is kept, whatever the category.
-    QVERIFY(!w.contains(answerAt({{0, 1'000}}, answerCategory), 0));
+    QCOMPARE(window(mode, 300'000, 60, category).contains(answer, 500'000), inside);
 }
 
 void AnswerWindowTest::timestamp_data()

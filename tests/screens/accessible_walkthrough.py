@@ -44,7 +44,7 @@ def body(run):
     setup = tree.window("Corvana Setup")
     connection = tree.find("Service connection", setup)
     if connection is not None:
-        if not tree.checked(connection):
+        if not tree.state(connection, P.STATE_CHECKED):
             tree.press("Service connection", setup)
         tree.expect("Service URL", setup)
         audit.check("Setup · service connection open", "Corvana Setup")

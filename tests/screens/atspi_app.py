@@ -78,9 +78,6 @@ class Tree:
     def showing(self, node):
         return self.state(node, self.pyatspi.STATE_SHOWING)
 
-    def checked(self, node):
-        return self.state(node, self.pyatspi.STATE_CHECKED)
-
     def find(self, name, within=None, role=None):
         test = name if callable(name) else (lambda text: text == name)
 
@@ -377,12 +374,12 @@ class Audit:
         return (a.width > 0 and a.height > 0 and a.x >= b.x - 1 and a.y >= b.y - 1
                 and a.x + a.width <= b.x + b.width + 1 and a.y + a.height <= b.y + b.height + 1)
 
-    def check(self, label, title, walk=True, known=()):
+    def check(self, label, title, walk=True):
         """Audits one window in its current state and adds a row to the table."""
         P = self.P
         window = wait_for(f'the window "{title}"', lambda: self.run.tree.window(title), 15)
         focus_window(title)
-        problems = list(known)
+        problems = []
         found = self.run.tree.nodes(window)
         focusable = []
         for node in found:
