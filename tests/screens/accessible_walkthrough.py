@@ -106,12 +106,6 @@ def body(run):
     tree.press("Setup", main)
     audit.check("Setup", "Corvana Setup")
     setup = tree.window("Corvana Setup")
-    connection = tree.find("Service connection", setup)
-    if connection is not None:
-        if not tree.state(connection, P.STATE_CHECKED):
-            tree.press("Service connection", setup)
-        tree.expect("Service URL", setup)
-        audit.check("Setup · service connection open", "Corvana Setup")
 
     focus_window("Corvana")
     more.queryComponent().grabFocus()

@@ -76,15 +76,16 @@ private slots:
     void pressesShowTheCompanion()
     {
         auto hotKeys = std::make_shared<FakeHotKeys>();
-        int shown = 0;
+        QList<QThread *> shownOn;
         {
             AppDelegate delegate(hotKeys, nullptr, nullptr);
             delegate.applicationDidFinishLaunching();
             hotKeys->press(); // without an opener nothing happens
-            delegate.showCompanion = [&shown] { ++shown; };
-            hotKeys->press();
+            delegate.showCompanion = [&shownOn] { shownOn.append(QThread::currentThread()); };
             delegate.showCompanionNow();
-            QCOMPARE(shown, 2);
+            // A press on another thread, as the platform's own may be, opens it on this one.
+            std::thread([hotKeys] { hotKeys->press(); }).join();
+            QTRY_COMPARE(shownOn, (QList<QThread *>{QThread::currentThread(), QThread::currentThread()}));
 
             // A JavaScript opener takes its place; anything not callable clears it.
             QJSEngine engine;
@@ -93,26 +94,12 @@ private slots:
             delegate.setCompanionOpener(QJSValue());
             hotKeys->press();
             QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 1);
-            QCOMPARE(shown, 2);
-            delegate.showCompanion = [&shown] { ++shown; };
+            delegate.showCompanion = [&shownOn] { shownOn.append(nullptr); };
         }
         // Destruction releases the key.
         QVERIFY(!hotKeys->installed() && !hotKeys->registered());
         hotKeys->press();
-        QCOMPARE(shown, 2);
-    }
-
-    void pressFromAnotherThreadRunsOnMainThread()
-    {
-        auto hotKeys = std::make_shared<FakeHotKeys>();
-        AppDelegate delegate(hotKeys, nullptr, nullptr);
-        QThread *shownOn = nullptr;
-        delegate.showCompanion = [&shownOn] { shownOn = QThread::currentThread(); };
-        delegate.applicationDidFinishLaunching();
-        std::thread presser([hotKeys] { hotKeys->press(); });
-        presser.join();
-        QTRY_VERIFY(shownOn != nullptr);
-        QCOMPARE(shownOn, QThread::currentThread());
+        QCOMPARE(shownOn.size(), 2);
     }
 
     void terminate_data()
