@@ -82,6 +82,8 @@ private slots:
             delegate.applicationDidFinishLaunching();
             hotKeys->press(); // without an opener nothing happens
             delegate.showCompanion = [&shownOn] { shownOn.append(QThread::currentThread()); };
+            // A key grab shows the companion; only a desktop shortcut toggles it.
+            delegate.toggleCompanion = [&shownOn] { shownOn.append(nullptr); };
             delegate.showCompanionNow();
             // A press on another thread, as the platform's own may be, opens it on this one.
             std::thread([hotKeys] { hotKeys->press(); }).join();
