@@ -11,196 +11,143 @@ AnswerWindow window(const QString &mode, double anchorMs, double lookbackSeconds
     return AnswerWindow{mode, anchorMs, lookbackSeconds, category};
 }
 
-PreparedAnswer answerAt(QList<std::pair<double, double>> spans, std::optional<QString> category = std::nullopt,
-                        bool provisional = false)
+using Spans = QList<std::pair<double, double>>;
+
+PreparedAnswer answerAt(Spans spans, std::optional<QString> category = std::nullopt)
 {
     PreparedAnswer answer;
-    answer.id = QStringLiteral("a");
     answer.status = QStringLiteral("ready");
     answer.category = std::move(category);
-    answer.provisional = provisional;
-    QList<SpeechOccurrence> occurrences;
+    answer.occurrences = QList<SpeechOccurrence>();
     for (const auto &[start, end] : spans)
-        occurrences.append(SpeechOccurrence{QStringLiteral("o"), start, end});
-    answer.occurrences = occurrences;
+        answer.occurrences->append(SpeechOccurrence{QStringLiteral("o"), start, end});
     return answer;
 }
-
-using Spans = QList<std::pair<double, double>>;
 
 } // namespace
 
 class AnswerWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void bounds_data();
-    void bounds();
-    void overlap_data();
-    void overlap();
-    void category_data();
-    void category();
-    void timestamp_data();
-    void timestamp();
-    void labels_data();
-    void labels();
-};
+    void bounds_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<double>("anchor");
+        QTest::addColumn<double>("lookback");
+        QTest::addColumn<double>("elapsed");
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("end");
 
-void AnswerWindowTest::bounds_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<double>("anchor");
-    QTest::addColumn<double>("lookback");
-    QTest::addColumn<double>("elapsed");
-    QTest::addColumn<double>("start");
-    QTest::addColumn<double>("end");
+        QTest::newRow("continue clamps at 0, early") << "continue" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
+        QTest::newRow("continue cap from start") << "continue" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
+        QTest::newRow("continue fractional lookback") << "continue" << 10'000.0 << 2.5 << 20'000.0 << 7'500.0 << 20'000.0;
+        QTest::newRow("now capped") << "now" << 120'000.0 << 60.0 << 900'000.0 << 120'000.0 << 720'000.0;
+        QTest::newRow("now negative anchor") << "now" << -5'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
+        QTest::newRow("past") << "past" << 300'000.0 << 60.0 << 0.0 << 240'000.0 << 300'000.0;
+        QTest::newRow("unknown mode is continue") << "later" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
+    }
 
-    QTest::newRow("continue clamps at 0, early") << "continue" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
-    QTest::newRow("continue clamps at 0, capped") << "continue" << 30'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
-    QTest::newRow("continue cap from start") << "continue" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
-    QTest::newRow("continue fractional lookback") << "continue" << 10'000.0 << 2.5 << 20'000.0 << 7'500.0 << 20'000.0;
-    QTest::newRow("now capped") << "now" << 120'000.0 << 60.0 << 900'000.0 << 120'000.0 << 720'000.0;
-    QTest::newRow("now growing") << "now" << 120'000.0 << 60.0 << 200'000.0 << 120'000.0 << 200'000.0;
-    QTest::newRow("now ignores lookback") << "now" << 120'000.0 << 600.0 << 130'000.0 << 120'000.0 << 130'000.0;
-    QTest::newRow("now negative anchor") << "now" << -5'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
-    QTest::newRow("past") << "past" << 300'000.0 << 60.0 << 0.0 << 240'000.0 << 300'000.0;
-    QTest::newRow("past clamps at 0") << "past" << 20'000.0 << 60.0 << 100'000.0 << 0.0 << 20'000.0;
-    QTest::newRow("unknown mode is continue") << "later" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
-    QTest::newRow("mode is case-sensitive") << "Past" << 300'000.0 << 60.0 << 250'000.0 << 240'000.0 << 250'000.0;
-}
+    void bounds()
+    {
+        QFETCH(QString, mode);
+        QFETCH(double, anchor);
+        QFETCH(double, lookback);
+        QFETCH(double, elapsed);
+        QFETCH(double, start);
+        QFETCH(double, end);
 
-void AnswerWindowTest::bounds()
-{
-    QFETCH(QString, mode);
-    QFETCH(double, anchor);
-    QFETCH(double, lookback);
-    QFETCH(double, elapsed);
-    QFETCH(double, start);
-    QFETCH(double, end);
+        const AnswerWindow w = window(mode, anchor, lookback);
+        QCOMPARE(w.startMs(), start);
+        QCOMPARE(w.endMs(elapsed), end);
+    }
 
-    const AnswerWindow w = window(mode, anchor, lookback);
-    QCOMPARE(w.startMs(), start);
-    QCOMPARE(w.endMs(elapsed), end);
-}
+    void contains_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<PreparedAnswer>("answer");
+        QTest::addColumn<bool>("inside");
 
-void AnswerWindowTest::overlap_data()
-{
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<double>("elapsed");
-    QTest::addColumn<Spans>("spans");
-    QTest::addColumn<QString>("state"); // "provisional", "hidden", "no occurrences"
-    QTest::addColumn<bool>("inside");
-
-    // "past" 240,000 – 300,000.
-    QTest::newRow("ends exactly at start") << "past" << 0.0 << Spans{{230'000, 240'000}} << QString() << true;
-    QTest::newRow("ends just before start") << "past" << 0.0 << Spans{{230'000, 239'999.5}} << QString() << false;
-    QTest::newRow("starts exactly at end") << "past" << 0.0 << Spans{{300'000, 310'000}} << QString() << true;
-    QTest::newRow("starts just after end") << "past" << 0.0 << Spans{{300'000.5, 310'000}} << QString() << false;
-    QTest::newRow("covers the window") << "past" << 0.0 << Spans{{100'000, 400'000}} << QString() << true;
-    QTest::newRow("one of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}} << QString() << true;
-    QTest::newRow("none of several") << "past" << 0.0 << Spans{{0, 1'000}, {500'000, 501'000}} << QString() << false;
-    // "continue" 240,000 – min(840,000, elapsed): the elapsed time bounds the window.
-    QTest::newRow("after elapsed") << "continue" << 500'000.0 << Spans{{500'001, 501'000}} << QString() << false;
-    QTest::newRow("at elapsed") << "continue" << 500'000.0 << Spans{{500'000, 501'000}} << QString() << true;
-    QTest::newRow("provisional") << "continue" << 500'000.0 << Spans{{250'000, 260'000}} << "provisional" << false;
-    // Hidden and still preparing answers are the list's business, not the window's.
-    QTest::newRow("hidden, preparing") << "past" << 0.0 << Spans{{250'000, 260'000}} << "hidden" << true;
-    QTest::newRow("empty occurrences") << "continue" << 500'000.0 << Spans{} << QString() << false;
-    QTest::newRow("no occurrences") << "continue" << 500'000.0 << Spans{} << "no occurrences" << false;
-}
-
-void AnswerWindowTest::overlap()
-{
-    QFETCH(QString, mode);
-    QFETCH(double, elapsed);
-    QFETCH(Spans, spans);
-    QFETCH(QString, state);
-    QFETCH(bool, inside);
-
-    PreparedAnswer answer = answerAt(spans, std::nullopt, state == "provisional");
-    if (state == "hidden") {
+        // "past" is 240,000 – 300,000; "continue" 240,000 – the elapsed 500,000.
+        QTest::newRow("ends exactly at start") << "past" << "all" << answerAt({{230'000, 240'000}}) << true;
+        QTest::newRow("starts exactly at end") << "past" << "all" << answerAt({{300'000, 310'000}}) << true;
+        QTest::newRow("starts just after end") << "past" << "all" << answerAt({{300'000.5, 310'000}}) << false;
+        QTest::newRow("covers the window") << "past" << "all" << answerAt({{100'000, 400'000}}) << true;
+        QTest::newRow("one of several")
+            << "past" << "all" << answerAt({{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}}) << true;
+        QTest::newRow("none of several") << "past" << "all" << answerAt({{0, 1'000}, {500'000, 501'000}}) << false;
+        PreparedAnswer answer = answerAt({{250'000, 260'000}});
+        answer.provisional = true;
+        QTest::newRow("provisional") << "continue" << "all" << answer << false;
+        // Hidden and still preparing answers are the list's business, not the window's.
+        answer = answerAt({{250'000, 260'000}});
         answer.hidden = true;
         answer.status = QStringLiteral("preparing");
-    } else if (state == "no occurrences") {
+        QTest::newRow("hidden, preparing") << "past" << "all" << answer << true;
         answer.occurrences.reset();
+        QTest::newRow("no occurrences") << "continue" << "all" << answer << false;
+
+        using Category = std::optional<QString>;
+        QTest::newRow("all keeps none") << "past" << "all" << answerAt({{250'000, 260'000}}, Category()) << true;
+        QTest::newRow("term keeps term") << "past" << "term" << answerAt({{250'000, 260'000}}, "term") << true;
+        QTest::newRow("term keeps term only within") << "past" << "term" << answerAt({{0, 1'000}}, "term") << false;
+        QTest::newRow("term drops date") << "past" << "term" << answerAt({{250'000, 260'000}}, "date") << false;
+        QTest::newRow("term drops none") << "past" << "term" << answerAt({{250'000, 260'000}}, Category()) << false;
+        QTest::newRow("All is not all") << "past" << "All" << answerAt({{250'000, 260'000}}, "term") << false;
     }
-    QCOMPARE(window(mode, 300'000, 60).contains(answer, elapsed), inside);
-}
 
-void AnswerWindowTest::category_data()
-{
-    QTest::addColumn<QString>("windowCategory");
-    QTest::addColumn<std::optional<QString>>("answerCategory");
-    QTest::addColumn<bool>("inside");
+    void contains()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, category);
+        QFETCH(PreparedAnswer, answer);
+        QFETCH(bool, inside);
+        QCOMPARE(window(mode, 300'000, 60, category).contains(answer, 500'000), inside);
+    }
 
-    using Category = std::optional<QString>;
-    QTest::newRow("all keeps term") << "all" << Category("term") << true;
-    QTest::newRow("all keeps none") << "all" << Category() << true;
-    QTest::newRow("term keeps term") << "term" << Category("term") << true;
-    QTest::newRow("term drops date") << "term" << Category("date") << false;
-    QTest::newRow("term drops none") << "term" << Category() << false;
-    QTest::newRow("term is case-sensitive") << "term" << Category("Term") << false;
-    QTest::newRow("empty window category keeps empty") << "" << Category("") << true;
-    QTest::newRow("empty window category drops none") << "" << Category() << false;
-    QTest::newRow("All is not all") << "All" << Category("term") << false;
-}
+    void timestamp_data()
+    {
+        QTest::addColumn<double>("ms");
+        QTest::addColumn<QString>("text");
 
-void AnswerWindowTest::category()
-{
-    QFETCH(QString, windowCategory);
-    QFETCH(std::optional<QString>, answerCategory);
-    QFETCH(bool, inside);
+        QTest::newRow("negative") << -5'000.0 << "0:00";
+        QTest::newRow("999.9 truncates") << 999.9 << "0:00";
+        QTest::newRow("61,500") << 61'500.0 << "1:01";
+        QTest::newRow("minutes do not wrap") << 4'500'000.0 << "75:00";
+        QTest::newRow("beyond 32-bit minutes") << 3e17 << "5000000000000:00";
+        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0:00";
+    }
 
-    const AnswerWindow w = window("past", 300'000, 60, windowCategory);
-    QCOMPARE(w.contains(answerAt({{250'000, 260'000}}, answerCategory), 0), inside);
-    // Outside the time range nothing is kept, whatever the category.
-    QVERIFY(!w.contains(answerAt({{0, 1'000}}, answerCategory), 0));
-}
+    void timestamp()
+    {
+        QFETCH(double, ms);
+        QFETCH(QString, text);
+        QCOMPARE(AnswerWindow::timestamp(ms), text);
+    }
 
-void AnswerWindowTest::timestamp_data()
-{
-    QTest::addColumn<double>("ms");
-    QTest::addColumn<QString>("text");
+    void labels_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("modeLabel");
+        QTest::addColumn<QString>("categoryLabel");
 
-    QTest::newRow("negative") << -5'000.0 << "0:00";
-    QTest::newRow("999.9 truncates") << 999.9 << "0:00";
-    QTest::newRow("1000") << 1'000.0 << "0:01";
-    QTest::newRow("59,999") << 59'999.0 << "0:59";
-    QTest::newRow("61,500") << 61'500.0 << "1:01";
-    QTest::newRow("minutes do not wrap") << 4'500'000.0 << "75:00";
-    QTest::newRow("beyond 32-bit minutes") << 3e17 << "5000000000000:00";
-    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0:00";
-    QTest::newRow("negative infinity") << -std::numeric_limits<double>::infinity() << "0:00";
-}
+        QTest::newRow("continue") << "continue" << "Past + present" << "continue";
+        QTest::newRow("past") << "past" << "Past only" << "past";
+        QTest::newRow("now") << "now" << "Starting now" << "now";
+        QTest::newRow("all") << "all" << "Past + present" << "All";
+        QTest::newRow("term") << "term" << "Past + present" << "Terms";
+        QTest::newRow("date") << "date" << "Past + present" << "Dates";
+    }
 
-void AnswerWindowTest::timestamp()
-{
-    QFETCH(double, ms);
-    QFETCH(QString, text);
-    QCOMPARE(AnswerWindow::timestamp(ms), text);
-}
-
-void AnswerWindowTest::labels_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("modeLabel");
-    QTest::addColumn<QString>("categoryLabel");
-
-    QTest::newRow("continue") << "continue" << "Past + present" << "continue";
-    QTest::newRow("past") << "past" << "Past only" << "past";
-    QTest::newRow("now") << "now" << "Starting now" << "now";
-    QTest::newRow("all") << "all" << "Past + present" << "All";
-    QTest::newRow("term") << "term" << "Past + present" << "Terms";
-    QTest::newRow("date") << "date" << "Past + present" << "Dates";
-}
-
-void AnswerWindowTest::labels()
-{
-    QFETCH(QString, value);
-    QFETCH(QString, modeLabel);
-    QFETCH(QString, categoryLabel);
-    QCOMPARE(AnswerWindow::modeLabel(value), modeLabel);
-    QCOMPARE(AnswerWindow::categoryLabel(value), categoryLabel);
-}
+    void labels()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, modeLabel);
+        QFETCH(QString, categoryLabel);
+        QCOMPARE(AnswerWindow::modeLabel(value), modeLabel);
+        QCOMPARE(AnswerWindow::categoryLabel(value), categoryLabel);
+    }
+};
 
 QTEST_GUILESS_MAIN(AnswerWindowTest)
 #include "tst_AnswerWindow.moc"

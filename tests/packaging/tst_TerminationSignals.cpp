@@ -11,28 +11,19 @@ volatile std::sig_atomic_t earlierHandlerCalls = 0;
 void earlierHandler(int) { earlierHandlerCalls = earlierHandlerCalls + 1; }
 
 // Sets one signal's handling for the length of a test and puts back what was there.
-class SignalHandling {
-public:
-    SignalHandling(int signal, void (*handler)(int)) : m_signal(signal)
-    {
-        struct sigaction action = {};
-        action.sa_handler = handler;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signal, &action, &m_saved);
-    }
-    ~SignalHandling() { ::sigaction(m_signal, &m_saved, nullptr); }
-
-    static void (*current(int signal))(int)
-    {
-        struct sigaction action = {};
-        ::sigaction(signal, nullptr, &action);
-        return action.sa_handler;
-    }
-
-private:
-    int m_signal;
-    struct sigaction m_saved = {};
+struct SignalHandling {
+    int signal;
+    void (*saved)(int);
+    SignalHandling(int signal, void (*handler)(int)) : signal(signal), saved(std::signal(signal, handler)) {}
+    ~SignalHandling() { std::signal(signal, saved); }
 };
+
+void (*currentHandler(int signal))(int)
+{
+    struct sigaction action = {};
+    ::sigaction(signal, nullptr, &action);
+    return action.sa_handler;
+}
 
 } // namespace
 
@@ -57,7 +48,7 @@ private slots:
         {
             TerminationSignals termination;
             QVERIFY2(termination.installed(), qPrintable(termination.errorText()));
-            QVERIFY(SignalHandling::current(signal) != earlierHandler);
+            QVERIFY(currentHandler(signal) != earlierHandler);
             QSignalSpy spy(&termination, &TerminationSignals::received);
             QCOMPARE(::raise(signal), 0);
             QCOMPARE(earlierHandlerCalls, 0);
@@ -65,13 +56,13 @@ private slots:
             QCOMPARE(spy.size(), 1);
             QCOMPARE(spy.at(0).at(0).toInt(), signal);
 
-            QVERIFY(SignalHandling::current(signal) == earlierHandler);
+            QVERIFY(currentHandler(signal) == earlierHandler);
             QCOMPARE(::raise(signal), 0);
             QCOMPARE(earlierHandlerCalls, 1);
             QTest::qWait(50);
             QCOMPARE(spy.size(), 1);
         }
-        QVERIFY(SignalHandling::current(signal) == earlierHandler);
+        QVERIFY(currentHandler(signal) == earlierHandler);
     }
 
     // A process started with SIGHUP ignored (nohup) keeps running when its terminal goes.
@@ -80,30 +71,27 @@ private slots:
         SignalHandling ignored(SIGHUP, SIG_IGN);
         TerminationSignals termination;
         QVERIFY(termination.installed());
-        QVERIFY(SignalHandling::current(SIGHUP) == SIG_IGN);
+        QVERIFY(currentHandler(SIGHUP) == SIG_IGN);
         QSignalSpy spy(&termination, &TerminationSignals::received);
         QCOMPARE(::raise(SIGHUP), 0);
         QTest::qWait(50);
         QCOMPARE(spy.size(), 0);
     }
 
+    // A later object is refused while one is installed (the rows above install one after
+    // another), and its end leaves the first one working.
     void oneObjectAtATime()
     {
         SignalHandling earlier(SIGTERM, earlierHandler);
-        auto first = std::make_unique<TerminationSignals>();
-        QVERIFY(first->installed());
+        TerminationSignals first;
         {
             TerminationSignals second;
             QVERIFY(!second.installed());
             QVERIFY(!second.errorText().isEmpty());
         }
-        // The second one's end leaves the first one working.
-        QSignalSpy spy(first.get(), &TerminationSignals::received);
+        QSignalSpy spy(&first, &TerminationSignals::received);
         QCOMPARE(::raise(SIGTERM), 0);
         QVERIFY(spy.wait(5000));
-        first.reset();
-        TerminationSignals third;
-        QVERIFY(third.installed());
     }
 };
 

@@ -49,123 +49,97 @@ QString launchLine(HotKeys *hotKeys)
 class AppDelegateTest : public QObject {
     Q_OBJECT
 private slots:
-    void statusLine_data();
-    void statusLine();
-    void pressesShowTheCompanion();
-    void pressFromAnotherThreadRunsOnMainThread();
-    void terminate_data();
-    void terminate();
-};
-
-void AppDelegateTest::statusLine_data()
-{
-    QTest::addColumn<int>("handler");
-    QTest::addColumn<int>("registration");
-    QTest::addColumn<QString>("line");
-    QTest::newRow("registered") << 0 << 0 << "Corvana companion shortcut status: 0, 0\n";
-    QTest::newRow("grab taken") << 0 << 10 << "Corvana companion shortcut status: 0, 10\n";
-    QTest::newRow("no X11") << -1 << -1 << "Corvana companion shortcut status: -1, -1\n";
-}
-
-void AppDelegateTest::statusLine()
-{
-    QFETCH(int, handler);
-    QFETCH(int, registration);
-    QFETCH(QString, line);
-    FakeHotKeys hotKeys;
-    hotKeys.handlerStatus = handler;
-    hotKeys.registrationStatus = registration;
-    // Launching twice writes one line and installs once.
-    QCOMPARE(launchLine(&hotKeys), line);
-    QCOMPARE(hotKeys.log->count(QStringLiteral("installHandler")), 1);
-    QCOMPARE(hotKeys.log->count(QStringLiteral("registerHotKey")), 1);
-}
-
-void AppDelegateTest::pressesShowTheCompanion()
-{
-    auto hotKeys = std::make_shared<FakeHotKeys>();
-    int shown = 0;
+    void statusLine_data()
     {
-        AppDelegate delegate(hotKeys, nullptr, nullptr);
-        delegate.applicationDidFinishLaunching();
-        // Without an opener nothing happens.
-        hotKeys->press();
-        delegate.showCompanionNow();
-        delegate.showCompanion = [&shown] { ++shown; };
-        hotKeys->press();
-        hotKeys->press();
-        delegate.showCompanionNow();
-        QCOMPARE(shown, 3);
-
-        // A JavaScript opener takes its place; anything not callable clears it.
-        QJSEngine engine;
-        delegate.setCompanionOpener(engine.evaluate(QStringLiteral("var opened = 0; (function () { opened += 1; })")));
-        delegate.showCompanionNow();
-        hotKeys->press();
-        QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 2);
-        delegate.setCompanionOpener(QJSValue());
-        delegate.showCompanionNow();
-        hotKeys->press();
-        QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 2);
-        QCOMPARE(shown, 3);
-        delegate.showCompanion = [&shown] { ++shown; };
+        QTest::addColumn<int>("handler");
+        QTest::addColumn<int>("registration");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("registered") << 0 << 0 << "Corvana companion shortcut status: 0, 0\n";
+        QTest::newRow("grab taken") << 0 << 10 << "Corvana companion shortcut status: 0, 10\n";
+        QTest::newRow("no X11") << -1 << -1 << "Corvana companion shortcut status: -1, -1\n";
     }
-    // Destruction releases the key.
-    QVERIFY(!hotKeys->installed());
-    QVERIFY(!hotKeys->registered());
-    hotKeys->press();
-    QCOMPARE(shown, 3);
-}
 
-void AppDelegateTest::pressFromAnotherThreadRunsOnMainThread()
-{
-    auto hotKeys = std::make_shared<FakeHotKeys>();
-    AppDelegate delegate(hotKeys, nullptr, nullptr);
-    QThread *shownOn = nullptr;
-    delegate.showCompanion = [&shownOn] { shownOn = QThread::currentThread(); };
-    delegate.applicationDidFinishLaunching();
-    std::thread presser([hotKeys] { hotKeys->press(); });
-    presser.join();
-    QTRY_VERIFY(shownOn != nullptr);
-    QCOMPARE(shownOn, QThread::currentThread());
-}
-
-void AppDelegateTest::terminate_data()
-{
-    QTest::addColumn<bool>("withModel");
-    QTest::addColumn<int>("registration");
-    QTest::addColumn<QStringList>("steps");
-    QTest::newRow("the session ends before the key goes")
-        << true << 0 << QStringList{"capture.stop", "unregisterHotKey", "removeHandler"};
-    // A key that never registered is not unregistered.
-    QTest::newRow("no model, key not registered") << false << 10 << QStringList{"removeHandler"};
-}
-
-void AppDelegateTest::terminate()
-{
-    QFETCH(bool, withModel);
-    QFETCH(int, registration);
-    QFETCH(QStringList, steps);
-    auto hotKeys = std::make_shared<FakeHotKeys>();
-    hotKeys->registrationStatus = registration;
-    FakePlatform fakes;
-    Platform platform = fakes.bundle();
-    platform.capture = std::make_shared<StopRecorder>(hotKeys->log);
-    SessionModel model(std::move(platform));
+    void statusLine()
     {
-        AppDelegate delegate(hotKeys, nullptr, nullptr);
-        if (withModel)
-            delegate.setModel(&model);
-        delegate.applicationDidFinishLaunching();
-        hotKeys->log->clear();
-        delegate.applicationWillTerminate();
+        QFETCH(int, handler);
+        QFETCH(int, registration);
+        QFETCH(QString, line);
+        FakeHotKeys hotKeys;
+        hotKeys.handlerStatus = handler;
+        hotKeys.registrationStatus = registration;
+        // Launching twice writes one line and installs once.
+        QCOMPARE(launchLine(&hotKeys), line);
+        QCOMPARE(hotKeys.log->count(QStringLiteral("installHandler")), 1);
+        QCOMPARE(hotKeys.log->count(QStringLiteral("registerHotKey")), 1);
+    }
+
+    void pressesShowTheCompanion()
+    {
+        auto hotKeys = std::make_shared<FakeHotKeys>();
+        QList<QThread *> shownOn;
+        {
+            AppDelegate delegate(hotKeys, nullptr, nullptr);
+            delegate.applicationDidFinishLaunching();
+            hotKeys->press(); // without an opener nothing happens
+            delegate.showCompanion = [&shownOn] { shownOn.append(QThread::currentThread()); };
+            // A key grab shows the companion; only a desktop shortcut toggles it.
+            delegate.toggleCompanion = [&shownOn] { shownOn.append(nullptr); };
+            delegate.showCompanionNow();
+            // A press on another thread, as the platform's own may be, opens it on this one.
+            std::thread([hotKeys] { hotKeys->press(); }).join();
+            QTRY_COMPARE(shownOn, (QList<QThread *>{QThread::currentThread(), QThread::currentThread()}));
+
+            // A JavaScript opener takes its place; anything not callable clears it.
+            QJSEngine engine;
+            delegate.setCompanionOpener(engine.evaluate(QStringLiteral("var opened = 0; (function () { opened += 1; })")));
+            hotKeys->press();
+            delegate.setCompanionOpener(QJSValue());
+            hotKeys->press();
+            QCOMPARE(engine.globalObject().property(QStringLiteral("opened")).toInt(), 1);
+            delegate.showCompanion = [&shownOn] { shownOn.append(nullptr); };
+        }
+        // Destruction releases the key.
+        QVERIFY(!hotKeys->installed() && !hotKeys->registered());
+        hotKeys->press();
+        QCOMPARE(shownOn.size(), 2);
+    }
+
+    void terminate_data()
+    {
+        QTest::addColumn<bool>("withModel");
+        QTest::addColumn<int>("registration");
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("the session ends before the key goes")
+            << true << 0 << QStringList{"capture.stop", "unregisterHotKey", "removeHandler"};
+        // A key that never registered is not unregistered.
+        QTest::newRow("no model, key not registered") << false << 10 << QStringList{"removeHandler"};
+    }
+
+    void terminate()
+    {
+        QFETCH(bool, withModel);
+        QFETCH(int, registration);
+        QFETCH(QStringList, steps);
+        auto hotKeys = std::make_shared<FakeHotKeys>();
+        hotKeys->registrationStatus = registration;
+        FakePlatform fakes;
+        Platform platform = fakes.bundle();
+        platform.capture = std::make_shared<StopRecorder>(hotKeys->log);
+        SessionModel model(std::move(platform));
+        {
+            AppDelegate delegate(hotKeys, nullptr, nullptr);
+            if (withModel)
+                delegate.setModel(&model);
+            delegate.applicationDidFinishLaunching();
+            hotKeys->log->clear();
+            delegate.applicationWillTerminate();
+            QCOMPARE(*hotKeys->log, steps);
+            QVERIFY(!hotKeys->installed() && !hotKeys->registered());
+        }
+        // Nothing is released twice on destruction.
         QCOMPARE(*hotKeys->log, steps);
-        QVERIFY(!hotKeys->installed());
-        QVERIFY(!hotKeys->registered());
     }
-    // Nothing is released twice on destruction.
-    QCOMPARE(*hotKeys->log, steps);
-}
+};
 
 QTEST_GUILESS_MAIN(AppDelegateTest)
 #include "tst_AppDelegate.moc"

@@ -26,10 +26,8 @@ private slots:
         QTest::newRow("softpipe") << says("softpipe") << QString() << QString() << true;
         QTest::newRow("swrast") << says("SWRAST") << QString() << QString() << true;
         QTest::newRow("classic software rasterizer") << says("Software Rasterizer") << QString() << QString() << true;
-        QTest::newRow("no GL context") << says("") << QString() << QString() << true;
         QTest::newRow("blank renderer") << says("  ") << QString() << QString() << true;
         QTest::newRow("GPU") << intel << QString() << QString() << false;
-        QTest::newRow("virtual GPU") << says("virgl (Mesa Intel)") << QString() << QString() << false;
         QTest::newRow("could not tell") << std::optional<QString>() << QString() << QString() << false;
         // The user's own choice wins, whatever the renderer.
         QTest::newRow("user asks for software on a GPU") << intel << "software" << QString() << false;

@@ -56,21 +56,25 @@ QStringList AccessibleTree::names() const
     return list;
 }
 
-QStringList AccessibleTree::namesContaining(const QString &part) const
-{
-    return names().filter(part);
-}
-
 namespace {
 
 // Qt Quick does not report a disabled control's state to assistive technology, so the
 // control's own flag decides.
 bool usable(QAccessibleInterface *node)
 {
-    if (!node || node->state().disabled)
+    if (!node || node->state().disabled || !node->actionInterface())
         return false;
     const QVariant enabled = node->object() ? node->object()->property("enabled") : QVariant();
     return !enabled.isValid() || enabled.toBool();
+}
+
+// Gives the control the keyboard, as a person tabbing or clicking there does.
+bool focus(QAccessibleInterface *node)
+{
+    if (!usable(node))
+        return false;
+    node->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    return node->state().focused;
 }
 
 } // namespace
@@ -83,13 +87,12 @@ bool AccessibleTree::enabled(const QString &name) const
 bool AccessibleTree::press(const QString &name) const
 {
     QAccessibleInterface *node = find(name);
-    if (!usable(node) || !node->actionInterface())
+    if (!usable(node))
         return false;
-    QAccessibleActionInterface *actions = node->actionInterface();
-    const QStringList available = actions->actionNames();
+    const QStringList available = node->actionInterface()->actionNames();
     for (const QString &action : {QAccessibleActionInterface::pressAction(), QAccessibleActionInterface::toggleAction()}) {
         if (available.contains(action)) {
-            actions->doAction(action);
+            node->actionInterface()->doAction(action);
             return true;
         }
     }
@@ -99,10 +102,7 @@ bool AccessibleTree::press(const QString &name) const
 bool AccessibleTree::type(QAccessibleInterface *node, const QString &text) const
 {
     // As a person does: focus the field, clear it, then type on the keyboard.
-    if (!usable(node) || !node->actionInterface())
-        return false;
-    node->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
-    if (!node->state().focused)
+    if (!focus(node))
         return false;
     QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(m_window, Qt::Key_Delete);
@@ -113,11 +113,7 @@ bool AccessibleTree::type(QAccessibleInterface *node, const QString &text) const
 
 bool AccessibleTree::step(const QString &name, Qt::Key key, int times) const
 {
-    QAccessibleInterface *picker = find(name, QAccessible::ComboBox);
-    if (!picker || !picker->actionInterface())
-        return false;
-    picker->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
-    if (!picker->state().focused)
+    if (!focus(find(name, QAccessible::ComboBox)))
         return false;
     for (int i = 0; i < times; ++i)
         QTest::keyClick(m_window, key);

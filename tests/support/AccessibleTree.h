@@ -19,8 +19,6 @@ public:
     // Every visible name in tree order, for diagnostics and for checking what a view
     // shows.
     QStringList names() const;
-    // Names that contain `part`.
-    QStringList namesContaining(const QString &part) const;
     // Presses the enabled button (or other pressable control) of that name; false when
     // there is none or it is disabled.
     bool press(const QString &name) const;

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """A stand-in for the desktop's GlobalShortcuts portal on the session bus it is started
-on, as the xdg-desktop-portal specification describes the interface: CreateSession,
-BindShortcuts and ListShortcuts answer with a Request object handle at once and with its
-Response signal afterwards; sessions can be closed; Activated is emitted on request.
+on, as the xdg-desktop-portal documentation describes the interface: CreateSession and
+BindShortcuts answer with a Request object handle at once and with its Response signal
+afterwards; sessions can be closed; Activated is emitted on request.
 
 usage: portal_standin.py [--bind-response N]
   N is the response code BindShortcuts answers with (0 success, 1 cancelled, 2 other).
@@ -33,16 +33,11 @@ class Request(dbus.service.Object):
     def Response(self, response, results):
         pass
 
-    @dbus.service.method("org.freedesktop.portal.Request")
-    def Close(self):
-        self.remove_from_connection()
-
 
 class Session(dbus.service.Object):
     def __init__(self, bus, path, portal):
         super().__init__(bus, path)
         self.portal = portal
-        self.shortcuts = []
 
     @dbus.service.method("org.freedesktop.portal.Session")
     def Close(self):
@@ -72,11 +67,6 @@ class Portal(dbus.service.Object):
         GLib.idle_add(respond)
         return dbus.ObjectPath(request.__dbus_object_path__)
 
-    @staticmethod
-    def described(shortcuts):
-        return dbus.Array([dbus.Struct((name, dbus.Dictionary(props, signature="sv"))) for name, props in shortcuts],
-                          signature="(sa{sv})")
-
     @dbus.service.method("org.freedesktop.DBus.Properties", in_signature="ss", out_signature="v")
     def Get(self, interface, name):
         if interface == SHORTCUTS and name == "version":
@@ -100,17 +90,10 @@ class Portal(dbus.service.Object):
             raise dbus.exceptions.DBusException("no such session", name="org.freedesktop.portal.Error.NotFound")
         if self.bind_response != 0:
             return self.answer(sender, options, self.bind_response, {})
-        bound = [(str(name), {"description": str(props.get("description", "")),
-                              "trigger_description": "Ctrl+Alt+Space"}) for name, props in shortcuts]
-        self.sessions[str(session)].shortcuts = bound
-        return self.answer(sender, options, 0, {"shortcuts": self.described(bound)})
-
-    @dbus.service.method(SHORTCUTS, in_signature="oa{sv}", out_signature="o", sender_keyword="sender")
-    def ListShortcuts(self, session, options, sender=None):
-        self.log.append("ListShortcuts")
-        found = self.sessions.get(str(session))
-        return self.answer(sender, options, 0 if found else 2,
-                           {"shortcuts": self.described(found.shortcuts)} if found else {})
+        bound = [dbus.Struct((str(name), dbus.Dictionary({"description": str(props.get("description", "")),
+                                                          "trigger_description": "Ctrl+Alt+Space"}, signature="sv")))
+                 for name, props in shortcuts]
+        return self.answer(sender, options, 0, {"shortcuts": dbus.Array(bound, signature="(sa{sv})")})
 
     @dbus.service.signal(SHORTCUTS, signature="osta{sv}")
     def Activated(self, session, shortcut_id, timestamp, options):
