@@ -54,7 +54,7 @@ private slots:
 
     void signInWithTheSimulatedCode()
     {
-        // The OnboardingScreen suite signs in through the pages; here the code is typed without
+        // The screen suite signs in through the pages; here the code is typed without
         // a separator and the address with white space around it.
         SignedOutModel signedOut(*m_service);
         SessionModel &model = *signedOut.model;

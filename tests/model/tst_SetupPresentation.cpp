@@ -79,7 +79,7 @@ private slots:
     void codeStep()
     {
         Screens s;
-        // Submitting the address field is refused the same way its button is (the OnboardingScreen
+        // Submitting the address field is refused the same way its button is (the screen
         // suite reads the button).
         s.model.setSignInURL(QStringLiteral("https://service.example"));
         s.model.setSignInEmail(QStringLiteral("ada.example.com"));
@@ -92,7 +92,7 @@ private slots:
         s.model.setSigningIn(false);
         QVERIFY(s.onboarding.canSendCode() && s.onboarding.canEditSignIn());
 
-        // The simulated service's code on the page is the OnboardingScreen suite's; a real
+        // The simulated service's code on the page is the screen suite's; a real
         // service sends the code by email only.
         QVERIFY(!s.onboarding.showCodeStep() && !s.onboarding.canSignIn());
         SignInChallenge challenge;
@@ -227,7 +227,7 @@ private slots:
     void removingAnUnknownDevice()
     {
         // The panel's notes and device rows are read through the panel itself in the
-        // OnboardingScreen suite; an id it does not know removes nothing and sends nothing.
+        // screen suite; an id it does not know removes nothing and sends nothing.
         Screens s;
         s.model.setAccount(accountWith(1'000'000, false));
         s.model.setDevices({AccountDevice{QStringLiteral("d1"), QStringLiteral("Corvana on Ada’s laptop"), 1, 2, true}});
@@ -238,7 +238,7 @@ private slots:
 
     void save()
     {
-        // The rules behind each refusal are SessionSetup's; the form's own run is the SetupScreen suite's.
+        // The rules behind each refusal are SessionSetup's; the form's own run is the screen suite's.
         Screens s;
         QSignalSpy changed(&s.setup, &SetupPresentation::messageChanged);
         QVariantMap result = s.setup.save(QStringLiteral("Heart"), QStringLiteral("Cardiology trials"), QString(), QStringLiteral("25"));
@@ -383,7 +383,7 @@ private slots:
         QCOMPARE(row(1), (QVariantList{"c", "Document c", false}));
         QCOMPARE(s.model.privateKnowledge().passages(s.model.domain()).size(), 1);
 
-        // Switching documents off and reading them is the SetupScreen suite's; removing one
+        // Switching documents off and reading them is the screen suite's; removing one
         // leaves the others, and the reader finds nothing for it.
         s.knowledge.removeDocument(QStringLiteral("c"));
         QCOMPARE(s.knowledge.documentsTitle(), QStringLiteral("Reference documents · 1"));
@@ -398,7 +398,7 @@ private slots:
 
     void preferencesOfThisDomain()
     {
-        // Editing through the rows with learning off is the SetupScreen suite's.
+        // Editing through the rows with learning off is the screen suite's.
         Screens s({}, true);
         const auto preference = [](const QString &id, const QString &domain, const QString &topic) {
             return LearnedPreference{id, PrivateKnowledge::domainKey(domain), topic, QStringLiteral("known"),
