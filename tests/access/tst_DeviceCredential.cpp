@@ -83,11 +83,7 @@ private slots:
         DeviceCredential credential(store, QStringLiteral("com.tessaro.native"));
         if (stored)
             credential.save(connection(QStringLiteral("stored-token-0123456789abcdef")));
-        store.failAdd = fault == "add";
-        store.failUpdate = fault == "update";
-        store.failCopy = fault == "copy";
-        store.copyWithoutData = fault == "nodata";
-        store.failRemove = fault == "remove";
+        store.failing = fault;
         QString failure;
         if (operation == "save")
             failure = failureOf([&] { credential.save(connection(QStringLiteral("new-token-0123456789abcdefgh"))); });

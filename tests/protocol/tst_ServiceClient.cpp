@@ -7,10 +7,7 @@
 #include "protocol/TessaroError.h"
 
 #include <QJsonArray>
-#include <QSignalSpy>
 #include <QTest>
-
-#include <functional>
 
 namespace {
 

@@ -110,14 +110,6 @@ const QList<RecordKind> &recordKinds()
     return kinds;
 }
 
-const RecordKind &recordKind(const QString &name)
-{
-    for (const RecordKind &kind : recordKinds())
-        if (kind.name == name)
-            return kind;
-    qFatal("unknown record %s", qPrintable(name));
-}
-
 QJsonObject object(const QByteArray &json)
 {
     return QJsonDocument::fromJson(json).object();
@@ -194,16 +186,16 @@ private slots:
 
     void samplesRoundTripInFieldOrder_data()
     {
-        QTest::addColumn<QString>("record");
-        for (const RecordKind &kind : recordKinds())
-            QTest::newRow(qPrintable(kind.name)) << kind.name;
+        QTest::addColumn<int>("record");
+        for (int record = 0; record < recordKinds().size(); ++record)
+            QTest::newRow(qPrintable(recordKinds()[record].name)) << record;
     }
 
     // Every sample reads back as written, also with members it does not know.
     void samplesRoundTripInFieldOrder()
     {
-        QFETCH(QString, record);
-        const RecordKind &kind = recordKind(record);
+        QFETCH(int, record);
+        const RecordKind &kind = recordKinds()[record];
         QCOMPARE(kind.transcode(kind.sample), kind.sample);
         QJsonObject extended = object(kind.sample);
         extended["futureMember"] = QJsonObject{{"nested", QJsonArray{1, "two", QJsonValue::Null}}};
@@ -214,36 +206,37 @@ private slots:
     // Every member of every record, removed, null or of another type.
     void memberPresence_data()
     {
-        QTest::addColumn<QString>("record");
+        QTest::addColumn<int>("record");
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("member");
         QTest::addColumn<bool>("decodes");
 
-        for (const RecordKind &kind : recordKinds()) {
+        for (int record = 0; record < recordKinds().size(); ++record) {
+            const RecordKind &kind = recordKinds()[record];
             const QJsonObject sample = object(kind.sample);
             for (const QString &member : sample.keys()) {
                 const bool optional = kind.optional.contains(member);
                 QJsonObject changed = sample;
                 changed.remove(member);
                 QTest::addRow("%s.%s missing", qPrintable(kind.name), qPrintable(member))
-                    << kind.name << compact(changed) << member << optional;
+                    << record << compact(changed) << member << optional;
                 changed[member] = QJsonValue::Null;
                 QTest::addRow("%s.%s null", qPrintable(kind.name), qPrintable(member))
-                    << kind.name << compact(changed) << member << optional;
+                    << record << compact(changed) << member << optional;
                 changed[member] = otherType(sample.value(member));
                 QTest::addRow("%s.%s wrong type", qPrintable(kind.name), qPrintable(member))
-                    << kind.name << compact(changed) << member << false;
+                    << record << compact(changed) << member << false;
             }
         }
     }
 
     void memberPresence()
     {
-        QFETCH(QString, record);
+        QFETCH(int, record);
         QFETCH(QByteArray, json);
         QFETCH(QString, member);
         QFETCH(bool, decodes);
-        const RecordKind &kind = recordKind(record);
+        const RecordKind &kind = recordKinds()[record];
 
         if (!decodes) {
             try {
