@@ -50,14 +50,6 @@ private slots:
         QCOMPARE(PrivateKnowledge::topicKey(text), key);
     }
 
-    void domainKeyIgnoresSpellingDifferences()
-    {
-        const QString key = PrivateKnowledge::domainKey(QStringLiteral("Cardiac  Electrophysiology!"));
-        QCOMPARE(key, PrivateKnowledge::domainKey(domain));
-        QCOMPARE(key.size(), 64);
-        QVERIFY(key != PrivateKnowledge::domainKey(QStringLiteral("Cardiac surgery")));
-    }
-
     // Only the enabled documents of the domain lend their passages.
     void passagesOfEnabledDocuments()
     {
@@ -116,13 +108,9 @@ private slots:
         QVERIFY(knowledge.preferences.first().updatedAt > 0);
         knowledge.learn(domain, QStringLiteral(" \n\t"), QStringLiteral("known"), std::nullopt);
         QCOMPARE(knowledge.preferences.size(), 1);
-    }
-
-    void longTopicsAreCut()
-    {
-        PrivateKnowledge knowledge = learning();
+        // A long topic is cut to 100 characters, never inside one.
         knowledge.learn(domain, QString(99, QLatin1Char('a')) + QStringLiteral("e\u0301xyz"), std::nullopt, std::nullopt);
-        QCOMPARE(knowledge.preferences.first().topic, QString(99, QLatin1Char('a')) + QStringLiteral("e\u0301"));
+        QCOMPARE(knowledge.preferences.last().topic, QString(99, QLatin1Char('a')) + QStringLiteral("e\u0301"));
     }
 
     void theOldestGoesAfterTwoHundred()

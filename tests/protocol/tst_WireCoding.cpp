@@ -160,7 +160,6 @@ private slots:
         QTest::newRow("integral fraction") << QByteArray("12.0") << true << qint64(12);
         QTest::newRow("fraction") << QByteArray("1.5") << false << qint64(0);
         QTest::newRow("max + 1") << QByteArray("9223372036854775808") << false << qint64(0);
-        QTest::newRow("huge") << QByteArray("1e300") << false << qint64(0);
     }
 
     void integerForms()
@@ -337,7 +336,6 @@ private slots:
 
         QTest::newRow("start only") << QByteArray(R"(,"startMs":1200)") << 1200.0 << 1200.0;
         QTest::newRow("end only") << QByteArray(R"(,"endMs":800)") << 0.0 << 800.0;
-        QTest::newRow("both") << QByteArray(R"(,"startMs":1200,"endMs":2450.5)") << 1200.0 << 2450.5;
         QTest::newRow("last word is not the end") << QByteArray(R"(,"startMs":1200,"lastWordEndMs":2000)") << 1200.0 << 1200.0;
     }
 

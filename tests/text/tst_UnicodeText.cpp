@@ -72,24 +72,6 @@ private slots:
         }
     }
 
-    void isWhiteSpace_data()
-    {
-        QTest::addColumn<uint>("codePoint");
-        QTest::addColumn<bool>("expected");
-        for (const char32_t c : whiteSpace)
-            QTest::addRow("U+%04X", uint(c)) << uint(c) << true;
-        for (const char32_t c : {U'a', U'\0', U'\u200B', U'\u2060', U'\uFEFF', U'\u180E', U'\u00AD', U'\U0001F600'})
-            QTest::addRow("U+%04X", uint(c)) << uint(c) << false;
-        QTest::newRow("beyond Unicode") << uint(0x110000) << false;
-    }
-
-    void isWhiteSpace()
-    {
-        QFETCH(uint, codePoint);
-        QFETCH(bool, expected);
-        QCOMPARE(UnicodeText::isWhiteSpace(char32_t(codePoint)), expected);
-    }
-
     void trimmed_data()
     {
         QTest::addColumn<QString>("text");
@@ -105,8 +87,9 @@ private slots:
             all += codePoint(c);
         QTest::newRow("every kind at both ends") << all + QStringLiteral("x y") + all << QStringLiteral("x y");
         QTest::newRow("only white space") << all << QString();
-        QTest::newRow("zero-width space is not white space")
-            << QString::fromUtf16(u"\u200Ba\u200B") << QString::fromUtf16(u"\u200Ba\u200B");
+        // Zero-width space, word joiner, Mongolian vowel separator, soft hyphen: no white space.
+        QTest::newRow("invisible characters are kept")
+            << QString::fromUtf16(u"\u200B\u2060a\u180E\u00AD") << QString::fromUtf16(u"\u200B\u2060a\u180E\u00AD");
         QTest::newRow("astral characters at the ends")
             << QString::fromUtf16(u"\u3000\U0001F600 \U0001F600\u2028") << QString::fromUtf16(u"\U0001F600 \U0001F600");
         QTest::newRow("combining mark after trailing space kept")
