@@ -39,29 +39,13 @@ bool lockLoginKeyring()
     return locked;
 }
 
-bool run(const QString &program, const QStringList &arguments, QString *output = nullptr)
-{
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    if (output)
-        *output = QString::fromLocal8Bit(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// Kills this process's own children that run `program`, by their ids, the way a crash
-// would end them.
 int killChildren(const QString &program)
 {
-    QString pids;
-    run(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(::getpid()), QStringLiteral("-x"), program}, &pids);
+    QProcess pgrep;
+    pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-P"), QString::number(::getpid()), QStringLiteral("-x"), program});
+    pgrep.waitForFinished(10000);
     int killed = 0;
-    for (const QString &line : pids.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    for (const QString &line : QString::fromLatin1(pgrep.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const int pid = line.toInt();
         killed += pid > 0 && ::kill(pid, SIGKILL) == 0; // never 0, which would be our own group
     }

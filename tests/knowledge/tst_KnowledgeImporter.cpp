@@ -5,7 +5,6 @@
 #include "knowledge/KnowledgeImporter.h"
 #include "knowledge/PrivateKnowledge.h"
 #include "platform/linux/PopplerPdfText.h"
-#include "text/UnicodeText.h"
 
 #include <QDateTime>
 #include <QDir>

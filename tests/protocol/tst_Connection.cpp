@@ -79,7 +79,6 @@ private slots:
         const QString token = QString::fromUtf16(u"tsr_0123456789 abcdéfghijk\u00A0\U0001F511\"\\");
         const Connection connection("http://[::1]:8080/", token);
         const QByteArray encoded = wire::encode(connection);
-        QVERIFY(encoded.startsWith(R"({"serviceUrl":)"));
         QCOMPARE(QJsonDocument::fromJson(encoded).object(),
                  (QJsonObject{{"serviceUrl", "http://[::1]:8080"}, {"token", token}}));
         QCOMPARE(wire::decode<Connection>(encoded), connection);

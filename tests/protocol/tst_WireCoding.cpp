@@ -1,13 +1,11 @@
 #include "knowledge/PrivateKnowledge.h"
 #include "protocol/Account.h"
 #include "protocol/AccountDevice.h"
-#include "protocol/Connection.h"
 #include "protocol/HistorySegment.h"
 #include "protocol/KnowledgePassage.h"
 #include "protocol/PreparedAnswer.h"
 #include "protocol/ServerEvent.h"
 #include "protocol/SessionInput.h"
-#include "protocol/TessaroError.h"
 
 #include <QJsonDocument>
 #include <QTest>
