@@ -209,6 +209,17 @@ private slots:
         runTask(client.stop());
     }
 
+    void commandTimeout()
+    {
+        ServiceClient client(m_service->connection(), quick());
+        runTask(client.start(input()));
+        QVERIFY(m_service->setScenario(QJsonObject{{"withholdAcks", true}}));
+        QCOMPARE(outcomeOf(client.command("feedback", std::nullopt, QStringLiteral("a"), QStringLiteral("known"))).text,
+                 QStringLiteral("The session action timed out."));
+        runTask(client.stop());
+        QVERIFY(!client.sessionID());
+    }
+
     void audioSizes_data()
     {
         QTest::addColumn<int>("size");
