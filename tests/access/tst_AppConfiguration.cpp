@@ -8,120 +8,93 @@
 class AppConfigurationTest : public QObject {
     Q_OBJECT
 private slots:
-    void releaseFlag_data();
-    void releaseFlag();
-    void address_data();
-    void address();
-    void eachKeyIsReadOnItsOwn();
-    void bundleDictionary();
-};
+    void releaseFlag_data()
+    {
+        QTest::addColumn<QVariantMap>("information");
+        QTest::addColumn<bool>("release");
 
-void AppConfigurationTest::releaseFlag_data()
-{
-    QTest::addColumn<QVariantMap>("information");
-    QTest::addColumn<bool>("release");
-
-    QTest::newRow("true") << QVariantMap{{"CVNReleaseBuild", true}} << true;
-    QTest::newRow("false") << QVariantMap{{"CVNReleaseBuild", false}} << false;
-    QTest::newRow("absent") << QVariantMap{} << false;
-    QTest::newRow("string YES") << QVariantMap{{"CVNReleaseBuild", QStringLiteral("YES")}} << false;
-    QTest::newRow("integer 1") << QVariantMap{{"CVNReleaseBuild", 1}} << false;
-    QTest::newRow("other key") << QVariantMap{{"CVNRelease", true}} << false;
-}
-
-void AppConfigurationTest::releaseFlag()
-{
-    QFETCH(QVariantMap, information);
-    QFETCH(bool, release);
-    QCOMPARE(AppConfiguration(information).release(), release);
-}
-
-void AppConfigurationTest::address_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("accepted");
-
-    // How addresses parse is UrlComponents' rule; these are the configuration's own.
-    QTest::newRow("https host") << QVariant(QStringLiteral("https://api.corvana.app")) << true;
-    QTest::newRow("https with query") << QVariant(QStringLiteral("https://corvana.app/help?topic=audio")) << true;
-    QTest::newRow("https mixed case host") << QVariant(QStringLiteral("https://Corvana.App/Help")) << true;
-    QTest::newRow("fragment") << QVariant(QStringLiteral("https://corvana.app/help#top")) << false;
-    QTest::newRow("http") << QVariant(QStringLiteral("http://api.corvana.app")) << false;
-    QTest::newRow("http loopback") << QVariant(QStringLiteral("http://127.0.0.1:4318")) << false;
-    QTest::newRow("upper-case scheme") << QVariant(QStringLiteral("HTTPS://api.corvana.app")) << false;
-    QTest::newRow("user") << QVariant(QStringLiteral("https://me@api.corvana.app")) << false;
-    QTest::newRow("no host") << QVariant(QStringLiteral("https:///path")) << false;
-    QTest::newRow("space") << QVariant(QStringLiteral("https://api.corvana .app")) << false;
-    QTest::newRow("not a string") << QVariant(42) << false;
-    QTest::newRow("url value") << QVariant(QUrl(QStringLiteral("https://api.corvana.app"))) << false;
-}
-
-void AppConfigurationTest::address()
-{
-    QFETCH(QVariant, value);
-    QFETCH(bool, accepted);
-
-    const AppConfiguration configuration({{"CVNServiceURL", value}, {"CVNSupportURL", value}, {"CVNPrivacyURL", value}});
-    QCOMPARE(configuration.serviceURL().has_value(), accepted);
-    QCOMPARE(configuration.supportURL().has_value(), accepted);
-    QCOMPARE(configuration.privacyURL().has_value(), accepted);
-    if (accepted) {
-        // The service address is kept exactly as written; the pages as the same address.
-        QCOMPARE(*configuration.serviceURL(), value.toString());
-        QCOMPARE(*configuration.supportURL(), QUrl(value.toString()));
-        QCOMPARE(*configuration.privacyURL(), QUrl(value.toString()));
+        QTest::newRow("true") << QVariantMap{{"CVNReleaseBuild", true}} << true;
+        QTest::newRow("false") << QVariantMap{{"CVNReleaseBuild", false}} << false;
+        QTest::newRow("absent") << QVariantMap{} << false;
+        QTest::newRow("string YES") << QVariantMap{{"CVNReleaseBuild", QStringLiteral("YES")}} << false;
     }
-}
 
-void AppConfigurationTest::eachKeyIsReadOnItsOwn()
-{
-    const AppConfiguration configuration({{"CVNServiceURL", QStringLiteral("http://127.0.0.1:4318")},
-                                          {"CVNSupportURL", QStringLiteral("https://corvana.app/support?from=app")},
-                                          {"CVNPrivacyURL", QStringLiteral("https://corvana.app/privacy#data")},
-                                          {"CVNReleaseBuild", true}});
-    QVERIFY(!configuration.serviceURL());
-    QCOMPARE(configuration.supportURL(), QUrl(QStringLiteral("https://corvana.app/support?from=app")));
-    QCOMPARE(configuration.supportURL()->query(), QStringLiteral("from=app"));
-    QVERIFY(!configuration.privacyURL());
-    QVERIFY(configuration.release());
+    void releaseFlag()
+    {
+        QFETCH(QVariantMap, information);
+        QFETCH(bool, release);
+        QCOMPARE(AppConfiguration(information).release(), release);
+    }
 
-    const AppConfiguration empty;
-    QVERIFY(!empty.serviceURL() && !empty.supportURL() && !empty.privacyURL() && !empty.release());
-}
+    void address_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("accepted");
 
-void AppConfigurationTest::bundleDictionary()
-{
-    const QVariantMap dictionary = BundleInfo::informationDictionary();
-    const QVariant release = dictionary.value(QStringLiteral("CVNReleaseBuild"));
-    QCOMPARE(release.typeId(), int(QMetaType::Bool));
-    QCOMPARE(release.toBool(), BuildConfiguration::releaseBuild);
+        // How addresses parse is UrlComponents' rule; these are the configuration's own.
+        QTest::newRow("https host") << QVariant(QStringLiteral("https://api.corvana.app")) << true;
+        QTest::newRow("https with query") << QVariant(QStringLiteral("https://corvana.app/help?topic=audio")) << true;
+        QTest::newRow("fragment") << QVariant(QStringLiteral("https://corvana.app/help#top")) << false;
+        QTest::newRow("http") << QVariant(QStringLiteral("http://api.corvana.app")) << false;
+        QTest::newRow("user") << QVariant(QStringLiteral("https://me@api.corvana.app")) << false;
+        QTest::newRow("no host") << QVariant(QStringLiteral("https:///path")) << false;
+        QTest::newRow("not a string") << QVariant(42) << false;
+        QTest::newRow("url value") << QVariant(QUrl(QStringLiteral("https://api.corvana.app"))) << false;
+    }
 
-    const QList<std::pair<QString, const char *>> configured{
-        {QStringLiteral("CVNServiceURL"), BuildConfiguration::serviceURL},
-        {QStringLiteral("CVNSupportURL"), BuildConfiguration::supportURL},
-        {QStringLiteral("CVNPrivacyURL"), BuildConfiguration::privacyURL},
-        {QStringLiteral("SUFeedURL"), BuildConfiguration::feedURL},
-        {QStringLiteral("SUPublicEDKey"), BuildConfiguration::publicEDKey}};
-    qsizetype present = 1;
-    for (const auto &[key, value] : configured) {
-        const QString text = QString::fromUtf8(value);
-        QCOMPARE(dictionary.contains(key), !text.isEmpty());
-        if (!text.isEmpty()) {
-            ++present;
-            QCOMPARE(dictionary.value(key).typeId(), int(QMetaType::QString));
-            QCOMPARE(dictionary.value(key).toString(), text);
+    void address()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(bool, accepted);
+
+        const AppConfiguration configuration({{"CVNServiceURL", value}, {"CVNSupportURL", value}, {"CVNPrivacyURL", value}});
+        QCOMPARE(configuration.serviceURL().has_value(), accepted);
+        QCOMPARE(configuration.supportURL().has_value(), accepted);
+        QCOMPARE(configuration.privacyURL().has_value(), accepted);
+        if (accepted) {
+            // The service address is kept exactly as written; the pages as the same address.
+            QCOMPARE(*configuration.serviceURL(), value.toString());
+            QCOMPARE(*configuration.supportURL(), QUrl(value.toString()));
+            QCOMPARE(*configuration.privacyURL(), QUrl(value.toString()));
         }
     }
-    QCOMPARE(dictionary.size(), present);
 
-    QCOMPARE(BundleInfo::bundleIdentifier(), QString::fromUtf8(BuildConfiguration::bundleIdentifier));
-    QCOMPARE(BundleInfo::shortVersion(), QString::fromUtf8(BuildConfiguration::shortVersion));
-    QVERIFY(!BundleInfo::shortVersion().isEmpty());
+    void eachKeyIsReadOnItsOwn()
+    {
+        const AppConfiguration configuration({{"CVNServiceURL", QStringLiteral("http://127.0.0.1:4318")},
+                                              {"CVNSupportURL", QStringLiteral("https://corvana.app/support?from=app")},
+                                              {"CVNPrivacyURL", QStringLiteral("https://corvana.app/privacy#data")},
+                                              {"CVNReleaseBuild", true}});
+        QVERIFY(!configuration.serviceURL());
+        QCOMPARE(configuration.supportURL(), QUrl(QStringLiteral("https://corvana.app/support?from=app")));
+        QVERIFY(!configuration.privacyURL());
+        QVERIFY(configuration.release());
 
-    // The compiled-in dictionary reads back through the configuration rules.
-    const AppConfiguration configuration(dictionary);
-    QCOMPARE(configuration.release(), BuildConfiguration::releaseBuild);
-}
+        const AppConfiguration empty;
+        QVERIFY(!empty.serviceURL() && !empty.supportURL() && !empty.privacyURL() && !empty.release());
+    }
+
+    void bundleDictionary()
+    {
+        QVariantMap expected{{"CVNReleaseBuild", BuildConfiguration::releaseBuild}};
+        const std::pair<const char *, const char *> configured[]{
+            {"CVNServiceURL", BuildConfiguration::serviceURL}, {"CVNSupportURL", BuildConfiguration::supportURL},
+            {"CVNPrivacyURL", BuildConfiguration::privacyURL}, {"SUFeedURL", BuildConfiguration::feedURL},
+            {"SUPublicEDKey", BuildConfiguration::publicEDKey}};
+        for (const auto &[key, value] : configured) {
+            if (*value)
+                expected.insert(QString::fromLatin1(key), QString::fromUtf8(value));
+        }
+        const QVariantMap dictionary = BundleInfo::informationDictionary();
+        QCOMPARE(dictionary, expected);
+        QCOMPARE(dictionary.value(QStringLiteral("CVNReleaseBuild")).typeId(), int(QMetaType::Bool));
+        QCOMPARE(BundleInfo::bundleIdentifier(), QString::fromUtf8(BuildConfiguration::bundleIdentifier));
+        QCOMPARE(BundleInfo::shortVersion(), QString::fromUtf8(BuildConfiguration::shortVersion));
+        QVERIFY(!BundleInfo::shortVersion().isEmpty());
+        // The compiled-in dictionary reads back through the configuration rules.
+        QCOMPARE(AppConfiguration(dictionary).release(), BuildConfiguration::releaseBuild);
+    }
+};
 
 QTEST_GUILESS_MAIN(AppConfigurationTest)
 #include "tst_AppConfiguration.moc"

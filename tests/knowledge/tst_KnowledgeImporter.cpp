@@ -5,12 +5,11 @@
 #include "knowledge/KnowledgeImporter.h"
 #include "knowledge/PrivateKnowledge.h"
 #include "platform/linux/PopplerPdfText.h"
-#include "text/UnicodeText.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
+#include <QUuid>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,9 +61,7 @@ void verifyIdentity(const KnowledgeDocument &document, const QString &title)
     QCOMPARE(document.title, title);
     QCOMPARE(document.domainKey, PrivateKnowledge::domainKey(domain));
     QVERIFY(document.enabled);
-    QVERIFY(QRegularExpression(QStringLiteral("^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$"))
-                .match(document.id)
-                .hasMatch());
+    QCOMPARE(document.id, QUuid::fromString(document.id).toString(QUuid::WithoutBraces));
     for (qsizetype i = 0; i < document.passages.size(); ++i) {
         QCOMPARE(document.passages[i].id, document.id + QLatin1Char(':') + QString::number(i + 1));
         QCOMPARE(document.passages[i].documentId, document.id);
@@ -72,7 +69,7 @@ void verifyIdentity(const KnowledgeDocument &document, const QString &title)
     }
 }
 
-enum class Reader { None, Poppler, FakeLocked, FakePages };
+enum class Reader { None, Poppler, Fake };
 
 } // namespace
 
@@ -93,9 +90,7 @@ private slots:
         QTest::addColumn<QStringList>("passages");
         QTest::addColumn<QString>("failure");
 
-        const auto pdf = [](const QStringList &pages, const std::optional<QByteArray> &password = {}) {
-            return TestPdf::make(pages, password);
-        };
+        const auto pdf = [](const QStringList &pages, bool locked = false) { return TestPdf::make(pages, locked); };
         // Pages without text are skipped; a Latin-1 letter beyond ASCII arrives as the same character.
         QTest::newRow("PDF")
             << "Rhythm Notes.pdf"
@@ -113,37 +108,27 @@ private slots:
                                    << QString();
         many.append(QStringLiteral("Page 201."));
         QTest::newRow("201 pages") << "long.pdf" << pdf(many) << Reader::Poppler << QStringList() << pdfRefused;
-        QTest::newRow("encrypted") << "locked.pdf" << pdf({"Secret notes"}, QByteArray("secret")) << Reader::Poppler
+        QTest::newRow("encrypted") << "locked.pdf" << pdf({"Secret notes"}, true) << Reader::Poppler
                                    << QStringList() << pdfRefused;
-        QTest::newRow("reported locked") << "fake-locked.pdf" << QByteArray("%PDF-1.4 fake") << Reader::FakeLocked
-                                         << QStringList() << pdfRefused;
         QTest::newRow("not a PDF") << "broken.pdf" << QByteArray("This is plain text, not a PDF at all.")
                                    << Reader::Poppler << QStringList() << pdfRefused;
-        QTest::newRow("PDF cut short") << "broken.pdf" << pdf({"text"}).left(20) << Reader::Poppler << QStringList()
-                                       << pdfRefused;
-        QTest::newRow("binary noise") << "broken.pdf" << QByteArray(512, '\x9c') << Reader::Poppler << QStringList()
-                                      << pdfRefused;
         QTest::newRow("no PDF reader") << "no-reader.pdf" << pdf({"text"}) << Reader::None << QStringList()
                                        << pdfRefused;
         QTest::newRow("pages that cannot be obtained")
-            << "fake.PDF" << QByteArray("%PDF-1.7 bytes handed to the reader") << Reader::FakePages
+            << "fake.PDF" << QByteArray("%PDF-1.7 bytes handed to the reader") << Reader::Fake
             << QStringList{at("Page 2", 1, "second"), at("Page 4", 1, "fourth")} << QString();
-        QTest::newRow("PDF without text") << "scan.pdf" << pdf({QString(), QString()}) << Reader::Poppler
-                                          << QStringList() << noText;
 
         const QByteArray words = "Some words about the AV node.";
-        for (const char *name : {"notes.txt", "notes.md", "notes.MD", "notes.markdown", "notes.Txt"})
+        for (const char *name : {"notes.txt", "notes.MD", "notes.markdown"})
             QTest::newRow(name) << name << words << Reader::None << cut({QString::fromUtf8(words)}) << QString();
-        for (const char *name : {"notes.text", "notes.docx", "notes", "notes.md.bak"})
+        for (const char *name : {"notes.text", "notes"})
             QTest::newRow(name) << name << words << Reader::None << QStringList() << typeRefused;
         QTest::newRow("Markdown with CRLF, accents and emoji")
             << "Heart.md" << QByteArray("# Heading\r\n\r\nFirst line\r\nsecond line with \xC3\xA9 and \xE2\x9D\xA4\xEF\xB8\x8F.\n")
             << Reader::None << cut({QStringLiteral("# Heading\n\nFirst line\nsecond line with \u00E9 and \u2764\uFE0F.")})
             << QString();
         const QList<std::pair<const char *, QByteArray>> invalid{
-            {"lone continuation byte", "abc \x80 def"}, {"overlong slash", "abc \xC0\xAF def"},
-            {"encoded surrogate", "abc \xED\xA0\x80 def"},  {"beyond U+10FFFF", "abc \xF4\x90\x80\x80 def"},
-            {"byte FF", "abc \xFF def"},                     {"Latin-1 text", "caf\xE9 au lait"},
+            {"encoded surrogate", "abc \xED\xA0\x80 def"}, {"Latin-1 text", "caf\xE9 au lait"},
             {"cut at the end", "abc \xE2\x82"}};
         for (const auto &[name, bytes] : invalid)
             QTest::newRow(name) << "latin.txt" << bytes << Reader::None << QStringList() << typeRefused;
@@ -153,8 +138,6 @@ private slots:
                                           << textTooLarge;
         QTest::newRow("10,000,001 bytes") << "big.txt" << QByteArray(10'000'001, 'a') << Reader::None << QStringList()
                                           << sizeRefused;
-        QTest::newRow("blank text file") << "blank.txt" << QByteArray(" \n\n\t ") << Reader::None << QStringList()
-                                         << noText;
     }
 
     void read()
@@ -168,18 +151,16 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
         file.close();
-        auto fake = std::make_shared<FakePdfText>();
-        fake->locked = reader == Reader::FakeLocked;
-        fake->pages = {std::nullopt, QStringLiteral("second"), QString(), QStringLiteral("fourth")};
         auto opened = std::make_shared<QByteArray>();
         const PdfText::Opener opener = reader == Reader::Poppler ? PopplerPdfText::opener()
-            : reader == Reader::None                            ? PdfText::Opener()
-                                                                : FakePdfText::opener(fake, opened);
+            : reader == Reader::None
+            ? PdfText::Opener()
+            : FakePdfText::opener({std::nullopt, QStringLiteral("second"), QString(), QStringLiteral("fourth")}, opened);
 
         const double before = double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - 978'307'200.0;
         KnowledgeDocument document;
         QCOMPARE(failureOf([&] { document = KnowledgeImporter::read(path, domain, opener); }), failure);
-        if (reader == Reader::FakePages || reader == Reader::FakeLocked)
+        if (reader == Reader::Fake)
             QCOMPARE(*opened, bytes);
         if (!failure.isEmpty())
             return;
@@ -200,20 +181,6 @@ private slots:
         QVERIFY2(failure.contains(QStringLiteral("gone.txt")) && failure != sizeRefused, qPrintable(failure));
     }
 
-    void popplerReadsPages()
-    {
-        const std::unique_ptr<PdfText> pdf = PopplerPdfText::open(TestPdf::make({"one", QString(), "three"}));
-        QVERIFY(pdf);
-        QVERIFY(!pdf->isLocked());
-        QCOMPARE(pdf->pageCount(), 3);
-        QCOMPARE(pdf->pageText(0).value_or(QString()).trimmed(), QStringLiteral("one"));
-        QCOMPARE(pdf->pageText(1).value_or(QStringLiteral("missing")).trimmed(), QString());
-        QCOMPARE(pdf->pageText(2).value_or(QString()).trimmed(), QStringLiteral("three"));
-        QVERIFY(!pdf->pageText(3) && !pdf->pageText(-1));
-        const std::unique_ptr<PdfText> locked = PopplerPdfText::open(TestPdf::make({"Secret notes"}, QByteArray("secret")));
-        QVERIFY(locked && locked->isLocked());
-    }
-
     // Pages cut into passages of at most 1,800 characters, at the last whitespace before the
     // limit, never inside a character.
     void make_data()
@@ -225,16 +192,9 @@ private slots:
         const QString nbsp(QChar(0x00A0));
         const QString accented = QStringLiteral("e\u0301");
         const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
-        const QString flag = QStringLiteral("\U0001F1EB\U0001F1F7");
-        const QString stacked = QStringLiteral("a\u0301\u0323");
 
         QTest::newRow("1,800 without whitespace") << text(x(1800)) << cut({x(1800)}) << QString();
         QTest::newRow("1,801 without whitespace") << text(x(1801)) << cut({x(1800), x(1)}) << QString();
-        QTest::newRow("3,601 characters") << text(x(3601)) << cut({x(1800), x(1800), x(1)}) << QString();
-        QTest::newRow("one space after the 1,000th")
-            << text(x(1000) + ' ' + x(999, 'y')) << cut({x(1000), x(999, 'y')}) << QString();
-        QTest::newRow("line break counts as whitespace")
-            << text(x(1500) + '\n' + x(500, 'y')) << cut({x(1500), x(500, 'y')}) << QString();
         QTest::newRow("whitespace right after the limit is not looked at")
             << text(x(900, 'a') + ' ' + x(900, 'b') + ' ' + x(10, 'c'))
             << cut({x(900, 'a'), x(900, 'b') + ' ' + x(10, 'c')}) << QString();
@@ -246,9 +206,6 @@ private slots:
             << text(accented.repeated(1801)) << cut({accented.repeated(1800), accented}) << QString();
         QTest::newRow("emoji family at the limit")
             << text(x(1799, 'a') + family + 'b') << cut({x(1799, 'a') + family, "b"}) << QString();
-        QTest::newRow("flags at the limit") << text(flag.repeated(1801)) << cut({flag.repeated(1800), flag}) << QString();
-        QTest::newRow("combining sequence at the limit")
-            << text(x(1799) + stacked + "yz") << cut({x(1799) + stacked, "yz"}) << QString();
         QTest::newRow("CRLF and NUL characters")
             << text(QStringLiteral("first line\r\nsecond") + QChar(u'\0') + QStringLiteral(" line\r\n\r\nthird\r\n"))
             << cut({"first line\nsecond line\n\nthird"}) << QString();

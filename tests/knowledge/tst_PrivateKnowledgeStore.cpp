@@ -8,16 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-#include <functional>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,87 +44,18 @@ void writeFile(const QString &path, const QByteArray &bytes)
         qFatal("cannot write %s", qPrintable(path));
 }
 
-KnowledgePassage passage(const QString &documentId, int number, const QString &text)
-{
-    return {documentId + QLatin1Char(':') + QString::number(number), documentId, QStringLiteral("Notes.pdf"),
-            QStringLiteral("Page %1 \u00B7 passage 1").arg(number), text};
-}
-
 PrivateKnowledge sampleLibrary()
 {
     PrivateKnowledge knowledge;
-    KnowledgeDocument first;
-    first.id = QStringLiteral("5f1c0a52-7d3e-4b8e-9a51-0c2f7e6d9b31");
-    first.title = QStringLiteral("Notes.pdf");
-    first.domainKey = PrivateKnowledge::domainKey(QStringLiteral("Cardiology"));
-    first.enabled = true;
-    first.fingerprint = PrivateKnowledge::digest("bytes of the file");
-    first.importedAt = 786'543'210.123456;
-    first.passages = {passage(first.id, 1, QStringLiteral("Quotes \u201Clike these\u201D, \"straight\" ones, a \\ and\nlines\ttabbed")),
-                      passage(first.id, 2, QStringLiteral("Emoji \U0001F468\u200D\U0001F469\u200D\U0001F467, e\u0301, \u0001 control"))};
-    KnowledgeDocument second = first;
-    second.id = QStringLiteral("0b9e3c41-2f6a-4d07-8c15-6e4a9d2b7f80");
-    second.title = QStringLiteral("Before 2001.md");
-    second.enabled = false;
-    second.importedAt = -12'345.5;
-    second.passages = {passage(second.id, 1, QStringLiteral("Old text"))};
-    knowledge.documents = {first, second};
+    const QString domain = PrivateKnowledge::domainKey(QStringLiteral("Cardiology"));
+    const QString id = QStringLiteral("5f1c0a52-7d3e-4b8e-9a51-0c2f7e6d9b31");
+    knowledge.documents = {{id, QStringLiteral("Notes.pdf"), domain, true, PrivateKnowledge::digest("bytes of the file"),
+                            786'543'210.123456, {{id + ":1", id, QStringLiteral("Notes.pdf"), "Page 1", "Text"}}},
+                           {"0b9e3c41", QStringLiteral("Before 2001.md"), domain, false, "f", -12'345.5, {}}};
     knowledge.learningEnabled = true;
-    knowledge.preferences = {
-        {QStringLiteral("8D0C4A9E-61B7-4F25-A3D8-5E9B2C7F1A06"), first.domainKey, QStringLiteral("AV node"),
-         QStringLiteral("known"), QStringLiteral("Deeper"), 786'543'299.000001},
-        {QStringLiteral("1E2F3A4B-5C6D-4E7F-8091-A2B3C4D5E6F7"), first.domainKey, QStringLiteral("QT interval"),
-         QStringLiteral("normal"), QStringLiteral("Cue"), 0.25}};
+    knowledge.preferences = {{"8D0C4A9E", domain, "AV node", "known", "Deeper", 786'543'299.000001}};
     return knowledge;
 }
-
-// A copy of the JSON value with the member or element at `path` removed or replaced.
-QJsonValue edited(const QJsonValue &value, QStringList path, const std::optional<QJsonValue> &replacement)
-{
-    const QString step = path.takeFirst();
-    bool isIndex = false;
-    const int index = step.toInt(&isIndex);
-    if (isIndex) {
-        QJsonArray array = value.toArray();
-        array[index] = path.isEmpty() ? *replacement : edited(array[index], path, replacement);
-        return array;
-    }
-    QJsonObject object = value.toObject();
-    if (path.isEmpty()) {
-        if (replacement)
-            object[step] = *replacement;
-        else
-            object.remove(step);
-    } else {
-        object[step] = edited(object[step], path, replacement);
-    }
-    return object;
-}
-
-// Keeps the file size limit of the process lowered while it lives, with the signal that
-// comes with exceeding it ignored, so that writes fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        m_active = ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_previousHandler);
-    }
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    void (*m_previousHandler)(int) = nullptr;
-    bool m_active = false;
-};
 
 } // namespace
 
@@ -169,7 +94,6 @@ private slots:
         QCOMPARE(failure, QString());
         for (const char *made : {"one", "one/two", "one/two/three"})
             QCOMPARE(modeOf(path(QLatin1String(made))), mode_t(0700));
-        QCOMPARE(PrivateKnowledgeStore(folder).url(), folder + QStringLiteral("/private-knowledge.json"));
 
         // A folder that exists keeps its permissions.
         QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("one"))).constData(), 0755) == 0);
@@ -197,7 +121,6 @@ private slots:
         environment.set(PrivateKnowledgeStore::directoryVariable, QByteArray());
         const QString expected = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
                                  + QStringLiteral("/Corvana");
-        QCOMPARE(PrivateKnowledgeStore::defaultDirectory(), expected);
         QCOMPARE(PrivateKnowledgeStore::directory(), expected);
         environment.unset(PrivateKnowledgeStore::directoryVariable);
         QCOMPARE(PrivateKnowledgeStore::directory(), expected);
@@ -211,7 +134,6 @@ private slots:
         const PrivateKnowledgeStore store(folder);
         QCOMPARE(store.load(), PrivateKnowledge());
         QVERIFY(!QFileInfo::exists(store.url()));
-        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 
         const PrivateKnowledge saved = sampleLibrary();
         const mode_t previousMask = ::umask(0);
@@ -219,20 +141,8 @@ private slots:
         ::umask(previousMask);
         QCOMPARE(failure, QString());
         QCOMPARE(modeOf(store.url()), mode_t(0600));
-        const QByteArray bytes = contentsOf(store.url());
-        for (const char *part : {"\"enabled\":true,\"fingerprint\":", "\"importedAt\":786543210.123456,\"passages\":[{\"id\":",
-                                 "],\"learningEnabled\":true,\"preferences\":[{\"id\":\"8D0C4A9E",
-                                 "\"style\":\"Deeper\",\"updatedAt\":786543299.000001}"})
-            QVERIFY2(bytes.contains(part), part);
-        QVERIFY(bytes.startsWith("{\"documents\":[{\"id\":\"5f1c0a52-7d3e-4b8e-9a51-0c2f7e6d9b31\",\"title\":"));
-        QVERIFY(bytes.endsWith("}]}") && !bytes.contains('\n') && !bytes.contains(": "));
-
-        const PrivateKnowledge loaded = store.load();
-        QCOMPARE(loaded.documents.size(), 2);
-        QCOMPARE(loaded.documents[0].importedAt, 786'543'210.123456);
-        QCOMPARE(loaded.documents[1].importedAt, -12'345.5);
-        QCOMPARE(loaded.preferences[0].updatedAt, 786'543'299.000001);
-        QVERIFY(loaded == saved);
+        QCOMPARE(contentsOf(store.url()), wire::encode(saved));
+        QVERIFY(store.load() == saved);
 
         // Saving again replaces the whole file, and makes a file someone opened up private again.
         QVERIFY(::chmod(QFile::encodeName(store.url()).constData(), 0644) == 0);
@@ -242,8 +152,6 @@ private slots:
         store.save(changed);
         QVERIFY(store.load() == changed);
         QCOMPARE(modeOf(store.url()), mode_t(0600));
-        store.save(PrivateKnowledge());
-        QCOMPARE(contentsOf(store.url()), QByteArray("{\"documents\":[],\"learningEnabled\":false,\"preferences\":[]}"));
     }
 
     // A save that cannot happen keeps the previous file, and leaves no temporary file.
@@ -254,7 +162,6 @@ private slots:
         const QString couldNot = QStringLiteral("The file \u201Cprivate-knowledge.json\u201D couldn\u2019t be saved: ");
         QTest::newRow("8,000,000 bytes") << "fits" << QString();
         QTest::newRow("8,000,001 bytes") << "too large" << tooLargeToSave;
-        QTest::newRow("write fails") << "file size limit" << couldNot;
         QTest::newRow("read-only folder") << "read-only" << couldNot;
         QTest::newRow("file is a folder") << "folder" << couldNot;
     }
@@ -274,21 +181,13 @@ private slots:
         const QByteArray previousBytes = contentsOf(store.url());
 
         PrivateKnowledge next = sampleLibrary();
-        next.documents[0].passages[0].text.clear();
         const qint64 size = how == QLatin1String("too large") ? 8'000'001 : 8'000'000;
+        next.documents[0].passages[0].text.clear();
         next.documents[0].passages[0].text = QString(size - wire::encode(next).size(), QLatin1Char('x'));
         QCOMPARE(qint64(wire::encode(next).size()), size);
-        QString failed;
-        if (how == QLatin1String("file size limit")) {
-            // Writes beyond 16 KB fail while the limit holds, for root as well.
-            FileSizeLimit limit(16 * 1024);
-            QVERIFY(limit.active());
-            failed = failureOf([&] { store.save(next); });
-        } else {
-            if (how == QLatin1String("read-only"))
-                QVERIFY(QFile::setPermissions(m_folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-            failed = failureOf([&] { store.save(next); });
-        }
+        if (how == QLatin1String("read-only"))
+            QVERIFY(QFile::setPermissions(m_folder->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QString failed = failureOf([&] { store.save(next); });
         QVERIFY2(failure.isEmpty() ? failed.isEmpty() : failed.startsWith(failure), qPrintable(failed));
         if (failure.isEmpty()) {
             QCOMPARE(QFileInfo(store.url()).size(), size);
@@ -308,17 +207,17 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<qint64>("size"); // padded with blanks, or sparse when larger than the bytes
-        QTest::addColumn<QString>("failure"); // "*": any failure
+        QTest::addColumn<QString>("failure"); // a part of the message; empty when the file loads
         const QByteArray empty = "{\"documents\":[],\"learningEnabled\":true,\"preferences\":[]}";
         QTest::newRow("8,000,000 bytes") << empty << qint64(8'000'000) << QString();
         QTest::newRow("8,000,001 bytes") << empty << qint64(8'000'001) << tooLargeToOpen;
         // A sparse file of 64 GB: reading it would exhaust memory long before the end.
         QTest::newRow("64 GB") << QByteArray() << qint64(64) * 1024 * 1024 * 1024 << tooLargeToOpen;
-        QTest::newRow("empty") << QByteArray() << qint64(0) << "*";
-        QTest::newRow("not JSON") << QByteArray("documents: none") << qint64(0) << "*";
-        QTest::newRow("cut short") << wire::encode(sampleLibrary()).chopped(5) << qint64(0) << "*";
-        QTest::newRow("an array") << QByteArray("[]") << qint64(0) << "*";
-        QTest::newRow("an empty object") << QByteArray("{}") << qint64(0) << "*";
+        QTest::newRow("empty") << QByteArray() << qint64(0) << "is not valid JSON";
+        QTest::newRow("cut short") << wire::encode(sampleLibrary()).chopped(5) << qint64(0) << "is not valid JSON";
+        // The decoding failure names the member.
+        QTest::newRow("a document without title")
+            << QByteArray(R"({"documents":[{"id":"d"}],"learningEnabled":true,"preferences":[]})") << qint64(0) << "title";
     }
 
     void loadRefused()
@@ -335,82 +234,10 @@ private slots:
         }
         PrivateKnowledge loaded;
         const QString failed = failureOf([&] { loaded = store.load(); });
-        QVERIFY2(failure == QLatin1String("*") ? !failed.isEmpty() : failed == failure, qPrintable(failed));
+        QVERIFY2(failure.isEmpty() ? failed.isEmpty() : failed.contains(failure), qPrintable(failed));
         if (failure.isEmpty())
             QVERIFY(loaded.learningEnabled);
         QCOMPARE(QFileInfo(store.url()).size(), std::max<qint64>(size, bytes.size()));
-    }
-
-    void malformedFileIsRefused_data()
-    {
-        QTest::addColumn<QStringList>("path");
-        QTest::addColumn<QJsonValue>("replacement"); // undefined: the member is removed
-        QTest::addColumn<QString>("named");
-
-        const QJsonValue removed(QJsonValue::Undefined);
-        const auto missing = [&](const char *name, const QStringList &path) {
-            QTest::addRow("missing %s", name) << path << removed << path.last();
-        };
-        missing("documents", {"documents"});
-        missing("learningEnabled", {"learningEnabled"});
-        missing("preferences", {"preferences"});
-        for (const char *key : {"id", "title", "domainKey", "enabled", "fingerprint", "importedAt", "passages"})
-            missing(qPrintable(QStringLiteral("document %1").arg(QLatin1String(key))),
-                    {"documents", "0", QLatin1String(key)});
-        for (const char *key : {"id", "documentId", "title", "location", "text"})
-            missing(qPrintable(QStringLiteral("passage %1").arg(QLatin1String(key))),
-                    {"documents", "1", "passages", "0", QLatin1String(key)});
-        for (const char *key : {"id", "domainKey", "topic", "prominence", "style", "updatedAt"})
-            missing(qPrintable(QStringLiteral("preference %1").arg(QLatin1String(key))),
-                    {"preferences", "1", QLatin1String(key)});
-
-        QTest::newRow("documents is an object") << QStringList{"documents"} << QJsonValue(QJsonObject()) << "documents";
-        QTest::newRow("learningEnabled is a string")
-            << QStringList{"learningEnabled"} << QJsonValue(QStringLiteral("true")) << "learningEnabled";
-        QTest::newRow("learningEnabled is a number")
-            << QStringList{"learningEnabled"} << QJsonValue(1) << "learningEnabled";
-        QTest::newRow("learningEnabled is null")
-            << QStringList{"learningEnabled"} << QJsonValue(QJsonValue::Null) << "learningEnabled";
-        QTest::newRow("enabled is a string")
-            << QStringList{"documents", "0", "enabled"} << QJsonValue(QStringLiteral("yes")) << "enabled";
-        QTest::newRow("importedAt is a string")
-            << QStringList{"documents", "0", "importedAt"} << QJsonValue(QStringLiteral("2025-01-01T00:00:00Z"))
-            << "importedAt";
-        QTest::newRow("title is a number") << QStringList{"documents", "0", "title"} << QJsonValue(7) << "title";
-        QTest::newRow("passage is a string")
-            << QStringList{"documents", "0", "passages", "1"} << QJsonValue(QStringLiteral("text")) << "passages";
-        QTest::newRow("passage text is null")
-            << QStringList{"documents", "0", "passages", "0", "text"} << QJsonValue(QJsonValue::Null) << "text";
-        QTest::newRow("updatedAt is a Boolean")
-            << QStringList{"preferences", "0", "updatedAt"} << QJsonValue(true) << "updatedAt";
-        QTest::newRow("preferences holds an array")
-            << QStringList{"preferences", "0"} << QJsonValue(QJsonArray()) << "preferences";
-    }
-
-    void malformedFileIsRefused()
-    {
-        QFETCH(QStringList, path);
-        QFETCH(QJsonValue, replacement);
-        QFETCH(QString, named);
-        const PrivateKnowledgeStore store(m_folder->path());
-        const QJsonValue valid = QJsonDocument::fromJson(wire::encode(sampleLibrary())).object();
-        const std::optional<QJsonValue> change =
-            replacement.isUndefined() ? std::nullopt : std::optional<QJsonValue>(replacement);
-        writeFile(store.url(), QJsonDocument(edited(valid, path, change).toObject()).toJson());
-
-        const QString failure = failureOf([&] { store.load(); });
-        QVERIFY2(failure.contains(named), qPrintable(failure));
-        // The file is left for the user; nothing is rewritten.
-        QVERIFY(QFileInfo(store.url()).size() > 0);
-    }
-
-    void unknownMembersAreIgnored()
-    {
-        const PrivateKnowledgeStore store(m_folder->path());
-        QJsonObject object = QJsonDocument::fromJson(wire::encode(sampleLibrary())).object();
-        object[QStringLiteral("writtenBy")] = QStringLiteral("a later version");
-        writeFile(store.url(), QJsonDocument(object).toJson(QJsonDocument::Indented));
-        QVERIFY(store.load() == sampleLibrary());
     }
 };
 

@@ -1,21 +1,16 @@
 #include "FakeFilePicker.h"
 
-void FakeFilePicker::chooseFile(const QString &, const QStringList &nameFilters,
+void FakeFilePicker::chooseFile(const QString &, const QStringList &,
                                 std::function<void(std::optional<QString> path)> done)
 {
     ++requests;
-    lastFilters = nameFilters;
-    if (answer && !answer->isEmpty())
-        done(answer->first());
-    else
-        done(std::nullopt);
+    done(answer && !answer->isEmpty() ? std::optional(answer->first()) : std::nullopt);
 }
 
-void FakeFilePicker::chooseFiles(const QString &, const QString &message, const QStringList &nameFilters,
+void FakeFilePicker::chooseFiles(const QString &, const QString &message, const QStringList &,
                                  std::function<void(QStringList paths)> done)
 {
     ++requests;
     lastMessage = message;
-    lastFilters = nameFilters;
     done(answer.value_or(QStringList()));
 }

@@ -9,7 +9,6 @@ public:
     std::optional<QStringList> answer;
     int requests = 0;
     QString lastMessage;
-    QStringList lastFilters;
 
     void chooseFile(const QString &title, const QStringList &nameFilters,
                     std::function<void(std::optional<QString> path)> done) override;

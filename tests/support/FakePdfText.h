@@ -6,19 +6,25 @@
 
 #include <memory>
 
-// A PDF document in memory: its lock state and the text of each page, an absent entry
-// being a page that cannot be obtained. opener() hands out copies and records the bytes
-// it was given.
+// An unlocked PDF document in memory: the text of each page, an absent entry being a page
+// that cannot be obtained.
 class FakePdfText : public PdfText {
 public:
-    bool locked = false;
-    QList<std::optional<QString>> pages;
+    explicit FakePdfText(QList<std::optional<QString>> pages) : m_pages(std::move(pages)) {}
 
-    bool isLocked() const override { return locked; }
-    int pageCount() const override { return int(pages.size()); }
-    std::optional<QString> pageText(int index) const override;
+    bool isLocked() const override { return false; }
+    int pageCount() const override { return int(m_pages.size()); }
+    std::optional<QString> pageText(int index) const override { return m_pages.value(index); }
 
-    // Opens a copy of `document` for any bytes; with a null document nothing opens.
-    static PdfText::Opener opener(std::shared_ptr<const FakePdfText> document,
-                                  std::shared_ptr<QByteArray> openedBytes = nullptr);
+    // Opens these pages for any bytes, and records the bytes it was given.
+    static PdfText::Opener opener(QList<std::optional<QString>> pages, std::shared_ptr<QByteArray> openedBytes)
+    {
+        return [pages, openedBytes](const QByteArray &bytes) -> std::unique_ptr<PdfText> {
+            *openedBytes = bytes;
+            return std::make_unique<FakePdfText>(pages);
+        };
+    }
+
+private:
+    QList<std::optional<QString>> m_pages;
 };

@@ -2,7 +2,7 @@
 
 SecretStore::Status FakeSecretStore::update(const QString &service, const QString &account, const QByteArray &data)
 {
-    if (failUpdate)
+    if (failing == QLatin1String("update"))
         return Status::Failure;
     const auto found = items.find({service, account});
     if (found == items.end())
@@ -13,7 +13,7 @@ SecretStore::Status FakeSecretStore::update(const QString &service, const QStrin
 
 SecretStore::Status FakeSecretStore::add(const QString &service, const QString &account, const QByteArray &data)
 {
-    if (failAdd)
+    if (failing == QLatin1String("add"))
         return Status::Failure;
     items.insert({service, account}, data);
     return Status::Success;
@@ -21,19 +21,17 @@ SecretStore::Status FakeSecretStore::add(const QString &service, const QString &
 
 SecretStore::Item FakeSecretStore::copy(const QString &service, const QString &account)
 {
-    if (failCopy)
+    if (failing == QLatin1String("copy"))
         return {Status::Failure, std::nullopt};
     const auto found = items.constFind({service, account});
     if (found == items.constEnd())
         return {Status::NotFound, std::nullopt};
-    if (copyWithoutData)
-        return {Status::Success, std::nullopt};
-    return {Status::Success, *found};
+    return {Status::Success, failing == QLatin1String("nodata") ? std::nullopt : std::optional(*found)};
 }
 
 SecretStore::Status FakeSecretStore::remove(const QString &service, const QString &account)
 {
-    if (failRemove)
+    if (failing == QLatin1String("remove"))
         return Status::Failure;
     return items.remove({service, account}) ? Status::Success : Status::NotFound;
 }

@@ -5,8 +5,8 @@
 #include <QHash>
 #include <QPair>
 
-// Secret items in memory, with switches that make each operation fail as a locked
-// store would.
+// Secret items in memory. The operation named in `failing` ("add", "update", "copy",
+// "remove") fails as a locked store would; "nodata" finds items without their data.
 class FakeSecretStore : public SecretStore {
 public:
     Status update(const QString &service, const QString &account, const QByteArray &data) override;
@@ -15,9 +15,5 @@ public:
     Status remove(const QString &service, const QString &account) override;
 
     QHash<QPair<QString, QString>, QByteArray> items;
-    bool failUpdate = false;
-    bool failAdd = false;
-    bool failCopy = false;
-    bool copyWithoutData = false;
-    bool failRemove = false;
+    QString failing;
 };

@@ -12,12 +12,8 @@ PrivateSecretService::PrivateSecretService()
 {
     const QString dbus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
     const QString keyring = QStandardPaths::findExecutable(QStringLiteral("gnome-keyring-daemon"));
-    if (dbus.isEmpty() || keyring.isEmpty()) {
-        m_error = QStringLiteral("dbus-daemon or gnome-keyring-daemon is not installed");
-        return;
-    }
-    if (!m_home.isValid()) {
-        m_error = QStringLiteral("no temporary home directory");
+    if (dbus.isEmpty() || keyring.isEmpty() || !m_home.isValid()) {
+        m_error = QStringLiteral("dbus-daemon or gnome-keyring-daemon is not installed, or no temporary home");
         return;
     }
     const QString runtime = m_home.filePath(QStringLiteral("runtime"));
@@ -26,13 +22,9 @@ PrivateSecretService::PrivateSecretService()
 
     m_bus = std::make_unique<QProcess>();
     m_bus->start(dbus, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!m_bus->waitForStarted(5000) || !m_bus->waitForReadyRead(5000)) {
-        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
-        return;
-    }
-    const QByteArray address = m_bus->readLine().trimmed();
+    const QByteArray address = m_bus->waitForReadyRead(5000) ? m_bus->readLine().trimmed() : QByteArray();
     if (address.isEmpty()) {
-        m_error = QStringLiteral("dbus-daemon printed no address");
+        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
         return;
     }
     m_environment.set("DBUS_SESSION_BUS_ADDRESS", address);
@@ -59,20 +51,16 @@ PrivateSecretService::PrivateSecretService()
 
 bool PrivateSecretService::waitForSecrets()
 {
-    QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(qgetenv("DBUS_SESSION_BUS_ADDRESS")),
-                                                        QStringLiteral("corvana-private-secret-service"));
+    const QString name = QStringLiteral("corvana-private-secret-service");
+    QDBusConnection bus = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), name);
     const QDeadlineTimer deadline(10000);
     bool registered = false;
-    while (!deadline.hasExpired()) {
-        if (bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"))) {
-            registered = true;
-            break;
-        }
-        if (m_keyring->state() == QProcess::NotRunning)
-            break;
-        QThread::msleep(50);
+    while (!registered && !deadline.hasExpired() && m_keyring->state() != QProcess::NotRunning) {
+        registered = bus.isConnected() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets"));
+        if (!registered)
+            QThread::msleep(50);
     }
-    QDBusConnection::disconnectFromBus(QStringLiteral("corvana-private-secret-service"));
+    QDBusConnection::disconnectFromBus(name);
     return registered;
 }
 

@@ -36,13 +36,10 @@ private slots:
         QTest::newRow("empty") << QString() << qsizetype(0);
         QTest::newRow("ASCII") << QStringLiteral("abc") << qsizetype(3);
         QTest::newRow("combining acute") << combined << qsizetype(1);
-        QTest::newRow("precomposed and decomposed") << QString::fromUtf16(u"\u00E9") + combined << qsizetype(2);
         QTest::newRow("ZWJ family") << family << qsizetype(1);
         QTest::newRow("two flags") << france + germany << qsizetype(2);
         QTest::newRow("CRLF") << QStringLiteral("\r\n") << qsizetype(1);
-        QTest::newRow("astral letter") << QString::fromUtf16(u"\U0001D400x") << qsizetype(2);
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + u'a' << qsizetype(2);
-        QTest::newRow("mixed") << QStringLiteral("a") + combined + family + u' ' + france << qsizetype(5);
     }
 
     void graphemeCount()
@@ -55,64 +52,24 @@ private slots:
         QCOMPARE(characters.join(QString()), text);
     }
 
-    void graphemePrefix_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<qsizetype>("count");
-        QTest::addColumn<QString>("prefix");
-
-        QTest::newRow("zero") << QStringLiteral("abc") << qsizetype(0) << QString();
-        QTest::newRow("negative") << QStringLiteral("abc") << qsizetype(-3) << QString();
-        QTest::newRow("ASCII") << QStringLiteral("abc") << qsizetype(2) << QStringLiteral("ab");
-        QTest::newRow("all") << QStringLiteral("abc") << qsizetype(3) << QStringLiteral("abc");
-        QTest::newRow("more than all") << QStringLiteral("abc") << qsizetype(10) << QStringLiteral("abc");
-        QTest::newRow("empty") << QString() << qsizetype(2) << QString();
-    }
-
-    void graphemePrefix()
-    {
-        QFETCH(QString, text);
-        QFETCH(qsizetype, count);
-        QFETCH(QString, prefix);
-        QCOMPARE(UnicodeText::graphemePrefix(text, count), prefix);
-    }
-
     void prefixesNeverSplit_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("marks") << stacked + combined + u'x' + stacked;
+        QTest::newRow("marks") << stacked + combined + u'x' + stacked + hangul + QStringLiteral("\r\n!");
         QTest::newRow("emoji") << family + thumbs + rainbowFlag + france + germany + family;
-        QTest::newRow("mixed") << QStringLiteral("Caf") + combined + u' ' + hangul + u' ' + france + QStringLiteral("\r\n!");
     }
 
-    // Each prefix is exactly the first n characters, never a part of one.
+    // Each prefix is exactly the first n characters, never a part of one; none is negative.
     void prefixesNeverSplit()
     {
         QFETCH(QString, text);
+        QCOMPARE(UnicodeText::graphemePrefix(text, -3), QString());
         const QStringList characters = UnicodeText::graphemes(text);
         for (qsizetype n = 0; n <= characters.size() + 1; ++n) {
             const QString prefix = UnicodeText::graphemePrefix(text, n);
             QCOMPARE(prefix, characters.mid(0, n).join(QString()));
             QCOMPARE(UnicodeText::graphemeCount(prefix), std::min(n, characters.size()));
         }
-    }
-
-    void isWhiteSpace_data()
-    {
-        QTest::addColumn<uint>("codePoint");
-        QTest::addColumn<bool>("expected");
-        for (const char32_t c : whiteSpace)
-            QTest::addRow("U+%04X", uint(c)) << uint(c) << true;
-        for (const char32_t c : {U'a', U'\0', U'\u200B', U'\u2060', U'\uFEFF', U'\u180E', U'\u00AD', U'\U0001F600'})
-            QTest::addRow("U+%04X", uint(c)) << uint(c) << false;
-        QTest::newRow("beyond Unicode") << uint(0x110000) << false;
-    }
-
-    void isWhiteSpace()
-    {
-        QFETCH(uint, codePoint);
-        QFETCH(bool, expected);
-        QCOMPARE(UnicodeText::isWhiteSpace(char32_t(codePoint)), expected);
     }
 
     void trimmed_data()
@@ -130,12 +87,9 @@ private slots:
             all += codePoint(c);
         QTest::newRow("every kind at both ends") << all + QStringLiteral("x y") + all << QStringLiteral("x y");
         QTest::newRow("only white space") << all << QString();
-        QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("nothing to trim") << QStringLiteral("a b") << QStringLiteral("a b");
-        QTest::newRow("zero-width space is not white space")
-            << QString::fromUtf16(u"\u200Ba\u200B") << QString::fromUtf16(u"\u200Ba\u200B");
-        QTest::newRow("byte order mark is not white space")
-            << QString::fromUtf16(u"\uFEFFa") << QString::fromUtf16(u"\uFEFFa");
+        // Zero-width space, word joiner, Mongolian vowel separator, soft hyphen: no white space.
+        QTest::newRow("invisible characters are kept")
+            << QString::fromUtf16(u"\u200B\u2060a\u180E\u00AD") << QString::fromUtf16(u"\u200B\u2060a\u180E\u00AD");
         QTest::newRow("astral characters at the ends")
             << QString::fromUtf16(u"\u3000\U0001F600 \U0001F600\u2028") << QString::fromUtf16(u"\U0001F600 \U0001F600");
         QTest::newRow("combining mark after trailing space kept")
@@ -159,15 +113,11 @@ private slots:
         QTest::newRow("precomposed / decomposed")
             << QString::fromUtf16(u"caf\u00E9") << QString::fromUtf16(u"CAFE\u0301") << true;
         QTest::newRow("ß / ss") << QString::fromUtf16(u"ß") << QStringLiteral("ss") << true;
-        QTest::newRow("ẞ / ss") << QString::fromUtf16(u"\u1E9E") << QStringLiteral("SS") << true;
-        QTest::newRow("Ångström / angstrom") << QString::fromUtf16(u"Ångström") << QStringLiteral("angstrom") << true;
         QTest::newRow("final sigma") << QString::fromUtf16(u"ΣΑΣ") << QString::fromUtf16(u"σας") << true;
-        QTest::newRow("Greek tonos") << QString::fromUtf16(u"Άλφα") << QString::fromUtf16(u"αλφα") << true;
         QTest::newRow("ligature fi") << QString::fromUtf16(u"\uFB01le") << QStringLiteral("FILE") << true;
         QTest::newRow("stacked marks") << stacked << QStringLiteral("A") << true;
         QTest::newRow("different letters") << QStringLiteral("resume") << QStringLiteral("resumes") << false;
         QTest::newRow("ø is a letter of its own") << QString::fromUtf16(u"ø") << QStringLiteral("o") << false;
-        QTest::newRow("emoji kept") << family << family << true;
     }
 
     void folded()
@@ -184,8 +134,6 @@ private slots:
     {
         QCOMPARE(UnicodeText::folded(QString::fromUtf16(u"Résumé")), QStringLiteral("resume"));
         QCOMPARE(UnicodeText::folded(QString::fromUtf16(u"Straße")), QStringLiteral("strasse"));
-        QCOMPARE(UnicodeText::folded(QString()), QString());
-        QCOMPARE(UnicodeText::folded(QStringLiteral("Hello World 42")), QStringLiteral("hello world 42"));
     }
 };
 
