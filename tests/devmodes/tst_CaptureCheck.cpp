@@ -85,6 +85,13 @@ struct Rig {
     int quits = 0;
 };
 
+// Each field of `expected` has that value in the evidence.
+void expectFields(const QJsonObject &evidence, const QJsonObject &expected)
+{
+    for (auto field = expected.begin(); field != expected.end(); ++field)
+        QVERIFY2(evidence.value(field.key()) == field.value(), qPrintable(field.key()));
+}
+
 } // namespace
 
 class tst_CaptureCheck : public QObject {
@@ -137,11 +144,8 @@ private slots:
             QTimer::singleShot(300, [&] { rig.microphone->state->changeConfiguration(); });
         }
         const QJsonObject evidence = rig.run(config);
-        QCOMPARE(evidence.value("error").toString(), error);
-        QCOMPARE(evidence.value("mode").toString(), QStringLiteral("local-capture-only"));
-        QCOMPARE(evidence.value("providerCalls").toInt(-1), 0);
-        QCOMPARE(evidence.value("success").toBool(true), false);
-        QCOMPARE(evidence.value("stopped").toBool(), true);
+        expectFields(evidence, {{"error", error}, {"mode", "local-capture-only"}, {"providerCalls", 0},
+                                {"success", false}, {"stopped", true}});
         QCOMPARE(evidence.contains("captureStartedAt"), captureStarted);
         QCOMPARE(evidence.contains("availableSources"), sourcesListed);
         QCOMPARE(rig.quits, 1);
@@ -173,33 +177,23 @@ private slots:
         rig.feedMicrophone = microphone;
         rig.watchEvidence = true;
         const QJsonObject evidence = rig.run({{"source", source}, {"seconds", 1.0}});
-        QCOMPARE(evidence.value("success").toBool(!success), success);
-        QCOMPARE(evidence.value("stopped").toBool(), true);
-        QCOMPARE(evidence.value("source").toString(), source);
-        QCOMPARE(evidence.value("routeRestarts").toInt(-1), 0);
-        QCOMPARE(evidence.value("providerCalls").toInt(-1), 0);
-        QCOMPARE(evidence.value("captureStartedAt").toDouble(), 1'780'000'000.5);
+        expectFields(evidence, {{"success", success}, {"stopped", true}, {"source", source}, {"routeRestarts", 0},
+                                {"providerCalls", 0}, {"captureStartedAt", 1'780'000'000.5},
+                                {"availableSources", QJsonArray{QJsonObject{{"bundle", "com.example.meet"},
+                                                                            {"processes", QJsonArray{21, 22}}}}}});
         QVERIFY(!evidence.contains("error"));
         const QJsonObject frames = evidence.value("frames").toObject();
         const QJsonObject peak = evidence.value("peak").toObject();
         QCOMPARE(frames.value("system").toInt() > 0, system);
         QCOMPARE(frames.value("microphone").toInt() > 0, microphone);
-        if (system)
-            QCOMPARE(peak.value("system").toDouble(), 0.25);
-        if (microphone)
-            // The resampler's step response overshoots a little.
-            QVERIFY2(qAbs(peak.value("microphone").toDouble() - 0.5) < 0.1,
-                     qPrintable(QString::number(peak.value("microphone").toDouble())));
-        const QJsonArray sources = evidence.value("availableSources").toArray();
-        QCOMPARE(sources.size(), 1);
-        QCOMPARE(sources.first().toObject().value("bundle").toString(), QStringLiteral("com.example.meet"));
-        QCOMPARE(sources.first().toObject().value("processes").toArray(), (QJsonArray{21, 22}));
+        QVERIFY(!system || peak.value("system").toDouble() == 0.25);
+        // The resampler's step response overshoots a little.
+        QVERIFY2(!microphone || qAbs(peak.value("microphone").toDouble() - 0.5) < 0.1,
+                 qPrintable(QString::number(peak.value("microphone").toDouble())));
         // Evidence was already on disk while capture ran.
         QVERIFY(rig.evidenceWhileRunning.contains("captureStartedAt"));
         QVERIFY(!rig.evidenceWhileRunning.contains("success"));
-        QCOMPARE(rig.quits, 1);
-        QCOMPARE(rig.hardware->liveTaps(), 0);
-        QCOMPARE(rig.microphone->state->liveEngines, 0);
+        QVERIFY(rig.quits == 1 && rig.hardware->liveTaps() == 0 && rig.microphone->state->liveEngines == 0);
     }
 
     // The fixture player: alone it is tapped after it starts; otherwise it plays into a
@@ -229,11 +223,12 @@ private slots:
         if (playerOnly)
             config.insert(QStringLiteral("playerOnly"), true);
         const QJsonObject evidence = rig.run(config);
-        QCOMPARE(evidence.value("success").toBool(), true);
+        QVERIFY(evidence.value("success").toBool());
         QCOMPARE(rig.player->played, QStringList{"/tmp/tone.wav"});
         QCOMPARE(taps, tapsWhenPlaying);
-        QCOMPARE(rig.hardware->tapDescriptions.first().kind == AudioHardware::TapDescription::Kind::MixdownOf, playerOnly);
-        QCOMPARE(rig.hardware->tapDescriptions.first().processes, processes);
+        const AudioHardware::TapDescription &tap = rig.hardware->tapDescriptions.first();
+        QCOMPARE(tap.kind == AudioHardware::TapDescription::Kind::MixdownOf, playerOnly);
+        QCOMPARE(tap.processes, processes);
         QCOMPARE(rig.player->terminations, 1);
     }
 

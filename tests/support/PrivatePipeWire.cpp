@@ -1,5 +1,7 @@
 #include "PrivatePipeWire.h"
 
+#include "TestWav.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -191,37 +193,12 @@ void PrivatePipeWire::stopPlayers()
 
 bool PrivatePipeWire::writeTone(const QString &path, double hertz, double seconds, int rate)
 {
-    const quint32 frames = quint32(seconds * rate);
-    const quint32 dataBytes = frames * 4;
-    QByteArray wav;
-    wav.reserve(44 + int(dataBytes));
-    const auto put32 = [&wav](quint32 value) {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        wav.append(bytes, 4);
-    };
-    const auto put16 = [&wav](quint16 value) {
-        char bytes[2];
-        qToLittleEndian(value, bytes);
-        wav.append(bytes, 2);
-    };
-    wav.append("RIFF");
-    put32(36 + dataBytes);
-    wav.append("WAVEfmt ");
-    put32(16);
-    put16(1); // PCM
-    put16(2);
-    put32(quint32(rate));
-    put32(quint32(rate) * 4);
-    put16(4);
-    put16(16);
-    wav.append("data");
-    put32(dataBytes);
-    for (quint32 i = 0; i < frames; ++i) {
-        const auto sample = qint16(std::lround(16'383.0 * std::sin(2 * std::numbers::pi * hertz * i / rate)));
-        put16(quint16(sample));
-        put16(quint16(sample));
-    }
+    QByteArray pcm(qsizetype(seconds * rate) * 4, Qt::Uninitialized);
+    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
+    for (qsizetype i = 0; i < pcm.size() / 4; ++i)
+        samples[2 * i] = samples[2 * i + 1] =
+            qToLittleEndian(qint16(std::lround(16'383.0 * std::sin(2 * std::numbers::pi * hertz * double(i) / rate))));
+    const QByteArray wav = wavOf(pcm, quint32(rate), 2);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
 }
