@@ -4,6 +4,7 @@
 #include "FakeFixturePlayer.h"
 #include "FakeMicrophone.h"
 #include "RunTask.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -45,7 +46,7 @@ struct Rig {
                                                     samples.data()});
             }
             if (watchEvidence && QFile::exists(output()))
-                evidenceWhileRunning = evidence();
+                evidenceWhileRunning = jsonFileObject(output());
         });
         feeder.start(100);
     }
@@ -55,21 +56,14 @@ struct Rig {
     QJsonObject run(QJsonObject config)
     {
         config.insert(QStringLiteral("output"), output());
-        const QString path = dir.filePath(QStringLiteral("check.json"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(QJsonDocument(config).toJson());
-        file.close();
-        runTask(check->run(path));
-        return evidence();
+        return run(QJsonDocument(config).toJson());
     }
-
-    QJsonObject evidence() const
+    // Runs the check on a configuration file of that content; the evidence, if any.
+    QJsonObject run(const QByteArray &content)
     {
-        QFile file(output());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QJsonDocument::fromJson(file.readAll()).object();
+        writeFile(dir.filePath(QStringLiteral("check.json")), content);
+        runTask(check->run(dir.filePath(QStringLiteral("check.json"))));
+        return jsonFileObject(output());
     }
 
     QTemporaryDir dir;
@@ -244,12 +238,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         Rig rig;
-        const QString path = rig.dir.filePath(QStringLiteral("check.json"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        file.close();
-        runTask(rig.check->run(path));
+        rig.run(content);
         QCOMPARE(rig.quits, 1);
         QCOMPARE(QDir(rig.dir.path()).entryList(QDir::Files), QStringList{"check.json"});
         runTask(rig.check->run(rig.dir.filePath(QStringLiteral("missing.json"))));

@@ -7,6 +7,7 @@
 #include "FakeMicrophone.h"
 #include "FakePlatform.h"
 #include "RunTask.h"
+#include "TestFiles.h"
 #include "TestWav.h"
 #include "audio/LiveAudioCapture.h"
 #include "model/SessionModel.h"
@@ -97,28 +98,18 @@ struct Rig {
     QString output() const { return dir.filePath(QStringLiteral("evidence.json")); }
 
     // Runs an evaluation of a clip of that length; the evidence, if any was written.
-    QJsonObject run(qint64 budgetMicros, double clipSeconds = 2.0, std::optional<QJsonObject> config = {})
+    QJsonObject run(qint64 budgetMicros, double clipSeconds = 2.0)
     {
         if (service.started() && !model->client())
             runTask(model->connect(service.connection(), false));
         const QString clip = dir.filePath(QStringLiteral("clip.wav"));
-        QFile clipFile(clip);
-        clipFile.open(QIODevice::WriteOnly);
-        clipFile.write(wavOf(tone(std::llround(clipSeconds * 16'000))));
-        clipFile.close();
         const QString path = dir.filePath(QStringLiteral("evaluation.json"));
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(QJsonDocument(config.value_or(QJsonObject{
-                                     {"output", output()}, {"clip", clip}, {"budgetMicros", budgetMicros}}))
-                       .toJson());
-        file.close();
+        writeFile(clip, wavOf(tone(std::llround(clipSeconds * 16'000))));
+        writeFile(path, QJsonDocument(QJsonObject{{"output", output()}, {"clip", clip}, {"budgetMicros", budgetMicros}})
+                            .toJson());
         LiveEvaluation evaluation(*model, environment);
         runTask(evaluation.run(path));
-        QFile evidence(output());
-        if (!evidence.open(QIODevice::ReadOnly))
-            return {};
-        return QJsonDocument::fromJson(evidence.readAll()).object();
+        return jsonFileObject(output());
     }
 
     QTemporaryDir dir;
