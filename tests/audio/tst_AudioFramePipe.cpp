@@ -203,33 +203,6 @@ private slots:
         QVERIFY(drained.frames.isEmpty());
         QCOMPARE(drained.error, message);
     }
-
-    // Frames of two channels share one stream in the order they complete; a closed pipe
-    // ignores its input without ending the stream.
-    void twoChannelsShareOneStream()
-    {
-        Piped system;
-        auto microphone = std::make_shared<AudioFramePipe>(QStringLiteral("microphone"), system.stream,
-                                                           system.factory.make());
-        const QByteArray samples(3'200, '\0');
-        const AudioBuffer buffer{monoInt16k, 1'600, samples.constData()};
-        system.pipe->receive(buffer);
-        microphone->microphoneCallback()(buffer, 1234);
-        microphone->receive(buffer);
-        system.pipe->receive(buffer);
-        system.feed(1'000);
-        system.pipe->close();
-        system.feed(3'000);
-        QCOMPARE(system.stream->buffered(), 4);
-        QVERIFY(!system.stream->finished());
-        system.stream->finish();
-        const DrainedStream drained(*system.stream);
-        QStringList channels;
-        for (const CapturedAudio &frame : drained.frames)
-            channels.append(frame.channel);
-        QCOMPARE(channels, (QStringList{"system", "microphone", "microphone", "system"}));
-        QCOMPARE(drained.error, QString());
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_AudioFramePipe)

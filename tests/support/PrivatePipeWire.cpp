@@ -33,31 +33,23 @@ PrivatePipeWire::PrivatePipeWire()
             return;
         }
     }
-    if (!m_root.isValid()) {
-        m_error = QStringLiteral("no temporary directory");
-        return;
-    }
     const QString runtime = m_root.filePath(QStringLiteral("runtime"));
-    for (const QString &folder : {runtime, m_root.filePath(QStringLiteral("config")),
-                                  m_root.filePath(QStringLiteral("state"))})
+    for (const char *variable : {"XDG_RUNTIME_DIR", "PIPEWIRE_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
+        const QString folder = QByteArray(variable).endsWith("RUNTIME_DIR") ? runtime
+                                                                            : m_root.filePath(QString::fromLatin1(variable));
         QDir().mkpath(folder);
+        m_environment.set(variable, folder.toUtf8());
+    }
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    m_environment.set("XDG_RUNTIME_DIR", runtime.toUtf8());
-    m_environment.set("PIPEWIRE_RUNTIME_DIR", runtime.toUtf8());
-    m_environment.set("XDG_CONFIG_HOME", m_root.filePath(QStringLiteral("config")).toUtf8());
-    m_environment.set("XDG_STATE_HOME", m_root.filePath(QStringLiteral("state")).toUtf8());
     m_environment.unset("PIPEWIRE_REMOTE");
 
     m_bus = std::make_unique<QProcess>();
     m_bus->start(QStringLiteral("dbus-daemon"),
                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!m_bus->waitForStarted(waitMs) || !m_bus->waitForReadyRead(waitMs)) {
-        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
-        return;
-    }
-    const QByteArray address = m_bus->readLine().trimmed();
+    const QByteArray address = m_bus->waitForStarted(waitMs) && m_bus->waitForReadyRead(waitMs) ? m_bus->readLine().trimmed()
+                                                                                                 : QByteArray();
     if (address.isEmpty()) {
-        m_error = QStringLiteral("dbus-daemon printed no address");
+        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
         return;
     }
     m_environment.set("DBUS_SESSION_BUS_ADDRESS", address);
