@@ -100,22 +100,17 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::addColumn<bool>("captureStarted");
         QTest::addColumn<bool>("sourcesListed");
-        const QJsonObject oneSecond{{"source", "system"}, {"seconds", 1.0}};
-        QJsonObject bundle = oneSecond;
-        bundle.insert("bundle", "com.example.gone");
-        QJsonObject player = oneSecond;
-        player.insert("playFile", "/tmp/tone.wav");
-        player.insert("playerOnly", true);
         const QString shortCheck = QStringLiteral("Use a short capture check.");
         QTest::newRow("half a second") << QJsonObject{{"source", "system"}, {"seconds", 0.5}} << "" << shortCheck
                                        << false << false;
         QTest::newRow("46 seconds") << QJsonObject{{"source", "system"}, {"seconds", 46.0}} << "" << shortCheck << false
                                     << false;
-        QTest::newRow("unknown bundle") << bundle << ""
-                                        << QStringLiteral("Open the meeting app, refresh sources, and select it again.")
+        QTest::newRow("unknown bundle") << QJsonObject{{"source", "system"}, {"seconds", 1.0}, {"bundle", "com.example.gone"}}
+                                        << "" << QStringLiteral("Open the meeting app, refresh sources, and select it again.")
                                         << false << true;
-        QTest::newRow("player without audio") << player << "" << QStringLiteral("Fixture player not available.")
-                                              << false << true;
+        QTest::newRow("player without audio")
+            << QJsonObject{{"source", "system"}, {"seconds", 1.0}, {"playFile", "/tmp/tone.wav"}, {"playerOnly", true}} << ""
+            << QStringLiteral("Fixture player not available.") << false << true;
         QTest::newRow("no PipeWire") << QJsonObject{{"source", "both"}, {"seconds", 1.0}} << "no taps"
                                      << QStringLiteral("Direct meeting audio needs PipeWire, which is not running.")
                                      << false << false;
