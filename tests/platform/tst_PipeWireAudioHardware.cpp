@@ -229,7 +229,8 @@ private slots:
         QVERIFY(m_pipewire->createNode(QStringLiteral("corvana-second-sink")));
         int calls = 0;
         bool onMainThread = true;
-        const auto heard = [&] { ++calls, onMainThread = onMainThread && QThread::currentThread() == qApp->thread(); };
+        QThread *const mainThread = QThread::currentThread();
+        const auto heard = [&] { ++calls, onMainThread = onMainThread && QThread::currentThread() == mainThread; };
         AudioHardware::ListenerID listener = 0;
         QCOMPARE(m_hardware->addPropertyListener(AudioHardware::systemObject, AudioHardware::Property::DefaultOutputDevice,
                                                  heard, listener),
@@ -329,7 +330,9 @@ private slots:
         int changes = 0;
         bool onMainThread = true;
         const MicrophoneEngine::ObserverToken token = engine->addConfigurationObserver(
-            [&] { ++changes, onMainThread = onMainThread && QThread::currentThread() == qApp->thread(); });
+            [&, mainThread = QThread::currentThread()] {
+                ++changes, onMainThread = onMainThread && QThread::currentThread() == mainThread;
+            });
         QVERIFY(token != 0);
         QVERIFY(m_pipewire->createNode(QStringLiteral("corvana-test-microphone"), QStringLiteral("Audio/Source/Virtual")));
         QVERIFY(m_pipewire->setDefault(QStringLiteral("default.configured.audio.source"),
