@@ -278,7 +278,8 @@ private slots:
         const qint64 before = evidence.value("controlSpendBeforeMicros").toInteger(-2);
         QVERIFY(before > 0 && evidence.value("controlSpendAfterMicros").toInteger(-2) - before == 14);
         QVERIFY(evidence.value("knownControlWorked").toBool() && evidence.value("dismissControlWorked").toBool());
-        QVERIFY(!evidence.value("transcriptEvents").toArray().isEmpty());
+        const QJsonObject heard = evidence.value("transcriptEvents").toArray().first().toObject();
+        QCOMPARE(heard.value("lastWordEndMs"), heard.value("endMs"));
         QVERIFY(!QFile::exists(rig.output() + QStringLiteral(".fixture.wav")));
         QVERIFY(rig.quits == 1 && !rig.model->active() && rig.player->terminations == 1);
     }
