@@ -1,9 +1,10 @@
 #include "audio/LiveAudioCapture.h"
+#include "audio/SystemAudioTap.h"
 
+#include "DrainedStream.h"
 #include "FailureOf.h"
 #include "FakeAudioHardware.h"
 #include "FakeMicrophone.h"
-#include "RunTask.h"
 #include "audio/CancellationError.h"
 #include "protocol/TessaroError.h"
 
@@ -13,9 +14,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using Process = FakeAudioHardware::Process;
+
 const QString own = QStringLiteral("com.quorrel.corvana");
 const QString switching =
     QStringLiteral("The audio output is switching repeatedly. Choose a stable output and start listening again.");
+
+QString startError(qint32 status)
+{
+    return QStringLiteral("PipeWire could not start system audio (%1). Check that PipeWire and its session manager "
+                          "are running, then retry.")
+        .arg(status);
+}
 
 // One controller on fake hardware and a fake microphone, with a clock the test moves.
 struct Rig {
@@ -37,13 +47,10 @@ struct Rig {
     QString startError(const QString &source)
     {
         try {
-            start(source);
-        } catch (const TessaroError &error) {
-            return error.description();
+            return failureOf([&] { start(source); });
         } catch (const std::exception &error) {
             return QString::fromUtf8(error.what());
         }
-        return {};
     }
 
     // Reports a new default output device to the running tap.
@@ -61,17 +68,10 @@ struct Rig {
     quint32 output = 40;
 };
 
-// The stream's end: empty after a clean end, else the failure's text.
-QString endingOf(CapturedAudioStream &stream, QList<CapturedAudio> *frames = nullptr)
+// How the stream ended: empty after a clean end, else the failure's text.
+QString endingOf(CapturedAudioStream &stream)
 {
-    try {
-        while (const std::optional<CapturedAudio> frame = runTask(stream.next()))
-            if (frames)
-                frames->append(*frame);
-    } catch (const TessaroError &error) {
-        return error.description();
-    }
-    return {};
+    return DrainedStream(stream).error;
 }
 
 // 300 ms of microphone input: enough for the resampler's delay and at least one frame.
@@ -92,13 +92,10 @@ private slots:
     {
         Rig rig;
         const auto earlier = rig.start(QStringLiteral("system"));
-        QCOMPARE(rig.microphone->requests, 0);
-        QCOMPARE(rig.microphone->state->engines, 0);
-        QCOMPARE(rig.hardware->liveTaps(), 1);
-        QCOMPARE(rig.capture->pipes().size(), 1);
+        QVERIFY(rig.microphone->requests == 0 && rig.microphone->state->engines == 0);
+        QVERIFY(rig.hardware->liveTaps() == 1 && rig.capture->pipes().size() == 1);
         QCOMPARE(rig.startError(QStringLiteral("speaker")), QStringLiteral("Choose an audio source."));
-        QVERIFY(!rig.capture->capturing());
-        QCOMPARE(rig.hardware->liveTaps(), 0);
+        QVERIFY(!rig.capture->capturing() && rig.hardware->liveTaps() == 0);
         QCOMPARE(endingOf(*earlier), QString());
     }
 
@@ -116,10 +113,7 @@ private slots:
         QTest::newRow("engine start fails") << "both" << 2 << QStringLiteral("Input device busy");
         QTest::newRow("taps unsupported") << "both" << 3
                                           << QStringLiteral("Direct meeting audio needs PipeWire, which is not running.");
-        QTest::newRow("tap creation fails")
-            << "both" << 4
-            << QStringLiteral("PipeWire could not start system audio (-4). Check that PipeWire and its session "
-                              "manager are running, then retry.");
+        QTest::newRow("tap creation fails") << "both" << 4 << startError(-4);
     }
 
     void startFailures()
@@ -137,16 +131,11 @@ private slots:
         }
         QCOMPARE(rig.startError(source), message);
         // Nothing is left running.
-        QVERIFY(!rig.capture->capturing());
-        QVERIFY(rig.capture->pipes().isEmpty());
-        QCOMPARE(rig.hardware->liveTaps(), 0);
-        QCOMPARE(rig.hardware->liveListeners(), 0);
-        QCOMPARE(rig.microphone->state->liveEngines, 0);
-        QVERIFY(!rig.microphone->state->running);
-        QVERIFY(!rig.microphone->state->tapInstalled);
-        QVERIFY(rig.microphone->state->observers.isEmpty());
-        if (fault == 0)
-            QVERIFY(rig.hardware->tapDescriptions.isEmpty());
+        QVERIFY(!rig.capture->capturing() && rig.capture->pipes().isEmpty());
+        QVERIFY(rig.hardware->liveTaps() == 0 && rig.hardware->liveListeners() == 0);
+        const FakeMicrophoneEngine::State &microphone = *rig.microphone->state;
+        QVERIFY(microphone.liveEngines == 0 && !microphone.running && !microphone.tapInstalled && microphone.observers.isEmpty());
+        QVERIFY(fault != 0 || rig.hardware->tapDescriptions.isEmpty());
     }
 
     void stopWhileWaitingForPermissionCancels()
@@ -172,21 +161,17 @@ private slots:
         const auto newer = rig.start(QStringLiteral("system"));
         rig.microphone->grant();
         QVERIFY_THROWS_EXCEPTION(CancellationError, runTask(std::move(older)));
-        QVERIFY(rig.capture->capturing());
-        QCOMPARE(rig.hardware->liveTaps(), 1);
-        QCOMPARE(rig.microphone->state->engines, 0);
+        QVERIFY(rig.capture->capturing() && rig.hardware->liveTaps() == 1 && rig.microphone->state->engines == 0);
     }
 
     void microphoneFramesAndSettings()
     {
         Rig rig;
         const auto stream = rig.start(QStringLiteral("microphone"));
-        QCOMPARE(rig.microphone->state->tapBufferFrames, 2'048u);
-        QVERIFY(rig.microphone->state->running);
+        QVERIFY(rig.microphone->state->tapBufferFrames == 2'048u && rig.microphone->state->running);
         feedMicrophone(*rig.microphone->state);
         const CapturedAudio frame = *runTask(stream->next());
-        QCOMPARE(frame.channel, QStringLiteral("microphone"));
-        QCOMPARE(frame.pcm.size(), 3'200);
+        QVERIFY(frame.channel == QLatin1String("microphone") && frame.pcm.size() == 3'200);
         QVERIFY2(frame.level > 0.2f && frame.level < 0.3f, qPrintable(QString::number(frame.level)));
         rig.capture->stop();
         QCOMPARE(endingOf(*stream), QString());
@@ -234,8 +219,7 @@ private slots:
         rig.switchOutput();
         if (ends) {
             QCOMPARE(endingOf(*stream), switching);
-            QCOMPARE(rig.capture->routeRestarts(), 3);
-            QCOMPARE(rig.hardware->liveTaps(), 0);
+            QVERIFY(rig.capture->routeRestarts() == 3 && rig.hardware->liveTaps() == 0);
         } else {
             QTRY_COMPARE(rig.capture->routeRestarts(), 4);
             QVERIFY(!static_cast<CaptureStream &>(*stream).finished());
@@ -246,7 +230,9 @@ private slots:
         QCOMPARE(rig.capture->capturing(), !ends);
     }
 
-    void burstOfChangesRebuildsOnce()
+    // A burst of changes rebuilds the tap once, after the delay; a stop cancels a pending
+    // rebuild.
+    void changesWaitForTheRestartDelay()
     {
         Rig rig;
         rig.start(QStringLiteral("system"));
@@ -255,8 +241,15 @@ private slots:
         rig.switchOutput();
         QTRY_COMPARE(rig.capture->routeRestarts(), 1);
         QTest::qWait(100);
-        QCOMPARE(rig.capture->routeRestarts(), 1);
-        QCOMPARE(rig.hardware->tapDescriptions.size(), 2);
+        QVERIFY(rig.capture->routeRestarts() == 1 && rig.hardware->tapDescriptions.size() == 2);
+
+        const auto stream = rig.start(QStringLiteral("system"));
+        rig.switchOutput();
+        rig.capture->stop();
+        QCOMPARE(endingOf(*stream), QString());
+        QTest::qWait(100);
+        QVERIFY(rig.capture->routeRestarts() == 0 && rig.hardware->liveTaps() == 0);
+        QCOMPARE(rig.hardware->tapDescriptions.size(), 3);
     }
 
     void rebuildInBothKeepsTheMicrophone()
@@ -267,21 +260,18 @@ private slots:
         QCOMPARE(microphonePipe->channel(), QStringLiteral("microphone"));
         rig.switchOutput();
         QTRY_COMPARE(rig.capture->routeRestarts(), 1);
-        QCOMPARE(rig.capture->pipes().size(), 2);
-        QCOMPARE(rig.capture->pipes().first(), microphonePipe);
+        QVERIFY(rig.capture->pipes().size() == 2 && rig.capture->pipes().first() == microphonePipe);
         QCOMPARE(rig.capture->pipes().last()->channel(), QStringLiteral("system"));
-        QVERIFY(!microphonePipe->closed());
-        QCOMPARE(rig.microphone->state->engines, 1);
+        QVERIFY(!microphonePipe->closed() && rig.microphone->state->engines == 1);
 
         feedMicrophone(*rig.microphone->state);
         QByteArray meeting(3'200, '\0');
         QVERIFY(rig.hardware->deliver(meeting.constData(), meeting.size()));
         rig.capture->stop();
-        QList<CapturedAudio> frames;
-        QCOMPARE(endingOf(*stream, &frames), QString());
-        QVERIFY(frames.size() >= 2);
-        QCOMPARE(frames.first().channel, QStringLiteral("microphone"));
-        QCOMPARE(frames.last().channel, QStringLiteral("system"));
+        const DrainedStream drained(*stream);
+        QVERIFY(drained.error.isEmpty() && drained.frames.size() >= 2);
+        QCOMPARE(drained.frames.first().channel, QStringLiteral("microphone"));
+        QCOMPARE(drained.frames.last().channel, QStringLiteral("system"));
     }
 
     void failedRebuildEndsTheStream()
@@ -290,24 +280,8 @@ private slots:
         const auto stream = rig.start(QStringLiteral("system"));
         rig.hardware->statuses.insert(QStringLiteral("createAggregateDevice"), 7);
         rig.switchOutput();
-        QCOMPARE(endingOf(*stream),
-                 QStringLiteral("PipeWire could not start system audio (7). Check that PipeWire and its session "
-                                "manager are running, then retry."));
-        QVERIFY(!rig.capture->capturing());
-        QCOMPARE(rig.hardware->liveTaps(), 0);
-    }
-
-    void stopCancelsAPendingRebuild()
-    {
-        Rig rig;
-        const auto stream = rig.start(QStringLiteral("system"));
-        rig.switchOutput();
-        rig.capture->stop();
-        QCOMPARE(endingOf(*stream), QString());
-        QTest::qWait(100);
-        QCOMPARE(rig.capture->routeRestarts(), 0);
-        QCOMPARE(rig.hardware->liveTaps(), 0);
-        QCOMPARE(rig.hardware->tapDescriptions.size(), 1);
+        QCOMPARE(endingOf(*stream), startError(7));
+        QVERIFY(!rig.capture->capturing() && rig.hardware->liveTaps() == 0);
     }
 
     void processObjectOfAProcess()
@@ -319,6 +293,234 @@ private slots:
                  QStringLiteral("The audio source has not opened its output yet."));
         rig.hardware->tapsSupported = false;
         QVERIFY_THROWS_EXCEPTION(TessaroError, rig.capture->sources());
+    }
+
+    // The system audio tap under the controller.
+
+    void sources_data()
+    {
+        QTest::addColumn<QList<Process>>("processes");
+        QTest::addColumn<QStringList>("expected"); // "id: objects"
+
+        QTest::newRow("helper processes join their application")
+            << QList<Process>{{11, QStringLiteral("com.example.meet")},
+                              {12, QStringLiteral("com.example.meet.helper.renderer")},
+                              {13, QStringLiteral("com.example.meet")}}
+            << QStringList{"com.example.meet: 11 12 13"};
+        QTest::newRow("helper in the middle keeps the prefix")
+            << QList<Process>{{12, QStringLiteral("com.example.helper.audio")}, {11, QStringLiteral("com.example")}}
+            << QStringList{"com.example: 12 11"};
+        QTest::newRow("own processes are left out")
+            << QList<Process>{{11, own}, {12, QStringLiteral("com.example.meet")}, {13, own}}
+            << QStringList{"com.example.meet: 12"};
+        QTest::newRow("code point order, upper case first")
+            << QList<Process>{{11, QStringLiteral("com.c")},
+                              {12, QStringLiteral("com.b")},
+                              {13, QStringLiteral("com.B")},
+                              {14, QStringLiteral("org.a")}}
+            << QStringList{"com.B: 13", "com.b: 12", "com.c: 11", "org.a: 14"};
+        QTest::newRow("astral characters sort after the fullwidth forms")
+            << QList<Process>{{11, QString::fromUcs4(U"app.\U0001F600")}, {12, QString::fromUcs4(U"app.\uFF21")}}
+            << QStringList{QString::fromUcs4(U"app.\uFF21: 12"), QString::fromUcs4(U"app.\U0001F600: 11")};
+        QTest::newRow("unreadable and empty identifiers are skipped")
+            << QList<Process>{{11, std::nullopt}, {12, QString()}, {13, QStringLiteral("com.example.meet")}}
+            << QStringList{"com.example.meet: 13"};
+    }
+
+    void sources()
+    {
+        QFETCH(QList<Process>, processes);
+        QFETCH(QStringList, expected);
+        FakeAudioHardware hardware;
+        hardware.processes = processes;
+        QStringList listed;
+        for (const AudioSource &source : SystemAudioTap::sources(hardware, own)) {
+            QCOMPARE(source.name, source.id);
+            QStringList objects;
+            for (quint32 object : source.processIDs)
+                objects.append(QString::number(object));
+            listed.append(source.id + QStringLiteral(": ") + objects.join(' '));
+        }
+        QCOMPARE(listed, expected);
+    }
+
+    void listingFailureIsTheStartError()
+    {
+        FakeAudioHardware hardware;
+        hardware.statuses.insert(QStringLiteral("processObjects"), -1'852'797'029);
+        QCOMPARE(failureOf([&] { SystemAudioTap::sources(hardware, own); }), startError(-1'852'797'029));
+    }
+
+    // Which processes the tap takes: all but this app's own (and, without an identifier of
+    // its own, those it cannot tell apart from it), or a mixdown of the chosen ones.
+    void tapDescription_data()
+    {
+        QTest::addColumn<QString>("ownIdentifier");
+        QTest::addColumn<QList<quint32>>("chosen"); // none: the global tap
+        QTest::addColumn<bool>("mixdown");
+        QTest::addColumn<QList<quint32>>("processes");
+        QTest::newRow("everything but this app") << own << QList<quint32>() << false
+                                                  << QList<quint32>{11, 14};
+        QTest::newRow("no identifier of its own") << QString() << QList<quint32>() << false
+                                                   << QList<quint32>{13, 15};
+        QTest::newRow("chosen processes") << own << QList<quint32>{21, 22} << true
+                                          << QList<quint32>{21, 22};
+    }
+
+    void tapDescription()
+    {
+        QFETCH(QString, ownIdentifier);
+        QFETCH(QList<quint32>, chosen);
+        QFETCH(bool, mixdown);
+        QFETCH(QList<quint32>, processes);
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->processes = {{11, own}, {12, QStringLiteral("com.example.meet")}, {13, std::nullopt}, {14, own}, {15, QString()}};
+        SystemAudioTap tap(hardware, ownIdentifier);
+        tap.start(chosen.isEmpty() ? std::nullopt : std::optional(chosen), std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>()),
+                  [] {});
+        QCOMPARE(hardware->tapDescriptions.size(), 1);
+        const AudioHardware::TapDescription &description = hardware->tapDescriptions.first();
+        QCOMPARE(description.kind == AudioHardware::TapDescription::Kind::MixdownOf, mixdown);
+        QCOMPARE(description.processes, processes);
+        QCOMPARE(hardware->log.contains(QStringLiteral("processObjects")), !mixdown);
+        QCOMPARE(description.name, QStringLiteral("Corvana meeting audio"));
+        QVERIFY(description.isPrivate && !description.muted && !description.uuid.isNull());
+        const AudioHardware::AggregateDeviceDescription &device = hardware->deviceDescriptions.first();
+        QCOMPARE(device.name, QStringLiteral("Corvana private capture"));
+        QVERIFY(device.isPrivate && device.tapAutoStart && device.taps.size() == 1 && device.taps.first().drift);
+        QCOMPARE(QUuid::fromString(device.taps.first().uid), description.uuid);
+        QVERIFY(!QUuid::fromString(device.uid).isNull());
+        QVERIFY(tap.running() && hardware->liveListeners() == 2);
+    }
+
+    void tapStartFailures_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<bool>("unusableFormat");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("tap") << "createProcessTap" << false << startError(560'947'818);
+        QTest::newRow("format unusable") << QString() << true
+                                         << QStringLiteral("The output device has an unsupported audio format.");
+        QTest::newRow("device") << "createAggregateDevice" << false << startError(560'947'818);
+        QTest::newRow("device start") << "startDevice" << false << startError(560'947'818);
+        QTest::newRow("second listener") << "addPropertyListener tfmt" << false << startError(560'947'818);
+        QTest::newRow("no process chosen") << "none chosen" << false
+                                           << QStringLiteral("Open the meeting app, refresh sources, and select it again.");
+    }
+
+    void tapStartFailures()
+    {
+        QFETCH(QString, failing);
+        QFETCH(bool, unusableFormat);
+        QFETCH(QString, message);
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        const bool noneChosen = failing == QLatin1String("none chosen");
+        if (!failing.isEmpty() && !noneChosen)
+            hardware->statuses.insert(failing, 560'947'818);
+        if (unusableFormat)
+            hardware->format.reset();
+        SystemAudioTap tap(hardware, own);
+        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
+        QCOMPARE(failureOf([&] { tap.start(noneChosen ? QList<quint32>() : QList<quint32>{21}, pipe, [] {}); }), message);
+        QCOMPARE(hardware->tapDescriptions.isEmpty(), noneChosen);
+        // Nothing survives a failed start.
+        QCOMPARE((QList<int>{hardware->liveTaps(), hardware->liveDevices(), hardware->runningProcs(),
+                             hardware->liveListeners(), int(tap.tap()), int(tap.device())}),
+                 QList<int>(6, 0));
+        QVERIFY(pipe->closed() && !tap.running());
+    }
+
+    void formatNotifications()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->format = AudioFormat{16'000, 1, SampleLayout::Int16};
+        SystemAudioTap tap(hardware, own);
+        auto stream = std::make_shared<CaptureStream>();
+        tap.start(QList<quint32>{21}, std::make_shared<AudioFramePipe>(QStringLiteral("system"), stream), [] {});
+
+        // The callback's bytes are read in the tap's format and fed to the pipe.
+        QByteArray first(1'600 * 2, '\0');
+        reinterpret_cast<qint16 *>(first.data())[7] = -16'384;
+        QVERIFY(hardware->deliver(first.constData(), first.size()));
+        QCOMPARE(stream->buffered(), 1);
+        const CapturedAudio frame = *runTask(stream->next());
+        QVERIFY(frame.channel == QLatin1String("system") && frame.pcm.size() == 3'200 && frame.level == 0.5f);
+
+        // A readable format only changes how the next buffer is read: 3,200 bytes of
+        // 16-bit stereo are half a frame of mono.
+        hardware->format = AudioFormat{16'000, 2, SampleLayout::Int16};
+        hardware->notify(AudioHardware::Property::TapFormat);
+        QVERIFY(!stream->finished());
+        QByteArray samples(1'600 * 2, '\0');
+        hardware->deliver(samples.constData(), samples.size());
+        QCOMPARE(stream->buffered(), 0);
+        hardware->deliver(samples.constData(), samples.size());
+        QCOMPARE(stream->buffered(), 1);
+
+        hardware->format.reset();
+        hardware->notify(AudioHardware::Property::TapFormat);
+        const DrainedStream drained(*stream);
+        QCOMPARE(drained.error, QStringLiteral("The output device has an unsupported audio format."));
+        QCOMPARE(drained.frames.size(), 1);
+    }
+
+    void outputNotifications_data()
+    {
+        QTest::addColumn<QList<quint32>>("outputAtStart");
+        QTest::addColumn<QList<quint32>>("outputAfter");
+        QTest::addColumn<bool>("readFails");
+        QTest::addColumn<int>("changes");
+        QTest::newRow("same device") << QList<quint32>{40} << QList<quint32>{40} << false << 0;
+        QTest::newRow("new device") << QList<quint32>{40} << QList<quint32>{41} << false << 1;
+        QTest::newRow("no device at start") << QList<quint32>{} << QList<quint32>{} << false << 1;
+        QTest::newRow("read fails") << QList<quint32>{40} << QList<quint32>{40} << true << 1;
+    }
+
+    void outputNotifications()
+    {
+        QFETCH(QList<quint32>, outputAtStart);
+        QFETCH(QList<quint32>, outputAfter);
+        QFETCH(bool, readFails);
+        QFETCH(int, changes);
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        hardware->defaultOutputs = outputAtStart;
+        SystemAudioTap tap(hardware, own);
+        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
+        int called = 0;
+        tap.start(QList<quint32>{21}, pipe, [&] { ++called; });
+        hardware->defaultOutputs = outputAfter;
+        if (readFails)
+            hardware->statuses.insert(QStringLiteral("defaultOutputDevices"), -50);
+        hardware->notify(AudioHardware::Property::DefaultOutputDevice);
+        QCOMPARE(called, changes);
+        QCOMPARE(pipe->closed(), changes > 0);
+        if (changes) {
+            // Each further notification is reported again.
+            hardware->notify(AudioHardware::Property::DefaultOutputDevice);
+            QCOMPARE(called, 2);
+        }
+    }
+
+    void stopReleasesInOrder()
+    {
+        auto hardware = std::make_shared<FakeAudioHardware>();
+        auto pipe = std::make_shared<AudioFramePipe>(QStringLiteral("system"), std::make_shared<CaptureStream>());
+        int called = 0;
+        {
+            SystemAudioTap tap(hardware, own);
+            tap.stop(); // never started: nothing happens
+            QVERIFY(hardware->log.isEmpty());
+            tap.start(QList<quint32>{21}, pipe, [&called] { ++called; });
+            hardware->log.clear();
+        } // releasing the tap stops it
+        QCOMPARE(hardware->log,
+                 (QStringList{"removePropertyListener dOut", "removePropertyListener tfmt", "stopDevice",
+                              "destroyIOProc", "destroyAggregateDevice", "destroyProcessTap"}));
+        QVERIFY(pipe->closed() && hardware->liveListeners() == 0);
+        QVERIFY(!hardware->deliver("\0\0\0\0\0\0\0\0", 8));
+        hardware->defaultOutputs = {41};
+        hardware->notify(AudioHardware::Property::DefaultOutputDevice);
+        QCOMPARE(called, 0);
     }
 };
 

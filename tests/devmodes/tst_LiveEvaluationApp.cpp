@@ -88,9 +88,14 @@ private slots:
         brief.remove(QStringLiteral("answers"));
         const QByteArray shown = QJsonDocument(brief).toJson();
         QVERIFY2(evidence.value("success").toBool(), shown.constData());
-        QVERIFY2(evidence.value("capturedFrames")["system"].toInt() > 0, shown.constData());
-        QVERIFY(!evidence.value("transcriptEvents").toArray().isEmpty());
-        QVERIFY(!evidence.value("readiness").toArray().isEmpty());
+        QCOMPARE(evidence.value("mode").toString(), QStringLiteral("native-live-system-capture-public-recording"));
+        QCOMPARE(evidence.value("seconds").toDouble(), PCMRecording(clip).seconds());
+        QVERIFY2(!evidence.value("sessionId").toString().isEmpty() && evidence.value("firstFrameAt").toDouble() > 0
+                     && evidence.value("remainingMicros").toInteger(-1) >= 0
+                     && evidence.value("capturedFrames")["system"].toInt() > 0,
+                 shown.constData());
+        for (const char *list : {"transcriptEvents", "readiness", "answers"})
+            QVERIFY(!evidence.value(QLatin1String(list)).toArray().isEmpty());
         QVERIFY(evidence.value("controlSpendBeforeMicros").toInteger(-1) != -1);
         QCOMPARE(evidence.value("controlSpendAfterMicros").toInteger(), evidence.value("controlSpendBeforeMicros").toInteger());
         QVERIFY(!QFile::exists(output + QStringLiteral(".fixture.wav")));
@@ -102,6 +107,7 @@ private slots:
             return entry["final"].toBool();
         });
         QVERIFY(final != heard.end());
+        QCOMPARE((*final).toObject().value("lastWordEndMs"), (*final).toObject().value("endMs"));
         const double startMs = (*final).toObject().value("startMs").toDouble();
         QVERIFY2(startMs > 500 && startMs < 8'500, shown.constData());
         // The final segments carry the words spoken, as the stock model hears a synthetic

@@ -1,14 +1,17 @@
 #include "DemoScript.h"
+#include "DevScenario.h"
 
 #include "DevServiceProcess.h"
+#include "RunTask.h"
+#include "protocol/ServiceClient.h"
 
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSet>
 #include <QTest>
 
 namespace {
-
-const QList<KnowledgePassage> noKnowledge;
 
 QList<PreparedAnswer> lastBank(const QList<DemoScript::Step> &steps)
 {
@@ -19,80 +22,61 @@ QList<PreparedAnswer> lastBank(const QList<DemoScript::Step> &steps)
     return {};
 }
 
-qsizetype finalSegments(const QList<DemoScript::Step> &steps)
-{
-    return std::count_if(steps.cbegin(), steps.cend(),
-                         [](const DemoScript::Step &step) { return step.event.transcript && step.event.transcript->final; });
-}
-
 } // namespace
 
 class DemoScriptTest : public QObject {
     Q_OBJECT
 private slots:
+    // Each segment grows in two to four partials sent shortly after its words, the segments
+    // following one another over two and a half minutes.
     void speechArrivesAsItIsSpoken()
     {
-        const QList<DemoScript::Step> steps = DemoScript::conversation(noKnowledge);
+        const QList<DemoScript::Step> steps = DemoScript::conversation({});
         QHash<QString, Transcript> latest;
+        QHash<QString, int> partials;
         QSet<QString> channels;
         double lastEndMs = 0;
         qint64 spent = 0;
         for (qsizetype i = 0; i < steps.size(); ++i) {
             const DemoScript::Step &step = steps[i];
             spent += step.costMicros;
-            if (i > 0)
-                QVERIFY(step.atMs >= steps[i - 1].atMs);
+            QVERIFY(i == 0 || step.atMs >= steps[i - 1].atMs);
             if (!step.event.transcript)
                 continue;
             const Transcript &t = *step.event.transcript;
-            QVERIFY(step.costMicros > 0);
-            // Sent shortly after the words it holds were spoken.
+            QVERIFY(step.costMicros > 0 && *t.startMs < *t.endMs);
             QVERIFY2(step.atMs >= *t.endMs && step.atMs <= *t.endMs + 1'000, qPrintable(t.id));
-            QVERIFY(*t.startMs < *t.endMs);
             channels.insert(t.channel);
-            if (latest.contains(t.id)) {
-                const Transcript &before = latest[t.id];
-                QVERIFY2(!before.final, qPrintable(t.id));
-                QVERIFY2(t.text.startsWith(before.text + QLatin1Char(' ')), qPrintable(t.text));
-                QCOMPARE(t.startMs, before.startMs);
-                QVERIFY(*t.endMs > *before.endMs);
+            if (const auto before = latest.constFind(t.id); before != latest.cend()) {
+                QVERIFY2(!before->final && t.text.startsWith(before->text + QLatin1Char(' ')), qPrintable(t.text));
+                QVERIFY(t.startMs == before->startMs && *t.endMs > *before->endMs);
             } else {
-                QVERIFY2(!t.final, qPrintable(t.id + " has no partials"));
-                QVERIFY(*t.startMs >= lastEndMs);
+                QVERIFY2(!t.final && *t.startMs >= lastEndMs, qPrintable(t.id));
             }
+            partials[t.id] += !t.final;
             lastEndMs = *t.endMs;
             latest[t.id] = t;
         }
-        QVERIFY(lastEndMs >= 120'000 && lastEndMs <= 180'000);
-        QVERIFY(steps.last().atMs <= 185'000);
+        QVERIFY(lastEndMs >= 120'000 && lastEndMs <= 180'000 && steps.last().atMs <= 185'000);
         QCOMPARE(channels, (QSet<QString>{"system", "microphone"}));
-        const qsizetype finals = finalSegments(steps);
-        QVERIFY(finals >= 18 && finals <= 24);
-        QCOMPARE(qsizetype(latest.size()), finals);
+        QVERIFY(latest.size() >= 18 && latest.size() <= 24);
         for (const Transcript &t : std::as_const(latest))
-            QVERIFY2(t.final, qPrintable(t.id));
-        // Partials per segment: 2 to 4.
-        QHash<QString, int> partials;
-        for (const DemoScript::Step &step : steps) {
-            if (step.event.transcript && !step.event.transcript->final)
-                ++partials[step.event.transcript->id];
-        }
-        for (const int count : std::as_const(partials))
-            QVERIFY(count >= 2 && count <= 4);
+            QVERIFY2(t.final && partials[t.id] >= 2 && partials[t.id] <= 4, qPrintable(t.id));
         QVERIFY(spent > 0 && spent < 1'000'000);
     }
 
+    // Every answer goes from provisional to cue and Deeper to complete, in whole banks that
+    // keep their order; "quiet" comes when all are complete.
     void answersGoThroughTheirStages()
     {
-        const QList<DemoScript::Step> steps = DemoScript::conversation(noKnowledge);
-        QHash<QString, int> stage;  // 1 preparing, 2 cue and Deeper, 3 complete
+        const QList<DemoScript::Step> steps = DemoScript::conversation({});
+        QHash<QString, int> stage; // 1 preparing, 2 cue and Deeper, 3 complete
         QStringList order;
         int started = 0;
         int focused = 0;
         for (const DemoScript::Step &step : steps) {
             const QString &type = step.event.type;
-            if (type == QLatin1String("answer.started"))
-                ++started;
+            started += type == QLatin1String("answer.started");
             if (type == QLatin1String("answer")) {
                 ++focused;
                 QVERIFY(step.event.answer && stage.value(step.event.answer->id) == 2);
@@ -101,33 +85,21 @@ private slots:
                 QVERIFY(std::all_of(stage.cbegin(), stage.cend(), [](int s) { return s == 3; }));
             if (type != QLatin1String("bank"))
                 continue;
-            QVERIFY(step.costMicros > 0);
-            const QList<PreparedAnswer> bank = *step.event.answers;
-            QVERIFY(bank.size() <= started);
+            QVERIFY(step.costMicros > 0 && step.event.answers->size() <= started);
             QStringList ids;
-            for (const PreparedAnswer &answer : bank) {
+            for (const PreparedAnswer &answer : *step.event.answers) {
                 ids.append(answer.id);
-                QCOMPARE(answer.source, QStringLiteral("sample"));
-                QVERIFY(answer.retrieval && !answer.retrieval->searched);
+                QVERIFY(answer.source == QLatin1String("sample") && answer.retrieval && !answer.retrieval->searched);
                 QVERIFY(answer.occurrences && answer.occurrences->size() == 1);
-                int now = 0;
-                if (answer.provisional) {
-                    QCOMPARE(answer.status, QStringLiteral("preparing"));
-                    QCOMPARE(answer.preparation, QStringLiteral("partial"));
-                    now = 1;
-                } else {
-                    QCOMPARE(answer.status, QStringLiteral("ready"));
-                    QVERIFY(!answer.cue.isEmpty() && !answer.deeper.isEmpty());
-                    now = answer.preparation == QLatin1String("complete") ? 3 : 2;
-                    if (now == 2) {
-                        QCOMPARE(answer.preparation, QStringLiteral("partial"));
-                        QVERIFY(!answer.simpler && answer.followUps.isEmpty());
-                    }
-                }
+                const int now = answer.provisional ? 1 : answer.preparation == QLatin1String("complete") ? 3 : 2;
+                QCOMPARE(answer.status, QString::fromLatin1(now == 1 ? "preparing" : "ready"));
+                QCOMPARE(answer.preparation, QString::fromLatin1(now == 3 ? "complete" : "partial"));
+                QCOMPARE(answer.cue.isEmpty() || answer.deeper.isEmpty(), now == 1);
+                if (now == 2)
+                    QVERIFY(!answer.simpler && answer.followUps.isEmpty());
                 QVERIFY2(now >= stage.value(answer.id), qPrintable(answer.id));
                 stage[answer.id] = now;
             }
-            // Whole lists in a stable order: what was listed keeps its place.
             QCOMPARE(ids.mid(0, order.size()), order);
             order = ids;
         }
@@ -137,29 +109,14 @@ private slots:
         const QList<PreparedAnswer> bank = lastBank(steps);
         QVERIFY(bank.size() >= 10 && bank.size() <= 14);
         QCOMPARE(started, bank.size());
-        QSet<QString> categories;
-        int withoutEli5 = 0;
-        int hidden = 0;
-        for (const PreparedAnswer &answer : bank) {
-            QCOMPARE(answer.preparation, QStringLiteral("complete"));
-            QVERIFY(answer.simpler && !answer.simpler->isEmpty());
-            QVERIFY(answer.followUps.size() >= 1 && answer.followUps.size() <= 3);
-            categories.insert(answer.category.value_or(QString()));
-            if (!answer.eli5) {
-                QCOMPARE(answer.category, std::optional<QString>(QStringLiteral("date")));
-                ++withoutEli5;
-            }
-            hidden += answer.hidden;
-        }
-        QCOMPARE(categories, (QSet<QString>{"term", "date"}));
-        QVERIFY(withoutEli5 <= 2);
-        QCOMPARE(hidden, 1);
+        for (const PreparedAnswer &answer : bank)
+            QVERIFY(!answer.simpler.value_or("").isEmpty() && answer.followUps.size() >= 1 && answer.followUps.size() <= 3);
     }
 
     void citations_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("cited");  // the answer that cites it, or none
+        QTest::addColumn<QString>("cited"); // the answer that cites it, or none
         QTest::addColumn<QString>("mention");
         QTest::newRow("Markdown note on calibration")
             << "# Calibration\n\n- A model is well calibrated when its predicted probabilities match observed "
@@ -183,22 +140,18 @@ private slots:
         QFETCH(QString, mention);
         const KnowledgePassage note{QStringLiteral("doc-1:1"), QStringLiteral("doc-1"), QStringLiteral("ML notes"),
                                     QStringLiteral("notes.md · passage 1"), text};
-        const QList<PreparedAnswer> bank = lastBank(DemoScript::conversation({note}));
-        for (const PreparedAnswer &answer : bank) {
+        for (const PreparedAnswer &answer : lastBank(DemoScript::conversation({note}))) {
             QVERIFY(answer.retrieval && answer.retrieval->searched);
+            QCOMPARE(answer.retrieval->matched, answer.id == cited ? 1 : 0);
             if (answer.id != cited) {
                 QVERIFY2(!answer.citations, qPrintable(answer.id));
-                QCOMPARE(answer.retrieval->matched, 0);
                 continue;
             }
             QVERIFY(answer.citations && answer.citations->size() == 1);
-            QCOMPARE(answer.retrieval->matched, 1);
             const DocumentCitation &citation = answer.citations->first();
-            QCOMPARE(citation.documentId, note.documentId);
-            QCOMPARE(citation.title, note.title);
-            QCOMPARE(citation.location, note.location);
-            QVERIFY2(note.text.contains(citation.quote), qPrintable(citation.quote));
-            QVERIFY(citation.quote.contains(mention, Qt::CaseInsensitive));
+            QCOMPARE(citation, (DocumentCitation{note.id, note.documentId, note.title, note.location, citation.quote}));
+            QVERIFY2(note.text.contains(citation.quote) && citation.quote.contains(mention, Qt::CaseInsensitive),
+                     qPrintable(citation.quote));
             QVERIFY(citation.quote.size() <= 320);
             QVERIFY(!citation.quote.startsWith(QLatin1Char('-')) && !citation.quote.startsWith(QLatin1Char(' ')));
         }
@@ -206,8 +159,8 @@ private slots:
 
     void timeScaleAndResumeOffset()
     {
-        const QList<DemoScript::Step> real = DemoScript::conversation(noKnowledge);
-        const QList<DemoScript::Step> fast = DemoScript::conversation(noKnowledge, 0.5, 10'000);
+        const QList<DemoScript::Step> real = DemoScript::conversation({});
+        const QList<DemoScript::Step> fast = DemoScript::conversation({}, 0.5, 10'000);
         QCOMPARE(fast.size(), real.size());
         for (qsizetype i = 0; i < real.size(); ++i) {
             QCOMPARE(fast[i].atMs, real[i].atMs * 0.5);
@@ -219,23 +172,103 @@ private slots:
                 QVERIFY(fast[i].event.transcript->id != t->id);
             }
         }
-        const SpeechOccurrence before = lastBank(real).first().occurrences->first();
-        const SpeechOccurrence after = lastBank(fast).first().occurrences->first();
-        QCOMPARE(after.startMs, 10'000 + before.startMs * 0.5);
+        QCOMPARE(lastBank(fast).first().occurrences->first().startMs,
+                 10'000 + lastBank(real).first().occurrences->first().startMs * 0.5);
     }
 
-    void badTimeScalesAreRefused()
+    // "sample.start" plays two rounds back to back, the second with ids of its own.
+    void sampleRoundsFollowOneAnother()
     {
         DevServiceProcess service({QStringLiteral("--simulated")});
         QVERIFY2(service.started(), qPrintable(service.errorText()));
         QVERIFY(!service.setScenario(QJsonObject{{"timeScale", 0}}));
-        QVERIFY(!service.setScenario(QJsonObject{{"timeScale", "fast"}}));
-        QVERIFY(!service.setScenario(QJsonObject{{"timeScale", 1000}}));
-        QVERIFY(service.setScenario(QJsonObject{{"timeScale", 100}}));
-        for (const char *scale : {"0", "-1", "fast", "nan"}) {
-            DevServiceProcess refused({QStringLiteral("--simulated"), QStringLiteral("--time-scale"), QString::fromLatin1(scale)});
-            QVERIFY2(!refused.started(), scale);
-            QVERIFY2(refused.errorText().contains(QStringLiteral("--time-scale needs a factor")), qPrintable(refused.errorText()));
+        QVERIFY(service.setScenario(QJsonObject{{"timeScale", 0.01}, {"sampleRounds", 2}}));
+        ServiceClient client(service.connection());
+        QList<ServerEvent> events;
+        client.onEvent = [&](const ServerEvent &event) { events.append(event); };
+        SessionInput input;
+        input.domain = QStringLiteral("Machine learning and artificial intelligence");
+        input.budgetMicros = 2'000'000;
+        input.source = QStringLiteral("sample");
+        runTask(client.start(input));
+        runTask(client.command(QStringLiteral("sample.start")));
+
+        const QList<DemoScript::Step> round = DemoScript::conversation({});
+        const qsizetype finalsPerRound = std::count_if(round.cbegin(), round.cend(), [](const DemoScript::Step &step) {
+            return step.event.transcript && step.event.transcript->final;
+        });
+        QList<Transcript> finals;
+        const auto collect = [&] {
+            finals.clear();
+            for (const ServerEvent &event : std::as_const(events))
+                if (event.transcript && event.transcript->final)
+                    finals.append(*event.transcript);
+            return finals.size();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(collect() == 2 * finalsPerRound && events.last().type == QLatin1String("quiet"), 15'000);
+        QSet<QString> ids;
+        for (qsizetype i = 0; i < finals.size(); ++i) {
+            ids.insert(finals[i].id);
+            QCOMPARE(finals[i].id.endsWith(QLatin1String("-r2")), i >= finalsPerRound);
+            QVERIFY2(i == 0 || *finals[i].startMs >= *finals[i - 1].endMs, qPrintable(finals[i].id));
+        }
+        QCOMPARE(ids.size(), finals.size());
+        const ServerEvent &bank = *std::find_if(events.crbegin(), events.crend(), [](const ServerEvent &e) { return bool(e.answers); });
+        QCOMPARE(bank.answers->size(), 2 * lastBank(round).size());
+        // Conversation times are compressed with the waits: two rounds in about three seconds.
+        QVERIFY(bank.answers->last().occurrences->first().endMs < 4'000);
+        QVERIFY(bank.session->state == QLatin1String("active") && bank.session->spentMicros < input.budgetMicros);
+        runTask(client.stop());
+    }
+
+    // The scenario options; the command-line options that give their defaults are checked
+    // by a started service.
+    void scenarioOptions_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QJsonValue>("value");
+        QTest::addColumn<bool>("accepted");
+        const auto row = [](const char *option, const QJsonValue &value, bool accepted) {
+            QTest::addRow("%s %s", option, QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).constData())
+                << QString::fromLatin1(option) << value << accepted;
+        };
+        row("sampleRounds", 1, true);
+        row("sampleRounds", 1000, true);
+        row("sampleRounds", 0, false);
+        row("sampleRounds", 1001, false);
+        row("sampleRounds", 1.5, false);
+        row("sampleRounds", "two", false);
+        row("timeScale", 100, true);
+        row("timeScale", 0, false);
+        row("timeScale", -1, false);
+        row("timeScale", 1000, false);
+        row("timeScale", "fast", false);
+    }
+
+    void scenarioOptions()
+    {
+        QFETCH(QString, option);
+        QFETCH(QJsonValue, value);
+        QFETCH(bool, accepted);
+        const bool rounds = option == QLatin1String("sampleRounds");
+        QString error;
+        const std::optional<DevScenario> scenario = DevScenario::fromJson(QJsonObject{{option, value}}, 1.0, 7, error);
+        QCOMPARE(scenario.has_value(), accepted);
+        if (scenario)
+            QCOMPARE(rounds ? scenario->sampleRounds : scenario->timeScale, value.toDouble());
+        QCOMPARE(error, accepted ? QString()
+                        : rounds ? QStringLiteral("sampleRounds needs a whole number from 1 to 1000.")
+                                 : QStringLiteral("timeScale needs a number above 0 and at most 100."));
+        const DevScenario defaults = *DevScenario::fromJson(QJsonObject{}, 0.5, 7, error);
+        QVERIFY(defaults.sampleRounds == 7 && defaults.timeScale == 0.5);
+
+        if (value.isDouble()) {
+            DevServiceProcess started({QStringLiteral("--simulated"), QString::fromLatin1(rounds ? "--sample-rounds" : "--time-scale"),
+                                       QString::number(value.toDouble())});
+            QCOMPARE(started.started(), accepted);
+            QCOMPARE(started.errorText().contains(rounds ? QStringLiteral("--sample-rounds needs a whole number")
+                                                         : QStringLiteral("--time-scale needs a factor")),
+                     !accepted);
         }
     }
 };

@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSemaphore>
 #include <QSet>
 #include <QTest>
@@ -34,16 +33,6 @@ QByteArray tone(double ms)
 QByteArray quiet(double ms)
 {
     return QByteArray(qsizetype(ms * 32), '\x01');
-}
-
-// White noise well above the speech threshold (RMS about 1,700).
-QByteArray noise(double ms)
-{
-    QByteArray pcm(qsizetype(ms * 32), '\0');
-    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
-    for (qsizetype i = 0; i < pcm.size() / 2; ++i)
-        samples[i] = qint16(QRandomGenerator::global()->bounded(-3000, 3000));
-    return pcm;
 }
 
 // A spoken sentence with silence around it, so the utterance ends by itself.
@@ -119,21 +108,22 @@ struct LiveRun {
                      [&](const ServerEvent &event) { return event.type == QLatin1String(type); });
         return found;
     }
-    QList<Transcript> finals(const char *channel = nullptr) const
+    QList<Transcript> finals() const
     {
         QList<Transcript> found;
-        for (const ServerEvent &event : ofType("transcript")) {
-            if (event.transcript->final && (!channel || event.transcript->channel == QLatin1String(channel)))
+        for (const ServerEvent &event : ofType("transcript"))
+            if (event.transcript->final)
                 found.append(*event.transcript);
-        }
         return found;
     }
+    // The words of the channel's final segments.
     QString heard(const char *channel) const
     {
-        QStringList words;
-        for (const Transcript &final : finals(channel))
-            words.append(final.text);
-        return words.join(QLatin1Char(' '));
+        QString words;
+        for (const Transcript &final : finals())
+            if (final.channel == QLatin1String(channel))
+                words += final.text + QLatin1Char(' ');
+        return words;
     }
     bool endsQuiet() const { return !events.isEmpty() && events.last().type == QLatin1String("quiet"); }
     // A first sentence on each channel, so the recogniser has adjusted to the voice (as it
@@ -152,303 +142,6 @@ struct LiveRun {
 
 } // namespace
 
-class LiveModeTest : public QObject {
-    Q_OBJECT
-private slots:
-    void initTestCase();
-    void utterancesAtTheirConversationTimes();
-    void silenceCostsOnlyItsAudio();
-    void answerIsPreparedInStages();
-    void budgetLimitsTheSession();
-    void speechBecomesWords_data();
-    void speechBecomesWords();
-    void libraryPassageIsCited();
-    void libraryMatchesWhatNamesIt_data();
-    void libraryMatchesWhatNamesIt();
-    void sessionEndedMidUtterance();
-    void backlogIsBounded();
-    void refusesToStartWithoutTheModel();
-
-private:
-    std::unique_ptr<DevServiceProcess> m_service;  // words from the script, for tones
-    std::unique_ptr<DevServiceProcess> m_hearing;  // PocketSphinx and the library
-};
-
-void LiveModeTest::initTestCase()
-{
-    m_service = std::make_unique<DevServiceProcess>(QStringList{QStringLiteral("--scripted-words")});
-    QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
-    m_hearing = std::make_unique<DevServiceProcess>();
-    QVERIFY2(m_hearing->started(), qPrintable(m_hearing->errorText()));
-}
-
-void LiveModeTest::utterancesAtTheirConversationTimes()
-{
-    // A resumed conversation: this session's audio starts at 1:00.
-    LiveRun run(*m_service, 1'000'000, 60'000);
-    run.send(quiet(1000) + tone(2000) + quiet(2000) + tone(1500) + quiet(2000), quiet(2500) + tone(1200) + quiet(4800));
-    QTRY_COMPARE_WITH_TIMEOUT(run.finals().size(), 3, 5'000);
-
-    const QList<std::tuple<QString, double, double>> spoken{
-        {"system", 61'000, 63'000}, {"microphone", 62'500, 63'700}, {"system", 65'000, 66'500}};
-    QSet<qsizetype> heard;
-    for (const Transcript &final : run.finals()) {
-        for (qsizetype i = 0; i < spoken.size(); ++i) {
-            const auto &[channel, startMs, endMs] = spoken[i];
-            if (final.channel == channel && near(final.startMs, startMs) && near(final.endMs, endMs))
-                heard.insert(i);
-        }
-        QCOMPARE(final.lastWordEndMs, final.endMs);
-    }
-    QCOMPARE(heard.size(), 3);
-
-    // Each utterance grows word by word in partials under its own id before its final segment.
-    QHash<QString, Transcript> latest;
-    for (const ServerEvent &event : run.ofType("transcript")) {
-        QVERIFY(event.session);
-        const Transcript &t = *event.transcript;
-        if (const auto before = latest.constFind(t.id); before != latest.cend()) {
-            QVERIFY2(!before->final, qPrintable(t.id));
-            QVERIFY2(t.text == before->text || t.text.startsWith(before->text + QLatin1Char(' ')),
-                     qPrintable(t.text + " after " + before->text));
-            QVERIFY(t.startMs == before->startMs && t.channel == before->channel && *t.endMs >= *before->endMs);
-        } else {
-            QVERIFY2(!t.final, qPrintable(t.id + " has no partials"));
-        }
-        latest[t.id] = t;
-    }
-    QCOMPARE(latest.size(), 3);
-}
-
-void LiveModeTest::silenceCostsOnlyItsAudio()
-{
-    LiveRun run(*m_service);
-    const qint64 before = run.spent();
-    run.send(quiet(10'000), QByteArray(10'000 * 32, '\0'));
-    run.finish("system");
-    run.finish("microphone");
-    QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet(), 2'000);
-    QCOMPARE(run.spent() - before, 2 * 10 * LiveMode::transcriptionMicrosPerSecond);
-    QVERIFY(run.ofType("transcript").isEmpty() && run.ofType("bank").isEmpty());
-}
-
-// "audio.finish" during speech ends the utterance at once; its answer then arrives in
-// stages, and "quiet" follows.
-void LiveModeTest::answerIsPreparedInStages()
-{
-    LiveRun run(*m_service);
-    const qint64 before = run.spent();
-    run.send(quiet(500) + tone(2000));
-    QTRY_VERIFY_WITH_TIMEOUT(!run.ofType("transcript").isEmpty(), 2'000);
-    QTest::qWait(200);
-    QVERIFY(run.finals().isEmpty() && run.ofType("quiet").isEmpty());
-    const qsizetype heard = run.events.size();
-    run.finish("system");
-    QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet(), 3'000);
-
-    QStringList after;
-    for (const ServerEvent &event : run.events.mid(heard))
-        after.append(event.type);
-    QCOMPARE(after, (QStringList{"command.ack", "transcript", "answer.started", "bank", "bank", "bank", "quiet"}));
-    QVERIFY(run.finals().size() == 1 && near(run.finals()[0].startMs, 500) && near(run.finals()[0].endMs, 2500));
-
-    const QList<ServerEvent> banks = run.ofType("bank");
-    QList<PreparedAnswer> stages;
-    for (const ServerEvent &bank : banks) {
-        QVERIFY(bank.session && bank.answers->size() == 1);
-        stages.append(bank.answers->first());
-        QCOMPARE(stages.last().id, stages.first().id);
-    }
-    QVERIFY(stages[0].provisional && stages[0].status == QLatin1String("preparing") && stages[0].cue.isEmpty());
-    QVERIFY(stages[1].isCurrent() && !stages[1].cue.isEmpty() && !stages[1].deeper.isEmpty());
-    QVERIFY(!stages[1].simpler && !stages[1].eli5 && stages[1].followUps.isEmpty());
-    QCOMPARE(stages[1].preparation, QStringLiteral("partial"));
-    const PreparedAnswer &complete = stages[2];
-    QVERIFY(complete.isCurrent() && !complete.cue.isEmpty() && !complete.deeper.isEmpty());
-    QVERIFY(!complete.simpler.value_or("").isEmpty() && !complete.eli5.value_or("").isEmpty());
-    QCOMPARE(complete.followUps.size(), 2);
-    for (const PreparedFollowUp &followUp : complete.followUps)
-        QVERIFY(!followUp.question.isEmpty() && !followUp.answer.isEmpty());
-    QCOMPARE(complete.preparation, QStringLiteral("complete"));
-    const qint64 cost = 2500 * LiveMode::transcriptionMicrosPerSecond / 1000 + LiveMode::preparationMicros;
-    QCOMPARE(banks.last().session->spentMicros, cost);
-    QCOMPARE(run.spent() - before, cost);
-
-    // Feedback hides the answer and costs nothing.
-    runTask(run.client.command(QStringLiteral("feedback"), std::nullopt, complete.id, QStringLiteral("known")));
-    QTRY_VERIFY_WITH_TIMEOUT(run.events.last().type == QLatin1String("bank") && run.events.last().answers->first().hidden,
-                             2'000);
-    QCOMPARE(run.spent() - before, cost);
-}
-
-void LiveModeTest::budgetLimitsTheSession()
-{
-    LiveRun run(*m_service, 10'000);
-    const qint64 before = run.spent();
-    // A hundred seconds of audio use the budget up exactly; the next second is refused.
-    // What was heard of the speech still gets its final segment, but no answer is paid for.
-    run.send(quiet(99'000) + tone(2'000), {}, 32'000);
-    QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet(), 2'000);
-    const QList<ServerEvent> ended = run.ofType("session");
-    QVERIFY(ended.size() == 1 && ended[0].session->state == QLatin1String("limited"));
-    QCOMPARE(ended[0].session->spentMicros, qint64(10'000));
-    QCOMPARE(run.spent() - before, qint64(10'000));
-    QCOMPARE(run.finals().size(), 1);
-    QVERIFY(near(run.finals()[0].startMs, 99'000) && near(run.finals()[0].endMs, 100'000));
-    QVERIFY(run.ofType("bank").isEmpty());
-}
-
-// What each channel says, and words its final segments must (and must not) hold.
-void LiveModeTest::speechBecomesWords_data()
-{
-    QTest::addColumn<QByteArray>("system");
-    QTest::addColumn<QByteArray>("microphone");
-    QTest::addColumn<QStringList>("systemWords");
-    QTest::addColumn<QStringList>("microphoneWords");
-    if (spokenPcm(QStringLiteral("test")).isEmpty())
-        QSKIP("espeak-ng is not installed, so there is no speech to recognise.");
-    const QStringList violin{"daughter", "saturday", "morning"};
-    const QStringList insurance{"talk", "health", "insur"};
-    QTest::newRow("two channels at once") << said("My daughter plays the violin on Saturday mornings.")
-                                          << said("We should talk about the health insurance plan.") << violin
-                                          << insurance;
-    QTest::newRow("silence") << QByteArray(64'000, '\0') << quiet(2000) << QStringList() << QStringList();
-    QTest::newRow("white noise") << noise(2000) + quiet(1500) << QByteArray() << QStringList() << QStringList();
-}
-
-void LiveModeTest::speechBecomesWords()
-{
-    QFETCH(QByteArray, system);
-    QFETCH(QByteArray, microphone);
-    QFETCH(QStringList, systemWords);
-    QFETCH(QStringList, microphoneWords);
-    LiveRun run(*m_hearing);
-    if (!systemWords.isEmpty())
-        run.warmUp();
-    run.send(system, microphone);
-    run.finish("system");
-    run.finish("microphone");
-    QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet(), 30'000);
-    const auto holds = [](const QString &heard, const QStringList &words) {
-        return std::count_if(words.cbegin(), words.cend(), [&](const QString &word) { return heard.contains(word); });
-    };
-    const QString heardOnSystem = run.heard("system");
-    const QString heardOnMicrophone = run.heard("microphone");
-    // Most of the telling words are heard, on their own channel only.
-    QVERIFY2(holds(heardOnSystem, systemWords) * 3 >= systemWords.size() * 2, qPrintable(heardOnSystem));
-    QVERIFY2(holds(heardOnMicrophone, microphoneWords) * 3 >= microphoneWords.size() * 2, qPrintable(heardOnMicrophone));
-    QVERIFY2(holds(heardOnSystem, microphoneWords) == 0 && holds(heardOnMicrophone, systemWords) == 0,
-             qPrintable(heardOnSystem + " / " + heardOnMicrophone));
-    QVERIFY2(run.finals().isEmpty() == (systemWords.isEmpty() && microphoneWords.isEmpty()),
-             qPrintable(heardOnSystem + " / " + heardOnMicrophone));
-    // Every partial carries words and belongs to a final segment's utterance or none.
-    for (const ServerEvent &event : run.ofType("transcript"))
-        QVERIFY(!event.transcript->text.isEmpty());
-}
-
-// A sentence naming a passage's subject brings that passage, cited; an unrelated one, and
-// the same subject again soon after, bring nothing but "quiet".
-void LiveModeTest::libraryPassageIsCited()
-{
-    if (spokenPcm(QStringLiteral("test")).isEmpty())
-        QSKIP("espeak-ng is not installed, so there is no speech to recognise.");
-    LiveRun run(*m_hearing, 1'000'000, 0, library());
-    run.warmUp();
-    const qint64 before = run.spent();
-    const QByteArray naming = said("We should talk about the health insurance plan.");
-    run.send(naming);
-    QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet() && !run.ofType("bank").isEmpty(), 30'000);
-    const QList<ServerEvent> banks = run.ofType("bank");
-    QCOMPARE(banks.size(), 3);
-    const PreparedAnswer &answer = banks.last().answers->first();
-    const KnowledgePassage &cited = library()[3];
-    QVERIFY(answer.isCurrent());
-    QCOMPARE(answer.topic, cited.title);
-    QCOMPARE(answer.deeper, cited.text);
-    QCOMPARE(answer.question, run.finals().first().text);
-    QVERIFY2(cited.text.contains(answer.cue) && answer.cue.contains(QStringLiteral("health insurance plan")),
-             qPrintable(answer.cue));
-    QVERIFY2(!answer.title.isEmpty() && answer.cue.contains(answer.title, Qt::CaseInsensitive), qPrintable(answer.title));
-    QVERIFY(!answer.simpler && !answer.eli5 && answer.followUps.isEmpty());
-    QCOMPARE(answer.citations->size(), 1);
-    QCOMPARE(answer.citations->first(),
-             (DocumentCitation{cited.id, cited.documentId, cited.title, cited.location, answer.cue}));
-    QVERIFY(answer.retrieval && answer.retrieval->searched && answer.retrieval->matched >= 1);
-    QVERIFY(answer.uncertainty.contains(cited.title));
-
-    const qsizetype heard = run.events.size();
-    run.send(said("My daughter plays the violin on Saturday mornings.") + naming);
-    QTRY_VERIFY_WITH_TIMEOUT(run.finals().size() >= 3 && run.endsQuiet(), 30'000);
-    for (const ServerEvent &event : run.events.mid(heard))
-        QVERIFY2(event.type != QLatin1String("bank") && event.type != QLatin1String("answer.started"), qPrintable(event.type));
-    const qint64 audioMicros = (2 * naming.size() + said("My daughter plays the violin on Saturday mornings.").size())
-        * LiveMode::transcriptionMicrosPerSecond / 32'000;
-    QVERIFY(std::abs(run.spent() - before - audioMicros - LiveMode::preparationMicros) <= 2);
-}
-
-// The labelled sentences the library's threshold is chosen on: what a recogniser might
-// make of a sentence naming a passage's subject, and sentences about something else.
-void LiveModeTest::libraryMatchesWhatNamesIt_data()
-{
-    QTest::addColumn<QString>("spoken");
-    QTest::addColumn<QString>("passage");
-    const auto row = [](const char *spoken, const char *passage) {
-        QTest::newRow(spoken) << QString::fromLatin1(spoken) << QString::fromLatin1(passage);
-    };
-    row("the reliability diagram shows the model is poorly calibrated at high confidence", "calibration");
-    row("the reliability diagram show the mall is poorly calibrated at hi confidence", "calibration");
-    row("we should try temperature scaling for the overconfidence", "calibration");
-    row("does retrieval augmented generation read the help centre articles", "retrieval");
-    row("the reranking and chunking of articles", "retrieval");
-    row("who approves the launch window for the release", "release");
-    row("is there a rollback plan for the signed build", "release");
-    row("is there a rollback plan", "");
-    row("we still talk about health insurance plan", "insurance");
-    row("does the plan cover dental care", "insurance");
-    row("we saw talk about health insurer", "insurance");
-    row("the health of the family", "insurance");
-    row("the model reads the first day", "");
-    row("we should talk about the plan", "");
-    row("my daughter plays the violin on saturday mornings", "");
-    row("the model is good", "");
-    row("the weather today is cold and windy", "");
-    row("please send the invoice to the finance department", "");
-    row("accuracy", "");
-    row("and mister john dashwood had then leisure to consider", "");
-}
-
-void LiveModeTest::libraryMatchesWhatNamesIt()
-{
-    QFETCH(QString, spoken);
-    QFETCH(QString, passage);
-    const LibraryIndex index(library());
-    const QList<LibraryIndex::Match> found = index.search(spoken);
-    QString weights;
-    for (const LibraryIndex::Match &match : index.search(spoken, 0))
-        weights += QStringLiteral(" %1 %2").arg(match.passage.id).arg(match.weight);
-    QVERIFY2((found.isEmpty() ? QString() : found.first().passage.id) == passage, qPrintable(weights));
-}
-
-// Sessions that end while an utterance is being recognised, at once and a little later,
-// free their decoders without harm: the service goes on hearing the next session.
-void LiveModeTest::sessionEndedMidUtterance()
-{
-    const QByteArray speech = spokenPcm(QStringLiteral("The weather today is cold and windy."));
-    if (speech.isEmpty())
-        QSKIP("espeak-ng is not installed, so there is no speech to recognise.");
-    for (const int lingerMs : {0, 400}) {
-        auto ended = std::make_unique<LiveRun>(*m_hearing);
-        ended->send(quiet(300) + speech.left(speech.size() / 4 * 2));
-        QTest::qWait(lingerMs);
-        ended->client.disconnect();
-        ended.reset();
-    }
-    LiveRun run(*m_hearing);
-    run.send(said("The weather today is cold and windy."));
-    QTRY_VERIFY_WITH_TIMEOUT(!run.finals().isEmpty() && run.endsQuiet(), 30'000);
-    QVERIFY2(run.heard("system").contains(QStringLiteral("weather")), qPrintable(run.heard("system")));
-}
-
 // A recogniser that waits for the test before it begins, and counts what it was fed.
 struct HeldRecognizer : SpeechRecognizer {
     std::shared_ptr<QSemaphore> gate;
@@ -461,60 +154,280 @@ struct HeldRecognizer : SpeechRecognizer {
     QString finish() override { return QString::number(fed); }
 };
 
-// While the decoder is held up, ten seconds of audio wait and the rest is not taken; the
-// final covers what was taken. A worker let go while its decoder is busy frees it on the
-// worker once it is done, and reports nothing more.
-void LiveModeTest::backlogIsBounded()
-{
-    auto gate = std::make_shared<QSemaphore>();
-    auto freed = std::make_shared<std::atomic<int>>(0);
-    const auto factory = [gate, freed] {
-        auto held = std::make_unique<HeldRecognizer>();
-        held->gate = gate;
-        held->freed = freed;
-        return held;
-    };
-    QObject receiver;
-    QList<RecognitionWorker::Result> results;
-    const auto deliver = [&results](const RecognitionWorker::Result &result) { results.append(result); };
-    auto worker = std::make_unique<RecognitionWorker>(factory, &receiver, deliver);
-    worker->begin(7);
-    int taken = 0;
-    for (int second = 0; second < 15; ++second)
-        taken += worker->feed(QByteArray(32'000, '\0')) ? 1 : 0;
-    QCOMPARE(taken, 10);
-    QCOMPARE(worker->droppedBytes(), qint64(5 * 32'000));
-    worker->end();
-    gate->release();
-    QTRY_VERIFY_WITH_TIMEOUT(!results.isEmpty() && results.last().kind == RecognitionWorker::Result::Kind::Final, 5'000);
-    QCOMPARE(results.last().ordinal, 7);
-    QCOMPARE(results.last().text, QString::number(RecognitionWorker::maximumBacklogBytes));
+class LiveModeTest : public QObject {
+    Q_OBJECT
 
-    results.clear();
-    worker->begin(8);
-    worker->feed(QByteArray(32'000, '\0'));
-    worker->end();
-    QTest::qWait(50);
-    worker.reset();
-    QCOMPARE(freed->load(), 0);
-    gate->release();
-    QTRY_COMPARE_WITH_TIMEOUT(freed->load(), 1, 5'000);
-    QTest::qWait(50);
-    QVERIFY(results.isEmpty());
-}
+    std::unique_ptr<DevServiceProcess> m_service; // words from the script, for tones
+    std::unique_ptr<DevServiceProcess> m_hearing; // PocketSphinx and the library
 
-void LiveModeTest::refusesToStartWithoutTheModel()
-{
-    QProcess service;
-    service.start(QStringLiteral(CORVANA_DEVSERVICE_PATH),
-                  {QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--speech-model"), QStringLiteral("/nowhere")});
-    QVERIFY(service.waitForFinished(10'000));
-    QVERIFY(service.exitCode() != 0);
-    const QString message = QString::fromUtf8(service.readAllStandardError());
-    QVERIFY2(message.contains(QStringLiteral("pocketsphinx-en-us")) && message.contains(QStringLiteral("/nowhere/en-us/mdef")),
-             qPrintable(message));
-    QVERIFY(service.readAllStandardOutput().isEmpty());
-}
+private slots:
+    void initTestCase()
+    {
+        m_service = std::make_unique<DevServiceProcess>(QStringList{QStringLiteral("--scripted-words")});
+        QVERIFY2(m_service->started(), qPrintable(m_service->errorText()));
+        m_hearing = std::make_unique<DevServiceProcess>();
+        QVERIFY2(m_hearing->started(), qPrintable(m_hearing->errorText()));
+    }
+
+    // Each utterance grows word by word in partials under its own id, then its final segment
+    // carries the utterance's conversation times (this session's audio starts at 1:00).
+    void utterancesAtTheirConversationTimes()
+    {
+        LiveRun run(*m_service, 1'000'000, 60'000);
+        run.send(quiet(1000) + tone(2000) + quiet(2000) + tone(1500) + quiet(2000), quiet(2500) + tone(1200) + quiet(4800));
+        QTRY_COMPARE_WITH_TIMEOUT(run.finals().size(), 3, 5'000);
+        const QList<std::tuple<QString, double, double>> spoken{
+            {"system", 61'000, 63'000}, {"microphone", 62'500, 63'700}, {"system", 65'000, 66'500}};
+        QSet<qsizetype> heard;
+        for (const Transcript &final : run.finals()) {
+            for (qsizetype i = 0; i < spoken.size(); ++i) {
+                const auto &[channel, startMs, endMs] = spoken[i];
+                if (final.channel == channel && near(final.startMs, startMs) && near(final.endMs, endMs))
+                    heard.insert(i);
+            }
+            QCOMPARE(final.lastWordEndMs, final.endMs);
+        }
+        QCOMPARE(heard.size(), 3);
+
+        QHash<QString, Transcript> latest;
+        for (const ServerEvent &event : run.ofType("transcript")) {
+            QVERIFY(event.session);
+            const Transcript &t = *event.transcript;
+            if (const auto before = latest.constFind(t.id); before != latest.cend()) {
+                QVERIFY2(!before->final && (t.text == before->text || t.text.startsWith(before->text + QLatin1Char(' '))),
+                         qPrintable(t.text + " after " + before->text));
+                QVERIFY(t.startMs == before->startMs && t.channel == before->channel && *t.endMs >= *before->endMs);
+            } else {
+                QVERIFY2(!t.final, qPrintable(t.id + " has no partials"));
+            }
+            latest[t.id] = t;
+        }
+        QCOMPARE(latest.size(), 3);
+    }
+
+    void silenceCostsOnlyItsAudio()
+    {
+        LiveRun run(*m_service);
+        const qint64 before = run.spent();
+        run.send(quiet(10'000), QByteArray(10'000 * 32, '\0'));
+        run.finish("system");
+        run.finish("microphone");
+        QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet(), 2'000);
+        QCOMPARE(run.spent() - before, 2 * 10 * LiveMode::transcriptionMicrosPerSecond);
+        QVERIFY(run.ofType("transcript").isEmpty() && run.ofType("bank").isEmpty());
+    }
+
+    // "audio.finish" during speech ends the utterance at once; its answer then arrives in
+    // stages, and "quiet" follows. Feedback hides it and costs nothing.
+    void answerIsPreparedInStages()
+    {
+        LiveRun run(*m_service);
+        const qint64 before = run.spent();
+        run.send(quiet(500) + tone(2000));
+        QTRY_VERIFY_WITH_TIMEOUT(!run.ofType("transcript").isEmpty(), 2'000);
+        QTest::qWait(200);
+        QVERIFY(run.finals().isEmpty() && run.ofType("quiet").isEmpty());
+        const qsizetype heard = run.events.size();
+        run.finish("system");
+        QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet(), 3'000);
+        QStringList after;
+        for (const ServerEvent &event : run.events.mid(heard))
+            after.append(event.type);
+        QCOMPARE(after, (QStringList{"command.ack", "transcript", "answer.started", "bank", "bank", "bank", "quiet"}));
+        QVERIFY(run.finals().size() == 1 && near(run.finals()[0].startMs, 500) && near(run.finals()[0].endMs, 2500));
+
+        // Each stage of the one answer: provisional, status, preparation, and which of cue,
+        // Deeper, Simpler, ELI5 and follow-ups it carries.
+        const QList<ServerEvent> banks = run.ofType("bank");
+        QStringList stages;
+        for (const ServerEvent &bank : banks) {
+            QVERIFY(bank.session && bank.answers->size() == 1 && bank.answers->first().id == banks[0].answers->first().id);
+            const PreparedAnswer &a = bank.answers->first();
+            stages.append(QStringLiteral("%1 %2 %3 %4%5%6%7%8").arg(a.provisional ? "provisional" : "final", a.status,
+                                                                  a.preparation, a.cue.isEmpty() ? "-" : "c",
+                                                                  a.deeper.isEmpty() ? "-" : "d", a.simpler ? "s" : "-",
+                                                                  a.eli5 ? "e" : "-")
+                              .arg(a.followUps.size()));
+        }
+        QCOMPARE(stages, (QStringList{"provisional preparing partial ----0", "final ready partial cd--0",
+                                      "final ready complete cdse2"}));
+        const PreparedAnswer &complete = banks.last().answers->first();
+        QVERIFY(!complete.simpler->isEmpty() && !complete.eli5->isEmpty());
+        for (const PreparedFollowUp &followUp : complete.followUps)
+            QVERIFY(!followUp.question.isEmpty() && !followUp.answer.isEmpty());
+        const qint64 cost = 2500 * LiveMode::transcriptionMicrosPerSecond / 1000 + LiveMode::preparationMicros;
+        QCOMPARE(banks.last().session->spentMicros, cost);
+        QCOMPARE(run.spent() - before, cost);
+
+        runTask(run.client.command(QStringLiteral("feedback"), std::nullopt, complete.id, QStringLiteral("known")));
+        QTRY_VERIFY_WITH_TIMEOUT(run.events.last().type == QLatin1String("bank") && run.events.last().answers->first().hidden,
+                                 2'000);
+        QCOMPARE(run.spent() - before, cost);
+    }
+
+    // A hundred seconds of audio use the budget up exactly; the next second is refused.
+    // What was heard of the speech still gets its final segment, but no answer is paid for.
+    void budgetLimitsTheSession()
+    {
+        LiveRun run(*m_service, 10'000);
+        const qint64 before = run.spent();
+        run.send(quiet(99'000) + tone(2'000), {}, 32'000);
+        QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet(), 2'000);
+        const QList<ServerEvent> ended = run.ofType("session");
+        QVERIFY(ended.size() == 1 && ended[0].session->state == QLatin1String("limited"));
+        QCOMPARE(ended[0].session->spentMicros, qint64(10'000));
+        QCOMPARE(run.spent() - before, qint64(10'000));
+        QCOMPARE(run.finals().size(), 1);
+        QVERIFY(near(run.finals()[0].startMs, 99'000) && near(run.finals()[0].endMs, 100'000));
+        QVERIFY(run.ofType("bank").isEmpty());
+    }
+
+    // Two channels speaking at once: most of the telling words are heard, on their own
+    // channel only. The sentence naming a passage's subject brings that passage, cited; the
+    // unrelated one, and the same subject again soon after, bring nothing but "quiet".
+    void speechBecomesCitedWords()
+    {
+        if (spokenPcm(QStringLiteral("test")).isEmpty())
+            QSKIP("espeak-ng is not installed, so there is no speech to recognise.");
+        LiveRun run(*m_hearing, 1'000'000, 0, library());
+        run.warmUp();
+        const qint64 before = run.spent();
+        const QByteArray unrelated = said("My daughter plays the violin on Saturday mornings.");
+        const QByteArray naming = said("We should talk about the health insurance plan.");
+        run.send(unrelated, naming);
+        QTRY_VERIFY_WITH_TIMEOUT(run.endsQuiet() && run.finals().size() >= 2 && !run.ofType("bank").isEmpty(), 30'000);
+        const QString system = run.heard("system");
+        const QString microphone = run.heard("microphone");
+        const auto holds = [](const QString &heard, const QStringList &words) {
+            return std::count_if(words.cbegin(), words.cend(), [&](const QString &word) { return heard.contains(word); });
+        };
+        const QStringList violin{"daughter", "saturday", "morning"};
+        const QStringList insurance{"talk", "health", "insur"};
+        QVERIFY2(holds(system, violin) >= 2 && holds(microphone, insurance) >= 2
+                     && holds(system, insurance) == 0 && holds(microphone, violin) == 0,
+                 qPrintable(system + " / " + microphone));
+        for (const ServerEvent &event : run.ofType("transcript"))
+            QVERIFY(!event.transcript->text.isEmpty());
+
+        const QList<ServerEvent> banks = run.ofType("bank");
+        QCOMPARE(banks.size(), 3);
+        const PreparedAnswer &answer = banks.last().answers->first();
+        const KnowledgePassage &cited = library()[3];
+        QVERIFY(answer.isCurrent());
+        QCOMPARE(answer.topic, cited.title);
+        QCOMPARE(answer.deeper, cited.text);
+        QVERIFY2(!answer.question.isEmpty() && microphone.contains(answer.question), qPrintable(answer.question));
+        QVERIFY2(cited.text.contains(answer.cue) && answer.cue.contains(QStringLiteral("health insurance plan")),
+                 qPrintable(answer.cue));
+        QVERIFY2(!answer.title.isEmpty() && answer.cue.contains(answer.title, Qt::CaseInsensitive), qPrintable(answer.title));
+        QVERIFY(!answer.simpler && !answer.eli5 && answer.followUps.isEmpty());
+        QCOMPARE(answer.citations,
+                 (QList<DocumentCitation>{{cited.id, cited.documentId, cited.title, cited.location, answer.cue}}));
+        QVERIFY(answer.retrieval && answer.retrieval->searched && answer.retrieval->matched >= 1);
+        QVERIFY(answer.uncertainty.contains(cited.title));
+
+        const qsizetype heard = run.events.size();
+        run.send(naming);
+        QTRY_VERIFY_WITH_TIMEOUT(run.finals().size() >= 3 && run.endsQuiet(), 30'000);
+        for (const ServerEvent &event : run.events.mid(heard))
+            QVERIFY2(event.type != QLatin1String("bank") && event.type != QLatin1String("answer.started"), qPrintable(event.type));
+        const qint64 audioMicros = (2 * naming.size() + unrelated.size()) * LiveMode::transcriptionMicrosPerSecond / 32'000;
+        QVERIFY(std::abs(run.spent() - before - audioMicros - LiveMode::preparationMicros) <= 3);
+    }
+
+    // The labelled sentences the library's threshold is chosen on: what a recogniser might
+    // make of a sentence naming a passage's subject, and sentences about something else.
+    void libraryMatchesWhatNamesIt_data()
+    {
+        QTest::addColumn<QString>("spoken");
+        QTest::addColumn<QString>("passage");
+        const auto row = [](const char *spoken, const char *passage) {
+            QTest::newRow(spoken) << QString::fromLatin1(spoken) << QString::fromLatin1(passage);
+        };
+        row("the reliability diagram show the mall is poorly calibrated at hi confidence", "calibration");
+        row("we should try temperature scaling for the overconfidence", "calibration");
+        row("does retrieval augmented generation read the help centre articles", "retrieval");
+        row("who approves the launch window for the release", "release");
+        row("is there a rollback plan", "");
+        row("we saw talk about health insurer", "insurance");
+        row("does the plan cover dental care", "insurance");
+        row("the health of the family", "insurance");
+        row("we should talk about the plan", "");
+        row("the model reads the first day", "");
+        row("the model is good", "");
+        row("please send the invoice to the finance department", "");
+        row("accuracy", "");
+        row("the articles, the articles", ""); // one word said twice weighs enough, but is one word
+        row("and mister john dashwood had then leisure to consider", "");
+    }
+
+    void libraryMatchesWhatNamesIt()
+    {
+        QFETCH(QString, spoken);
+        QFETCH(QString, passage);
+        const LibraryIndex index(library());
+        const QList<LibraryIndex::Match> found = index.search(spoken);
+        QString weights;
+        for (const LibraryIndex::Match &match : index.search(spoken, 0))
+            weights += QStringLiteral(" %1 %2").arg(match.passage.id).arg(match.weight);
+        QVERIFY2((found.isEmpty() ? QString() : found.first().passage.id) == passage, qPrintable(weights));
+    }
+
+    // While the decoder is held up, ten seconds of audio wait and the rest is not taken; the
+    // final covers what was taken. A worker let go while its decoder is busy (its session
+    // ended mid-utterance) frees it on the worker once it is done, and reports nothing more.
+    void backlogIsBounded()
+    {
+        auto gate = std::make_shared<QSemaphore>();
+        auto freed = std::make_shared<std::atomic<int>>(0);
+        const auto factory = [gate, freed] {
+            auto held = std::make_unique<HeldRecognizer>();
+            held->gate = gate;
+            held->freed = freed;
+            return held;
+        };
+        QObject receiver;
+        QList<RecognitionWorker::Result> results;
+        const auto deliver = [&results](const RecognitionWorker::Result &result) { results.append(result); };
+        auto worker = std::make_unique<RecognitionWorker>(factory, &receiver, deliver);
+        worker->begin(7);
+        int taken = 0;
+        for (int second = 0; second < 15; ++second)
+            taken += worker->feed(QByteArray(32'000, '\0')) ? 1 : 0;
+        QCOMPARE(taken, 10);
+        QCOMPARE(worker->droppedBytes(), qint64(5 * 32'000));
+        worker->end();
+        gate->release();
+        QTRY_VERIFY_WITH_TIMEOUT(!results.isEmpty() && results.last().kind == RecognitionWorker::Result::Kind::Final, 5'000);
+        QCOMPARE(results.last().ordinal, 7);
+        QCOMPARE(results.last().text, QString::number(RecognitionWorker::maximumBacklogBytes));
+
+        results.clear();
+        worker->begin(8);
+        worker->feed(QByteArray(32'000, '\0'));
+        worker->end();
+        QTest::qWait(50);
+        worker.reset();
+        QCOMPARE(freed->load(), 0);
+        gate->release();
+        QTRY_COMPARE_WITH_TIMEOUT(freed->load(), 1, 5'000);
+        QTest::qWait(50);
+        QVERIFY(results.isEmpty());
+    }
+
+    void refusesToStartWithoutTheModel()
+    {
+        QProcess service;
+        service.start(QStringLiteral(CORVANA_DEVSERVICE_PATH), {QStringLiteral("--port"), QStringLiteral("0"),
+                                                                 QStringLiteral("--speech-model"), QStringLiteral("/nowhere")});
+        QVERIFY(service.waitForFinished(10'000));
+        QVERIFY(service.exitCode() != 0);
+        const QString message = QString::fromUtf8(service.readAllStandardError());
+        QVERIFY2(message.contains(QStringLiteral("pocketsphinx-en-us")) && message.contains(QStringLiteral("/nowhere/en-us/mdef")),
+                 qPrintable(message));
+        QVERIFY(service.readAllStandardOutput().isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(LiveModeTest)
 #include "tst_LiveMode.moc"

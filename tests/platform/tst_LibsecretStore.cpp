@@ -23,15 +23,13 @@ private slots:
         QCOMPARE(credential.load(), std::optional<Connection>());
         credential.remove();
 
-        const Connection first(QStringLiteral("https://api.corvana.example"), QStringLiteral("first-token-0123456789abcdef"));
-        const Connection second(QStringLiteral("https://api.corvana.example"), QStringLiteral("second-token-0123456789abcdef"));
-        credential.save(first);
-        QCOMPARE(credential.load(), std::optional<Connection>(first));
-        credential.save(second);
-        QCOMPARE(credential.load(), std::optional<Connection>(second));
-
-        DeviceCredential otherBuild(store, QStringLiteral("com.quorrel.corvana"));
-        QCOMPARE(otherBuild.load(), std::optional<Connection>());
+        for (const char *token : {"first-token-0123456789abcdef", "second-token-0123456789abcdef"}) {
+            const Connection connection(QStringLiteral("https://api.corvana.example"), QString::fromLatin1(token));
+            credential.save(connection);
+            QCOMPARE(credential.load(), std::optional<Connection>(connection));
+        }
+        // Another build's items stay apart.
+        QCOMPARE(DeviceCredential(store, QStringLiteral("com.quorrel.corvana")).load(), std::optional<Connection>());
 
         credential.remove();
         QCOMPARE(credential.load(), std::optional<Connection>());
@@ -51,11 +49,6 @@ private slots:
         QCOMPARE(store.copy(service, "b").status, SecretStore::Status::NotFound);
         QCOMPARE(store.remove(service, "a"), SecretStore::Status::Success);
         QCOMPARE(store.remove(service, "a"), SecretStore::Status::NotFound);
-    }
-
-    void cleanupTestCase()
-    {
-        m_service.reset();
     }
 
 private:

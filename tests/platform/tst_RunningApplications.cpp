@@ -85,6 +85,8 @@ private slots:
               "[Desktop Entry]\nType=Application\nName=Meet\nExec=/opt/meet/meet-app %U\n");
         write(data + QStringLiteral("/applications/hidden.desktop"),
               "[Desktop Entry]\nType=Application\nExec=helperd\nNoDisplay=true\n");
+        write(data + QStringLiteral("/applications/removed.desktop"),
+              "[Desktop Entry]\nType=Application\nExec=pulse-daemon\nHidden=true\n");
         write(data + QStringLiteral("/applications/org/example.Notes.desktop"),
               "[Desktop Entry]\nType=Application\nExec=notes\n[Desktop Action new]\nExec=other\n");
         const uint me = ::getuid();

@@ -1,6 +1,7 @@
 #include "platform/linux/SettingsPreferences.h"
 
-#include <QFile>
+#include "TestFiles.h"
+
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,13 +22,14 @@ private slots:
             preferences.setBoolean(QStringLiteral("onboardingComplete"), true);
         }
         SettingsPreferences preferences(path);
-        QCOMPARE(preferences.string(QStringLiteral("domain")),
-                 std::optional<QString>(QStringLiteral("Oncology, radiology; \"imaging\"\nsecond line")));
-        QCOMPARE(preferences.string(QStringLiteral("budget")), std::optional<QString>(QStringLiteral("1")));
-        QCOMPARE(preferences.string(QStringLiteral("familiarity")), std::optional<QString>(QString()));
+        QCOMPARE((QList<std::optional<QString>>{preferences.string(QStringLiteral("domain")),
+                                                preferences.string(QStringLiteral("budget")),
+                                                preferences.string(QStringLiteral("familiarity")),
+                                                preferences.string(QStringLiteral("missing"))}),
+                 (QList<std::optional<QString>>{QStringLiteral("Oncology, radiology; \"imaging\"\nsecond line"),
+                                                QStringLiteral("1"), QString(), std::nullopt}));
         QCOMPARE(preferences.integer(QStringLiteral("durationMinutes")), std::optional<qint64>(45));
         QCOMPARE(preferences.boolean(QStringLiteral("onboardingComplete")), std::optional<bool>(true));
-        QCOMPARE(preferences.string(QStringLiteral("missing")), std::optional<QString>());
         QCOMPARE(preferences.integer(QStringLiteral("missing")), std::optional<qint64>());
     }
 
@@ -55,10 +57,7 @@ private slots:
         QFETCH(bool, isString);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Corvana.conf"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[General]\n" + line + "\n");
-        file.close();
+        QVERIFY(writeFile(path, "[General]\n" + line + "\n"));
         SettingsPreferences preferences(path);
         QCOMPARE(preferences.integer(QStringLiteral("value")), integer);
         QCOMPARE(preferences.boolean(QStringLiteral("value")), boolean);

@@ -38,20 +38,43 @@ public:
     bool supportsProcessTaps() const override { return tapsSupported; }
     Status processObjects(QList<ObjectID> &objects) override;
     Status bundleIdentifier(ObjectID process, QString &identifier) override;
-    Status processObjectForPID(qint32 pid, ObjectID &process) override;
-    Status defaultOutputDevices(QList<ObjectID> &devices) override;
-    Status createProcessTap(const TapDescription &description, ObjectID &tap) override;
-    Status destroyProcessTap(ObjectID tap) override;
-    Status tapFormat(ObjectID tap, std::optional<AudioFormat> &value) override;
-    Status createAggregateDevice(const AggregateDeviceDescription &description, ObjectID &device) override;
-    Status destroyAggregateDevice(ObjectID device) override;
+    Status processObjectForPID(qint32 pid, ObjectID &process) override
+    {
+        return answer(QStringLiteral("processObjectForPID"), [&] { process = pidObjects.value(pid, 0); });
+    }
+    Status defaultOutputDevices(QList<ObjectID> &devices) override
+    {
+        return answer(QStringLiteral("defaultOutputDevices"), [&] { devices = defaultOutputs; });
+    }
+    Status createProcessTap(const TapDescription &description, ObjectID &tap) override
+    {
+        tapDescriptions.append(description);
+        return answer(QStringLiteral("createProcessTap"), [&] { m_taps.append(tap = m_nextObject++); });
+    }
+    Status destroyProcessTap(ObjectID tap) override { return released(QStringLiteral("destroyProcessTap"), m_taps.removeAll(tap)); }
+    Status tapFormat(ObjectID, std::optional<AudioFormat> &value) override
+    {
+        return answer(QStringLiteral("tapFormat"), [&] { value = format; });
+    }
+    Status createAggregateDevice(const AggregateDeviceDescription &description, ObjectID &device) override
+    {
+        deviceDescriptions.append(description);
+        return answer(QStringLiteral("createAggregateDevice"), [&] { m_devices.append(device = m_nextObject++); });
+    }
+    Status destroyAggregateDevice(ObjectID device) override
+    {
+        return released(QStringLiteral("destroyAggregateDevice"), m_devices.removeAll(device));
+    }
     Status createIOProc(ObjectID device, IOCallback callback, IOProcID &proc) override;
-    Status startDevice(ObjectID device, IOProcID proc) override;
-    Status stopDevice(ObjectID device, IOProcID proc) override;
-    Status destroyIOProc(ObjectID device, IOProcID proc) override;
+    Status startDevice(ObjectID, IOProcID proc) override;
+    Status stopDevice(ObjectID, IOProcID proc) override;
+    Status destroyIOProc(ObjectID, IOProcID proc) override;
     Status addPropertyListener(ObjectID object, Property property, std::function<void()> callback,
                                ListenerID &listener) override;
-    Status removePropertyListener(ObjectID object, Property property, ListenerID listener) override;
+    Status removePropertyListener(ObjectID, Property property, ListenerID listener) override
+    {
+        return released(QStringLiteral("removePropertyListener ") + code(property), m_listeners.remove(listener));
+    }
 
     // Runs the started I/O callback(s) with raw bytes, on the calling thread. Returns
     // whether any callback ran.
@@ -77,7 +100,26 @@ private:
         std::function<void()> callback;
     };
 
-    Status answer(const QString &operation);
+    static QString code(Property property)
+    {
+        return property == Property::DefaultOutputDevice ? QStringLiteral("dOut") : QStringLiteral("tfmt");
+    }
+    // Logs the operation and answers its status; `succeed` runs when that is 0.
+    template <typename Success>
+    Status answer(const QString &operation, Success succeed)
+    {
+        log.append(operation);
+        const Status status = statuses.value(operation, 0);
+        if (status == 0)
+            succeed();
+        return status;
+    }
+    // Logs a release; -50 when there was nothing to release.
+    Status released(const QString &operation, qsizetype removed)
+    {
+        log.append(operation);
+        return removed ? 0 : -50;
+    }
 
     ObjectID m_nextObject = 100;
     QList<ObjectID> m_taps;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/FixturePlayer.h"
+#include "protocol/TessaroError.h"
 
 #include <QStringList>
 
@@ -18,9 +19,18 @@ public:
     QStringList played;
     int terminations = 0;
 
-    qint64 play(const QString &path) override;
+    qint64 play(const QString &path) override
+    {
+        if (launchFailure)
+            throw TessaroError::message(*launchFailure);
+        played.append(path);
+        m_running = true;
+        if (onPlay)
+            onPlay();
+        return pid;
+    }
     bool running() const override { return m_running; }
-    void terminate() override;
+    void terminate() override { terminations += std::exchange(m_running, false) ? 1 : 0; }
 
 private:
     bool m_running = false;

@@ -1,5 +1,7 @@
 #include "PrivatePipeWire.h"
 
+#include "TestWav.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -31,31 +33,23 @@ PrivatePipeWire::PrivatePipeWire()
             return;
         }
     }
-    if (!m_root.isValid()) {
-        m_error = QStringLiteral("no temporary directory");
-        return;
-    }
     const QString runtime = m_root.filePath(QStringLiteral("runtime"));
-    for (const QString &folder : {runtime, m_root.filePath(QStringLiteral("config")),
-                                  m_root.filePath(QStringLiteral("state"))})
+    for (const char *variable : {"XDG_RUNTIME_DIR", "PIPEWIRE_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
+        const QString folder = QByteArray(variable).endsWith("RUNTIME_DIR") ? runtime
+                                                                            : m_root.filePath(QString::fromLatin1(variable));
         QDir().mkpath(folder);
+        m_environment.set(variable, folder.toUtf8());
+    }
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    m_environment.set("XDG_RUNTIME_DIR", runtime.toUtf8());
-    m_environment.set("PIPEWIRE_RUNTIME_DIR", runtime.toUtf8());
-    m_environment.set("XDG_CONFIG_HOME", m_root.filePath(QStringLiteral("config")).toUtf8());
-    m_environment.set("XDG_STATE_HOME", m_root.filePath(QStringLiteral("state")).toUtf8());
     m_environment.unset("PIPEWIRE_REMOTE");
 
     m_bus = std::make_unique<QProcess>();
     m_bus->start(QStringLiteral("dbus-daemon"),
                  {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    if (!m_bus->waitForStarted(waitMs) || !m_bus->waitForReadyRead(waitMs)) {
-        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
-        return;
-    }
-    const QByteArray address = m_bus->readLine().trimmed();
+    const QByteArray address = m_bus->waitForStarted(waitMs) && m_bus->waitForReadyRead(waitMs) ? m_bus->readLine().trimmed()
+                                                                                                 : QByteArray();
     if (address.isEmpty()) {
-        m_error = QStringLiteral("dbus-daemon printed no address");
+        m_error = QStringLiteral("dbus-daemon did not start: ") + m_bus->errorString();
         return;
     }
     m_environment.set("DBUS_SESSION_BUS_ADDRESS", address);
@@ -191,37 +185,12 @@ void PrivatePipeWire::stopPlayers()
 
 bool PrivatePipeWire::writeTone(const QString &path, double hertz, double seconds, int rate)
 {
-    const quint32 frames = quint32(seconds * rate);
-    const quint32 dataBytes = frames * 4;
-    QByteArray wav;
-    wav.reserve(44 + int(dataBytes));
-    const auto put32 = [&wav](quint32 value) {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        wav.append(bytes, 4);
-    };
-    const auto put16 = [&wav](quint16 value) {
-        char bytes[2];
-        qToLittleEndian(value, bytes);
-        wav.append(bytes, 2);
-    };
-    wav.append("RIFF");
-    put32(36 + dataBytes);
-    wav.append("WAVEfmt ");
-    put32(16);
-    put16(1); // PCM
-    put16(2);
-    put32(quint32(rate));
-    put32(quint32(rate) * 4);
-    put16(4);
-    put16(16);
-    wav.append("data");
-    put32(dataBytes);
-    for (quint32 i = 0; i < frames; ++i) {
-        const auto sample = qint16(std::lround(16'383.0 * std::sin(2 * std::numbers::pi * hertz * i / rate)));
-        put16(quint16(sample));
-        put16(quint16(sample));
-    }
+    QByteArray pcm(qsizetype(seconds * rate) * 4, Qt::Uninitialized);
+    auto *samples = reinterpret_cast<qint16 *>(pcm.data());
+    for (qsizetype i = 0; i < pcm.size() / 4; ++i)
+        samples[2 * i] = samples[2 * i + 1] =
+            qToLittleEndian(qint16(std::lround(16'383.0 * std::sin(2 * std::numbers::pi * hertz * double(i) / rate))));
+    const QByteArray wav = wavOf(pcm, quint32(rate), 2);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
 }

@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QtEndian>
 
-// A mono 16-bit PCM WAV file holding `pcm` at `rate` samples per second.
-inline QByteArray wavOf(const QByteArray &pcm, quint32 rate = 16'000)
+// A 16-bit PCM WAV file holding `pcm` (interleaved when there are several channels) at
+// `rate` frames per second.
+inline QByteArray wavOf(const QByteArray &pcm, quint32 rate = 16'000, quint16 channels = 1)
 {
     const auto le32 = [](quint32 v) {
         v = qToLittleEndian(v);
@@ -14,8 +15,8 @@ inline QByteArray wavOf(const QByteArray &pcm, quint32 rate = 16'000)
         v = qToLittleEndian(v);
         return QByteArray(reinterpret_cast<const char *>(&v), 2);
     };
-    return "RIFF" + le32(quint32(36 + pcm.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(1) + le32(rate)
-        + le32(rate * 2) + le16(2) + le16(16) + "data" + le32(quint32(pcm.size())) + pcm;
+    return "RIFF" + le32(quint32(36 + pcm.size())) + "WAVEfmt " + le32(16) + le16(1) + le16(channels) + le32(rate)
+        + le32(rate * 2 * channels) + le16(2 * channels) + le16(16) + "data" + le32(quint32(pcm.size())) + pcm;
 }
 
 // `frames` 100 ms frames of a constant low sample at 16 kHz, as a WAV file.
