@@ -235,20 +235,9 @@ class Run:
         self.tree = None
         self.app = None
 
-    def service(self, *args):
-        """Starts the development service in simulated mode with a bootstrap connection
-        file; returns that file's path once the service has written it."""
-        connection = os.path.join(self.work, "connection.json")
-        self.processes.append(subprocess.Popen(
-            [self.devservice, "--simulated", "--port", "0", *args, "--bootstrap-file", connection],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_for("the development service", lambda: os.path.exists(connection) and os.path.getsize(connection) > 0, 15)
-        return connection
-
-    def profile(self, connection=None, secrets=False):
-        """The environment of a fresh profile in the work folder, handed the connection
-        file when there is one; with a Secret Service of its own, unlocked, on this
-        session bus when asked."""
+    def profile(self):
+        """The environment of a fresh profile in the work folder, with a Secret Service of
+        its own, unlocked, on this session bus."""
         runtime = os.path.join(self.work, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         env = dict(os.environ)
@@ -260,17 +249,13 @@ class Run:
             "XDG_DATA_HOME": os.path.join(self.work, "data"),
             "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(self.work, "knowledge"),
         })
-        if connection:
-            env["TESSARO_NATIVE_BOOTSTRAP"] = connection
-        if secrets:
-            keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
-                                       stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                       env=env)
-            self.processes.append(keyring)
-            # Its login keyring is created with this password and left unlocked.
-            keyring.stdin.write(b"corvana-test-password")
-            keyring.stdin.close()
-            wait_for("org.freedesktop.secrets on the session bus", lambda: secrets_up(env), 15)
+        keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
+                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+        self.processes.append(keyring)
+        # Its login keyring is created with this password and left unlocked.
+        keyring.stdin.write(b"corvana-test-password")
+        keyring.stdin.close()
+        wait_for("org.freedesktop.secrets on the session bus", lambda: secrets_up(env), 15)
         return env
 
     def start(self, env, platform="xcb"):
@@ -511,7 +496,7 @@ def walkthrough(usage, tools, body, size="1400x1000"):
     if len(sys.argv) != 3:
         print(usage)
         sys.exit(2)
-    for tool in ("Xvfb", "xdotool", "xprop", "dbus-run-session", "dbus-send", *tools):
+    for tool in ("Xvfb", "xdotool", "xprop", "dbus-run-session", "dbus-send", "gnome-keyring-daemon", *tools):
         if shutil.which(tool) is None:
             print(f"skipped: {tool} is not installed")
             sys.exit(SKIP)
