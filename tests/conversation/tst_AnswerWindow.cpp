@@ -6,11 +6,6 @@
 
 namespace {
 
-AnswerWindow window(const QString &mode, double anchorMs, double lookbackSeconds, const QString &category = "all")
-{
-    return AnswerWindow{mode, anchorMs, lookbackSeconds, category};
-}
-
 using Spans = QList<std::pair<double, double>>;
 
 PreparedAnswer answerAt(Spans spans, std::optional<QString> category = std::nullopt)
@@ -40,11 +35,8 @@ private slots:
 
         QTest::newRow("continue clamps at 0, early") << "continue" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
         QTest::newRow("continue cap from start") << "continue" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
-        QTest::newRow("continue fractional lookback") << "continue" << 10'000.0 << 2.5 << 20'000.0 << 7'500.0 << 20'000.0;
         QTest::newRow("now capped") << "now" << 120'000.0 << 60.0 << 900'000.0 << 120'000.0 << 720'000.0;
-        QTest::newRow("now negative anchor") << "now" << -5'000.0 << 60.0 << 900'000.0 << 0.0 << 600'000.0;
         QTest::newRow("past") << "past" << 300'000.0 << 60.0 << 0.0 << 240'000.0 << 300'000.0;
-        QTest::newRow("unknown mode is continue") << "later" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
     }
 
     void bounds()
@@ -56,7 +48,7 @@ private slots:
         QFETCH(double, start);
         QFETCH(double, end);
 
-        const AnswerWindow w = window(mode, anchor, lookback);
+        const AnswerWindow w{mode, anchor, lookback, QStringLiteral("all")};
         QCOMPARE(w.startMs(), start);
         QCOMPARE(w.endMs(elapsed), end);
     }
@@ -72,10 +64,8 @@ private slots:
         QTest::newRow("ends exactly at start") << "past" << "all" << answerAt({{230'000, 240'000}}) << true;
         QTest::newRow("starts exactly at end") << "past" << "all" << answerAt({{300'000, 310'000}}) << true;
         QTest::newRow("starts just after end") << "past" << "all" << answerAt({{300'000.5, 310'000}}) << false;
-        QTest::newRow("covers the window") << "past" << "all" << answerAt({{100'000, 400'000}}) << true;
         QTest::newRow("one of several")
             << "past" << "all" << answerAt({{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}}) << true;
-        QTest::newRow("none of several") << "past" << "all" << answerAt({{0, 1'000}, {500'000, 501'000}}) << false;
         PreparedAnswer answer = answerAt({{250'000, 260'000}});
         answer.provisional = true;
         QTest::newRow("provisional") << "continue" << "all" << answer << false;
@@ -90,9 +80,7 @@ private slots:
         using Category = std::optional<QString>;
         QTest::newRow("all keeps none") << "past" << "all" << answerAt({{250'000, 260'000}}, Category()) << true;
         QTest::newRow("term keeps term") << "past" << "term" << answerAt({{250'000, 260'000}}, "term") << true;
-        QTest::newRow("term keeps term only within") << "past" << "term" << answerAt({{0, 1'000}}, "term") << false;
         QTest::newRow("term drops date") << "past" << "term" << answerAt({{250'000, 260'000}}, "date") << false;
-        QTest::newRow("term drops none") << "past" << "term" << answerAt({{250'000, 260'000}}, Category()) << false;
         QTest::newRow("All is not all") << "past" << "All" << answerAt({{250'000, 260'000}}, "term") << false;
     }
 
@@ -102,7 +90,7 @@ private slots:
         QFETCH(QString, category);
         QFETCH(PreparedAnswer, answer);
         QFETCH(bool, inside);
-        QCOMPARE(window(mode, 300'000, 60, category).contains(answer, 500'000), inside);
+        QCOMPARE((AnswerWindow{mode, 300'000, 60, category}).contains(answer, 500'000), inside);
     }
 
     void timestamp_data()
@@ -113,7 +101,6 @@ private slots:
         QTest::newRow("negative") << -5'000.0 << "0:00";
         QTest::newRow("999.9 truncates") << 999.9 << "0:00";
         QTest::newRow("61,500") << 61'500.0 << "1:01";
-        QTest::newRow("minutes do not wrap") << 4'500'000.0 << "75:00";
         QTest::newRow("beyond 32-bit minutes") << 3e17 << "5000000000000:00";
         QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0:00";
     }
@@ -131,7 +118,6 @@ private slots:
         QTest::addColumn<QString>("modeLabel");
         QTest::addColumn<QString>("categoryLabel");
 
-        QTest::newRow("continue") << "continue" << "Past + present" << "continue";
         QTest::newRow("past") << "past" << "Past only" << "past";
         QTest::newRow("now") << "now" << "Starting now" << "now";
         QTest::newRow("all") << "all" << "Past + present" << "All";

@@ -126,13 +126,6 @@ class Tree:
         node.queryComponent().grabFocus()
         wait_for(f"focus in {what}", lambda: self.state(node, self.pyatspi.STATE_FOCUSED), timeout)
 
-    def type(self, name, text, within=None, role=None, tab=False):
-        """Focuses the field and types on the keyboard, as a person does."""
-        node = wait_for(f'the field "{name}"', lambda: self.find(name, within, role), tab=tab)
-        self.focus(node, f'"{name}"')
-        xdotool("key", "ctrl+a", "Delete")
-        xdotool("type", "--delay", "20", "--", text)
-
     def expect(self, name, within=None, timeout=30.0, tab=False):
         return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout, tab)
 
@@ -283,13 +276,11 @@ class Run:
         return wait_for("the shortcut status line", line, 10)
 
     def second(self, args, env, platform="xcb"):
-        """Runs corvana again beside the running one: it must hand over and exit 0 at once."""
-        started = time.monotonic()
+        """Runs corvana again beside the running one: it must hand over and exit 0 (a second
+        app would stay, and time out here)."""
         run = subprocess.run([self.corvana, *args], env=app_environment(env, platform), capture_output=True,
-                             text=True, timeout=30)
-        elapsed = time.monotonic() - started
+                             text=True, timeout=15)
         assert run.returncode == 0, f"corvana {' '.join(args)} exited {run.returncode}: {run.stderr}"
-        assert elapsed < 1.5, f"corvana {' '.join(args)} took {elapsed:.2f} s"
 
 
 class Audit:

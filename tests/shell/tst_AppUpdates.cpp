@@ -107,8 +107,6 @@ private slots:
     {
         if (!QSslSocket::supportsSsl())
             QSKIP("No TLS backend available.");
-        QVERIFY(!QSslCertificate(certificatePem).isNull());
-        QVERIFY(!QSslKey(keyPem, QSsl::Ec).isNull());
     }
 
     void configuration_data()
@@ -247,7 +245,6 @@ private slots:
                     "<other><nested>x</nested></other></item>")
             << "1.1" << QString() << QString();
 
-        QTest::newRow("empty document") << QByteArray() << QString() << QString() << "The update feed is not valid XML";
         QTest::newRow("garbage after the feed")
             << feed("<item><sparkle:version>1.0</sparkle:version></item>") + "<rss/>" << QString() << QString()
             << "The update feed is not valid XML";
