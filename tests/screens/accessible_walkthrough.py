@@ -120,14 +120,17 @@ def body(run):
     tree.expect("Meeting", main)
     tree.expect("CUE + DEEPER READY", main, 60)
     audit.check("Main · sample with answers", "Corvana")
+
+    # The range panel over the ended session: a running one turns Prepare range on and off
+    # as it works, and a focused control turned off hands the focus to its panel mid-walk.
+    tree.press("End session", main)
+    tree.expect("Resume", main)
     tree.press("Time", main)
     tree.expect("Session memory · hidden answers included", main)
     audit.check("Main · range panel", "Corvana")
 
-    # With the session ended, Setup's library takes a file (before, the session's answers
-    # would cite it and rebuild their buttons during the walk).
-    tree.press("End session", main)
-    tree.expect("Resume", main)
+    # Setup's library takes a file only now (before, the session's answers would cite it
+    # and rebuild their buttons during the walk).
     import_through_the_dialog(run, main, setup, notes)
 
     # The companion over the ended session (a running one rebuilds its form buttons as

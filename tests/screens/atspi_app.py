@@ -45,7 +45,8 @@ class Tree:
     def __init__(self, pyatspi, name, pid=None):
         """The application of that name; of that process when there may be an older one."""
         self.pyatspi = pyatspi
-        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name, pid))
+        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name, pid),
+                            60)
 
     def _application(self, name, pid):
         desktop = self.pyatspi.Registry.getDesktop(0)
