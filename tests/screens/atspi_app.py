@@ -42,19 +42,17 @@ def xdotool(*args):
 class Tree:
     """The app's accessibility tree, searched afresh on every call."""
 
-    def __init__(self, pyatspi, name, pid=None):
-        """The application of that name; of that process when there may be an older one."""
+    def __init__(self, pyatspi, pid):
+        """The application of that process (an earlier one may still be on the bus)."""
         self.pyatspi = pyatspi
-        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name, pid),
-                            60)
+        self.app = wait_for("the app on the accessibility bus", lambda: self._application(pid), 60)
 
-    def _application(self, name, pid):
+    def _application(self, pid):
         desktop = self.pyatspi.Registry.getDesktop(0)
         for i in range(desktop.childCount):
             try:
                 app = desktop.getChildAtIndex(i)
-                if app is not None and app.name.lower() == name.lower() and (
-                        pid is None or app.get_process_id() == pid):
+                if app is not None and app.get_process_id() == pid:
                     return app
             except Exception:
                 pass
@@ -258,7 +256,7 @@ class Run:
         self.app = subprocess.Popen([self.corvana], env=app_environment(env, platform), stdout=self.log,
                                     stderr=subprocess.STDOUT)
         self.processes.append(self.app)
-        self.tree = Tree(self.pyatspi, "corvana", self.app.pid)
+        self.tree = Tree(self.pyatspi, self.app.pid)
         return wait_for('the window "Corvana"', lambda: self.tree.window("Corvana"))
 
     def quit(self):

@@ -17,12 +17,6 @@ from atspi_app import wait_for, walkthrough
 STANDIN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "portal_standin.py")
 
 
-def press_shortcut():
-    subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.portal.Desktop",
-                    "/org/freedesktop/portal/desktop", "org.corvana.PortalStandIn.Press", "string:companion"],
-                   check=True, stdout=subprocess.DEVNULL)
-
-
 def body(run):
     # A Wayland session as a desktop sets it up: no X display for the app.
     env = run.profile()
@@ -55,7 +49,9 @@ def body(run):
     for how in ("shortcut", "--companion", "--companion", "shortcut"):
         shown = companion() is not None
         if how == "shortcut":
-            press_shortcut()
+            subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.portal.Desktop",
+                            "/org/freedesktop/portal/desktop", "org.corvana.PortalStandIn.Press", "string:companion"],
+                           check=True, stdout=subprocess.DEVNULL)
         else:
             run.second([how], env, platform=None)
         wait_for(f"the companion {'hidden' if shown else 'shown'} after {how}",
