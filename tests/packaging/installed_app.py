@@ -20,23 +20,11 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 import urllib.request
 import xml.etree.ElementTree as ElementTree
 
-SKIP = 77
-ICON_SIZES = (16, 32, 48, 64, 128, 256)
-
-
-def wait_for(what, probe, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        found = probe()
-        if found:
-            return found
-        time.sleep(0.2)
-    raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "screens"))
+from atspi_app import SKIP, wait_for  # noqa: E402
 
 def make_package(build, cpack, out):
     run = subprocess.run([cpack, "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", out],
@@ -98,7 +86,7 @@ def check_files(root, identifier, version):
     usr = os.path.join(root, "usr")
     for binary in ("corvana", "corvana-devservice"):
         assert os.access(os.path.join(usr, "bin", binary), os.X_OK), f"/usr/bin/{binary} is not an executable"
-    icons = [f"share/icons/hicolor/{size}x{size}/apps/{identifier}.png" for size in ICON_SIZES]
+    icons = [f"share/icons/hicolor/{size}x{size}/apps/{identifier}.png" for size in (16, 32, 48, 64, 128, 256)]
     for relative in icons + [f"share/icons/hicolor/scalable/apps/{identifier}.svg"]:
         assert os.path.isfile(os.path.join(usr, relative)), f"the package holds no /usr/{relative}"
     validate(["appstreamcli", "validate-tree", "--no-net", root], lambda line: line.startswith(("E:", "W:")))

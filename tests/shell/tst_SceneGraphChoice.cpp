@@ -23,9 +23,7 @@ private slots:
         const auto intel = says("Mesa Intel(R) UHD Graphics 620 (KBL GT2)");
         // What the renderer says.
         QTest::newRow("llvmpipe") << llvmpipe << QString() << QString() << true;
-        QTest::newRow("softpipe") << says("softpipe") << QString() << QString() << true;
         QTest::newRow("swrast") << says("SWRAST") << QString() << QString() << true;
-        QTest::newRow("classic software rasterizer") << says("Software Rasterizer") << QString() << QString() << true;
         QTest::newRow("blank renderer") << says("  ") << QString() << QString() << true;
         QTest::newRow("GPU") << intel << QString() << QString() << false;
         QTest::newRow("could not tell") << std::optional<QString>() << QString() << QString() << false;

@@ -3,9 +3,8 @@
 int FakeHotKeys::installHandler(std::function<void()> pressed)
 {
     log->append(QStringLiteral("installHandler"));
-    if (handlerStatus == 0)
-        m_pressed = std::move(pressed);
-    return handlerStatus;
+    m_pressed = std::move(pressed);
+    return 0;
 }
 
 int FakeHotKeys::registerHotKey()

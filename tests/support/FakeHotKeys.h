@@ -6,12 +6,12 @@
 
 #include <memory>
 
-// A hot key that the test presses by hand. Each step answers the status the test sets
-// and is written to `log` ("installHandler", "registerHotKey", "unregisterHotKey",
-// "removeHandler"), which a test may share with other recorders to check the order.
+// A hot key that the test presses by hand. Its handler always installs; registering
+// answers the status the test sets. Each step is written to `log` ("installHandler",
+// "registerHotKey", "unregisterHotKey", "removeHandler"), which a test may share with
+// other recorders to check the order.
 class FakeHotKeys : public HotKeys {
 public:
-    int handlerStatus = 0;
     int registrationStatus = 0;
     std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
 

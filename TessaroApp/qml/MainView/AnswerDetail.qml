@@ -16,6 +16,8 @@ ScrollView {
     property FocusIntoView focusFollower: FocusIntoView { flickable: detail.contentItem }
     // The keyboard scrolls it by moving the focus, which the view follows.
     focusPolicy: Qt.NoFocus
+    // It holds the keyboard focus when the focused control goes as answers change.
+    Accessible.name: "Selected answer"
     ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
     ScrollBar.vertical: DesignScrollBar {
         scrolls: "Scroll the answer"

@@ -18,6 +18,9 @@ Item {
         property FocusIntoView focusFollower: FocusIntoView { flickable: scroller.contentItem }
         // The keyboard scrolls it by moving the focus, which the view follows.
         focusPolicy: Qt.NoFocus
+        // As a focus scope it holds the keyboard focus when the focused control is disabled
+        // or hidden (Prepare range, Stop preparing while a range is prepared): say where.
+        Accessible.name: "Time range"
         ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
         ScrollBar.vertical: DesignScrollBar {
             scrolls: "Scroll the range"
