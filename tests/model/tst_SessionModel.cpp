@@ -77,7 +77,6 @@ private slots:
     {
         FakePlatform platform;
         SessionModel model(platform.bundle());
-        QCOMPARE(model.status(), QStringLiteral("Connect to your Corvana service"));
         QCOMPARE(model.clock(), *platform.now);
         QVERIFY(!model.error() && !model.onboarding() && !model.simulated());
         QCOMPARE(model.elapsed(), 0.0);
