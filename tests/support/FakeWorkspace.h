@@ -4,7 +4,7 @@
 
 #include <QMap>
 
-// A workspace whose running applications the test sets and whose sleep notice it sends.
+// A workspace whose running applications the test sets and whose sleep observers it counts.
 class FakeWorkspace : public Workspace {
 public:
     ObserverToken addSleepObserver(std::function<void()> handler) override;
@@ -14,7 +14,6 @@ public:
     // What regularApplications() answers.
     QSet<QString> applications;
 
-    void sleep();
     int observerCount() const { return int(m_observers.size()); }
 
 private:
