@@ -60,7 +60,7 @@ LiveEvaluation::Config LiveEvaluation::readConfig(const QString &path)
 
 QByteArray LiveEvaluation::fixture(const QByteArray &pcm)
 {
-    const quint32 dataBytes = quint32(silenceBytes + pcm.size());
+    const quint32 dataBytes = quint32(silenceBytes + pcm.size() + trailingSilenceBytes);
     QByteArray wav;
     wav.reserve(44 + dataBytes);
     wav.append("RIFF");
@@ -77,6 +77,7 @@ QByteArray LiveEvaluation::fixture(const QByteArray &pcm)
     appendLittleEndian(wav, dataBytes, 4);
     wav.append(QByteArray(silenceBytes, '\0'));
     wav.append(pcm);
+    wav.append(QByteArray(trailingSilenceBytes, '\0'));
     return wav;
 }
 

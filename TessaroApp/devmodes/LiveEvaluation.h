@@ -54,6 +54,9 @@ public:
     static constexpr qint64 maximumBudgetMicros = 100'000;
     static constexpr double maximumClipSeconds = 30.0;
     static constexpr qsizetype silenceBytes = 256'000;
+    // Silence after the recording, so the last utterance ends and is recognised while the
+    // player still plays, not after the run has settled.
+    static constexpr qsizetype trailingSilenceBytes = 96'000;
 
     LiveEvaluation(SessionModel &model, Environment environment);
 

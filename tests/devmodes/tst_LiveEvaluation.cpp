@@ -221,8 +221,8 @@ private slots:
         const QByteArray pcm(320'000, '\x11');
         const QByteArray fixture = LiveEvaluation::fixture(pcm);
         // The recording reader takes it back whole: a canonical 16 kHz mono 16-bit file.
-        QCOMPARE(fixture.size(), 44 + 256'000 + 320'000);
-        QVERIFY(PCMRecording(fixture).pcm() == QByteArray(256'000, '\0') + pcm);
+        QCOMPARE(fixture.size(), 44 + 256'000 + 320'000 + 96'000);
+        QVERIFY(PCMRecording(fixture).pcm() == QByteArray(256'000, '\0') + pcm + QByteArray(96'000, '\0'));
         QCOMPARE(LiveEvaluation::budgetText(10'000), QStringLiteral("0.01"));
         QCOMPARE(LiveEvaluation::budgetText(25'000), QStringLiteral("0.025"));
         QCOMPARE(LiveEvaluation::budgetText(1'500'000), QStringLiteral("1.5"));
