@@ -1,7 +1,4 @@
 #include "access/AppConfiguration.h"
-#include "access/BundleInfo.h"
-
-#include "BuildConfiguration.h"
 
 #include <QTest>
 
@@ -72,27 +69,6 @@ private slots:
 
         const AppConfiguration empty;
         QVERIFY(!empty.serviceURL() && !empty.supportURL() && !empty.privacyURL() && !empty.release());
-    }
-
-    void bundleDictionary()
-    {
-        QVariantMap expected{{"CVNReleaseBuild", BuildConfiguration::releaseBuild}};
-        const std::pair<const char *, const char *> configured[]{
-            {"CVNServiceURL", BuildConfiguration::serviceURL}, {"CVNSupportURL", BuildConfiguration::supportURL},
-            {"CVNPrivacyURL", BuildConfiguration::privacyURL}, {"SUFeedURL", BuildConfiguration::feedURL},
-            {"SUPublicEDKey", BuildConfiguration::publicEDKey}};
-        for (const auto &[key, value] : configured) {
-            if (*value)
-                expected.insert(QString::fromLatin1(key), QString::fromUtf8(value));
-        }
-        const QVariantMap dictionary = BundleInfo::informationDictionary();
-        QCOMPARE(dictionary, expected);
-        QCOMPARE(dictionary.value(QStringLiteral("CVNReleaseBuild")).typeId(), int(QMetaType::Bool));
-        QCOMPARE(BundleInfo::bundleIdentifier(), QString::fromUtf8(BuildConfiguration::bundleIdentifier));
-        QCOMPARE(BundleInfo::shortVersion(), QString::fromUtf8(BuildConfiguration::shortVersion));
-        QVERIFY(!BundleInfo::shortVersion().isEmpty());
-        // The compiled-in dictionary reads back through the configuration rules.
-        QCOMPARE(AppConfiguration(dictionary).release(), BuildConfiguration::releaseBuild);
     }
 };
 

@@ -401,8 +401,6 @@ private slots:
         QTest::newRow("tap") << "createProcessTap" << false << startError(560'947'818);
         QTest::newRow("format unusable") << QString() << true
                                          << QStringLiteral("The output device has an unsupported audio format.");
-        QTest::newRow("device") << "createAggregateDevice" << false << startError(560'947'818);
-        QTest::newRow("device start") << "startDevice" << false << startError(560'947'818);
         QTest::newRow("second listener") << "addPropertyListener tfmt" << false << startError(560'947'818);
         QTest::newRow("no process chosen") << "none chosen" << false
                                            << QStringLiteral("Open the meeting app, refresh sources, and select it again.");

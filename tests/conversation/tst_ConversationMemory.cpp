@@ -2,10 +2,15 @@
 
 #include "conversation/AnswerWindow.h"
 
+#include "AnswerFixtures.h"
+
 #include <QTest>
 
 #include <algorithm>
 #include <limits>
+
+// Aggregate initializers here leave the other members at their defaults on purpose.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
 
@@ -29,15 +34,6 @@ PreparedAnswer answer(const QString &id, Occurrences occurrences = QList<SpeechO
 SessionSnapshot snapshot(const QString &id, qint64 spent, qint64 reserved)
 {
     return SessionSnapshot{id, QStringLiteral("live"), spent, reserved};
-}
-
-template <typename Record>
-QStringList ids(const QList<Record> &records)
-{
-    QStringList result;
-    for (const Record &held : records)
-        result.append(held.id);
-    return result;
 }
 
 using Spans = QList<std::pair<double, double>>;

@@ -111,9 +111,6 @@ private slots:
         QTest::newRow("player without audio")
             << QJsonObject{{"source", "system"}, {"seconds", 1.0}, {"playFile", "/tmp/tone.wav"}, {"playerOnly", true}} << ""
             << QStringLiteral("Fixture player not available.") << false << true;
-        QTest::newRow("no PipeWire") << QJsonObject{{"source", "both"}, {"seconds", 1.0}} << "no taps"
-                                     << QStringLiteral("Direct meeting audio needs PipeWire, which is not running.")
-                                     << false << false;
         QTest::newRow("microphone changes mid-run")
             << QJsonObject{{"source", "microphone"}, {"seconds", 5.0}} << "microphone change"
             << QStringLiteral("The microphone device changed. Restart listening with the new device.") << true << true;
@@ -127,7 +124,6 @@ private slots:
         QFETCH(bool, captureStarted);
         QFETCH(bool, sourcesListed);
         Rig rig;
-        rig.hardware->tapsSupported = fault != QLatin1String("no taps");
         if (fault == QLatin1String("microphone change")) {
             rig.feedMicrophone = true;
             QTimer::singleShot(300, [&] { rig.microphone->state->changeConfiguration(); });
@@ -183,42 +179,6 @@ private slots:
         QVERIFY(rig.evidenceWhileRunning.contains("captureStartedAt"));
         QVERIFY(!rig.evidenceWhileRunning.contains("success"));
         QVERIFY(rig.quits == 1 && rig.hardware->liveTaps() == 0 && rig.microphone->state->liveEngines == 0);
-    }
-
-    // The fixture player: alone it is tapped after it starts; otherwise it plays into a
-    // capture of everything but this app.
-    void player_data()
-    {
-        QTest::addColumn<bool>("playerOnly");
-        QTest::addColumn<int>("tapsWhenPlaying");
-        QTest::addColumn<QList<quint32>>("processes");
-        QTest::newRow("player only") << true << 0 << QList<quint32>{77};
-        QTest::newRow("everything else")
-            << false << 1 << QList<quint32>{23};
-    }
-
-    void player()
-    {
-        QFETCH(bool, playerOnly);
-        QFETCH(int, tapsWhenPlaying);
-        QFETCH(QList<quint32>, processes);
-        Rig rig;
-        rig.hardware->pidObjects.insert(4'242, 77);
-        rig.feedSystem = true;
-        int taps = -1;
-        rig.player->onPlay = [&] { taps = rig.hardware->liveTaps(); };
-        // Left out, "playerOnly" is false.
-        QJsonObject config{{"source", "system"}, {"seconds", 1.0}, {"playFile", "/tmp/tone.wav"}};
-        if (playerOnly)
-            config.insert(QStringLiteral("playerOnly"), true);
-        const QJsonObject evidence = rig.run(config);
-        QVERIFY(evidence.value("success").toBool());
-        QCOMPARE(rig.player->played, QStringList{"/tmp/tone.wav"});
-        QCOMPARE(taps, tapsWhenPlaying);
-        const AudioHardware::TapDescription &tap = rig.hardware->tapDescriptions.first();
-        QCOMPARE(tap.kind == AudioHardware::TapDescription::Kind::MixdownOf, playerOnly);
-        QCOMPARE(tap.processes, processes);
-        QCOMPARE(rig.player->terminations, 1);
     }
 
     void unreadableConfigurationWritesNothing_data()

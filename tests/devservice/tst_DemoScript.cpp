@@ -5,7 +5,6 @@
 #include "RunTask.h"
 #include "protocol/ServiceClient.h"
 
-#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSet>
@@ -27,92 +26,6 @@ QList<PreparedAnswer> lastBank(const QList<DemoScript::Step> &steps)
 class DemoScriptTest : public QObject {
     Q_OBJECT
 private slots:
-    // Each segment grows in two to four partials sent shortly after its words, the segments
-    // following one another over two and a half minutes.
-    void speechArrivesAsItIsSpoken()
-    {
-        const QList<DemoScript::Step> steps = DemoScript::conversation({});
-        QHash<QString, Transcript> latest;
-        QHash<QString, int> partials;
-        QSet<QString> channels;
-        double lastEndMs = 0;
-        qint64 spent = 0;
-        for (qsizetype i = 0; i < steps.size(); ++i) {
-            const DemoScript::Step &step = steps[i];
-            spent += step.costMicros;
-            QVERIFY(i == 0 || step.atMs >= steps[i - 1].atMs);
-            if (!step.event.transcript)
-                continue;
-            const Transcript &t = *step.event.transcript;
-            QVERIFY(step.costMicros > 0 && *t.startMs < *t.endMs);
-            QVERIFY2(step.atMs >= *t.endMs && step.atMs <= *t.endMs + 1'000, qPrintable(t.id));
-            channels.insert(t.channel);
-            if (const auto before = latest.constFind(t.id); before != latest.cend()) {
-                QVERIFY2(!before->final && t.text.startsWith(before->text + QLatin1Char(' ')), qPrintable(t.text));
-                QVERIFY(t.startMs == before->startMs && *t.endMs > *before->endMs);
-            } else {
-                QVERIFY2(!t.final && *t.startMs >= lastEndMs, qPrintable(t.id));
-            }
-            partials[t.id] += !t.final;
-            lastEndMs = *t.endMs;
-            latest[t.id] = t;
-        }
-        QVERIFY(lastEndMs >= 120'000 && lastEndMs <= 180'000 && steps.last().atMs <= 185'000);
-        QCOMPARE(channels, (QSet<QString>{"system", "microphone"}));
-        QVERIFY(latest.size() >= 18 && latest.size() <= 24);
-        for (const Transcript &t : std::as_const(latest))
-            QVERIFY2(t.final && partials[t.id] >= 2 && partials[t.id] <= 4, qPrintable(t.id));
-        QVERIFY(spent > 0 && spent < 1'000'000);
-    }
-
-    // Every answer goes from provisional to cue and Deeper to complete, in whole banks that
-    // keep their order; "quiet" comes when all are complete.
-    void answersGoThroughTheirStages()
-    {
-        const QList<DemoScript::Step> steps = DemoScript::conversation({});
-        QHash<QString, int> stage; // 1 preparing, 2 cue and Deeper, 3 complete
-        QStringList order;
-        int started = 0;
-        int focused = 0;
-        for (const DemoScript::Step &step : steps) {
-            const QString &type = step.event.type;
-            started += type == QLatin1String("answer.started");
-            if (type == QLatin1String("answer")) {
-                ++focused;
-                QVERIFY(step.event.answer && stage.value(step.event.answer->id) == 2);
-            }
-            if (type == QLatin1String("quiet"))
-                QVERIFY(std::all_of(stage.cbegin(), stage.cend(), [](int s) { return s == 3; }));
-            if (type != QLatin1String("bank"))
-                continue;
-            QVERIFY(step.costMicros > 0 && step.event.answers->size() <= started);
-            QStringList ids;
-            for (const PreparedAnswer &answer : *step.event.answers) {
-                ids.append(answer.id);
-                QVERIFY(answer.source == QLatin1String("sample") && answer.retrieval && !answer.retrieval->searched);
-                QVERIFY(answer.occurrences && answer.occurrences->size() == 1);
-                const int now = answer.provisional ? 1 : answer.preparation == QLatin1String("complete") ? 3 : 2;
-                QCOMPARE(answer.status, QString::fromLatin1(now == 1 ? "preparing" : "ready"));
-                QCOMPARE(answer.preparation, QString::fromLatin1(now == 3 ? "complete" : "partial"));
-                QCOMPARE(answer.cue.isEmpty() || answer.deeper.isEmpty(), now == 1);
-                if (now == 2)
-                    QVERIFY(!answer.simpler && answer.followUps.isEmpty());
-                QVERIFY2(now >= stage.value(answer.id), qPrintable(answer.id));
-                stage[answer.id] = now;
-            }
-            QCOMPARE(ids.mid(0, order.size()), order);
-            order = ids;
-        }
-        QCOMPARE(steps.last().event.type, QStringLiteral("quiet"));
-        QVERIFY(focused >= 1 && focused <= 2);
-
-        const QList<PreparedAnswer> bank = lastBank(steps);
-        QVERIFY(bank.size() >= 10 && bank.size() <= 14);
-        QCOMPARE(started, bank.size());
-        for (const PreparedAnswer &answer : bank)
-            QVERIFY(!answer.simpler.value_or("").isEmpty() && answer.followUps.size() >= 1 && answer.followUps.size() <= 3);
-    }
-
     void citations_data()
     {
         QTest::addColumn<QString>("text");
@@ -240,8 +153,7 @@ private slots:
         row("sampleRounds", "two", false);
         row("timeScale", 100, true);
         row("timeScale", 0, false);
-        row("timeScale", -1, false);
-        row("timeScale", 1000, false);
+        row("timeScale", 100.5, false);
         row("timeScale", "fast", false);
     }
 

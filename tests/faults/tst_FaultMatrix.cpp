@@ -5,6 +5,7 @@
 #include "ModelHarness.h"
 #include "RunTask.h"
 #include "ServiceLog.h"
+#include "TestFiles.h"
 #include "TestWav.h"
 #include "protocol/ServiceClient.h"
 
@@ -69,18 +70,6 @@ struct Conversation {
             && containsAll(remembered, earlier.remembered) && (!shownToo || containsAll(shown, earlier.shown));
     }
 };
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QStringList folderEntries(const QString &folder)
 {
@@ -400,7 +389,7 @@ private slots:
         model.waitForKnowledgeWrites();
         const QString folder = platform.knowledgeDirectory->filePath(QStringLiteral("knowledge"));
         const QString library = folder + QStringLiteral("/private-knowledge.json");
-        const QByteArray previous = contentsOf(library);
+        const QByteArray previous = fileContents(library);
         QVERIFY(!previous.isEmpty());
 
         const QString notes = files.filePath(QStringLiteral("notes.txt"));
@@ -415,7 +404,7 @@ private slots:
         QTRY_VERIFY(model.knowledgeMessage()
                     && model.knowledgeMessage()->startsWith(QString::fromUtf8(
                         "Could not save local knowledge: The file “private-knowledge.json” couldn’t be saved: ")));
-        QCOMPARE(contentsOf(library), previous);
+        QCOMPARE(fileContents(library), previous);
         QCOMPARE(folderEntries(folder), QStringList{QStringLiteral("private-knowledge.json")});
         QCOMPARE(model.domainDocuments().size(), 2);
 
@@ -459,7 +448,7 @@ private slots:
         QVERIFY(model.privateKnowledge().documents.isEmpty());
 
         model.terminate();
-        QCOMPARE(contentsOf(library), corrupt);
+        QCOMPARE(fileContents(library), corrupt);
         QCOMPARE(folderEntries(folder), QStringList{QStringLiteral("private-knowledge.json")});
     }
 };

@@ -1,5 +1,6 @@
 #include "model/SessionModel.h"
 
+#include "AnswerFixtures.h"
 #include "DevServiceProcess.h"
 #include "FakePlatform.h"
 #include "PrivatePipeWire.h"
@@ -52,15 +53,6 @@ int killChildren(const QString &program)
     return killed;
 }
 
-template<typename Item>
-QStringList idsOf(const QList<Item> &items)
-{
-    QStringList ids;
-    for (const Item &item : items)
-        ids.append(item.id);
-    return ids;
-}
-
 bool containsAll(const QStringList &list, const QStringList &items)
 {
     return std::all_of(items.cbegin(), items.cend(), [&](const QString &item) { return list.contains(item); });
@@ -101,8 +93,8 @@ private slots:
         runTask(model.ask());
         // The tone is speech to the live service: it shows as a line while it lasts.
         QTRY_VERIFY_WITH_TIMEOUT(!model.transcript().isEmpty() && !model.answers().isEmpty(), 20000);
-        const QStringList lines = idsOf(model.transcript());
-        const QStringList answers = idsOf(model.answers());
+        const QStringList lines = ids(model.transcript());
+        const QStringList answers = ids(model.answers());
         *platform.now += 60000;
 
         // The audio server goes away in the middle of the capture...
@@ -118,8 +110,8 @@ private slots:
                                                        "its session manager are running, then retry.")));
         QCOMPARE(model.recoveryMessage(),
                  std::optional<QString>(QStringLiteral("Audio stopped. Resume the conversation or review its prepared answers.")));
-        QVERIFY(containsAll(idsOf(model.transcript()), lines));
-        QVERIFY(containsAll(idsOf(model.answers()), answers));
+        QVERIFY(containsAll(ids(model.transcript()), lines));
+        QVERIFY(containsAll(ids(model.answers()), answers));
 
         // ...and once an audio server is back (a fresh one, as after a restart), the conversation resumes.
         PrivatePipeWire restarted;
@@ -131,8 +123,8 @@ private slots:
         QCOMPARE(model.status(), QStringLiteral("Listening to meeting audio · microphone off"));
         QTRY_VERIFY_WITH_TIMEOUT(model.capturedFrames().value(QStringLiteral("system")) >= 10, 10000);
         QCOMPARE(model.gapSummary().size(), 1);
-        QVERIFY(containsAll(idsOf(model.transcript()), lines));
-        QVERIFY(containsAll(idsOf(model.answers()), answers));
+        QVERIFY(containsAll(ids(model.transcript()), lines));
+        QVERIFY(containsAll(ids(model.answers()), answers));
         runTask(model.stop());
         restarted.stopPlayers();
     }

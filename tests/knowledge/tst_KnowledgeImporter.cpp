@@ -2,6 +2,7 @@
 #include "FailureOf.h"
 #include "TestPdf.h"
 
+#include "TestFiles.h"
 #include "knowledge/KnowledgeImporter.h"
 #include "knowledge/PrivateKnowledge.h"
 #include "platform/linux/PopplerPdfText.h"
@@ -148,9 +149,7 @@ private slots:
         QFETCH(QStringList, passages);
         QFETCH(QString, failure);
         const QString path = m_folder.filePath(name);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
-        file.close();
+        QVERIFY(writeFile(path, bytes));
         auto opened = std::make_shared<QByteArray>();
         const PdfText::Opener opener = reader == Reader::Poppler ? PopplerPdfText::opener()
             : reader == Reader::None

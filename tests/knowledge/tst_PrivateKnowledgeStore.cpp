@@ -1,6 +1,7 @@
 #include "ScopedEnvironment.h"
 
 #include "FailureOf.h"
+#include "TestFiles.h"
 #include "knowledge/PrivateKnowledgeStore.h"
 #include "protocol/TessaroError.h"
 #include "protocol/WireCoding.h"
@@ -27,21 +28,6 @@ mode_t modeOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return 0;
     return status.st_mode & 07777;
-}
-
-QByteArray contentsOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
 }
 
 PrivateKnowledge sampleLibrary()
@@ -100,7 +86,7 @@ private slots:
         PrivateKnowledgeStore existing(path(QStringLiteral("one")));
         QCOMPARE(modeOf(path(QStringLiteral("one"))), mode_t(0755));
 
-        writeFile(path(QStringLiteral("plain")), "not a folder");
+        QVERIFY(writeFile(path(QStringLiteral("plain")), "not a folder"));
         failure = failureOf([&] { PrivateKnowledgeStore store(path(QStringLiteral("plain/knowledge"))); });
         QVERIFY2(failure.contains(QStringLiteral("plain/knowledge")), qPrintable(failure));
     }
@@ -141,7 +127,7 @@ private slots:
         ::umask(previousMask);
         QCOMPARE(failure, QString());
         QCOMPARE(modeOf(store.url()), mode_t(0600));
-        QCOMPARE(contentsOf(store.url()), wire::encode(saved));
+        QCOMPARE(fileContents(store.url()), wire::encode(saved));
         QVERIFY(store.load() == saved);
 
         // Saving again replaces the whole file, and makes a file someone opened up private again.
@@ -178,7 +164,7 @@ private slots:
             QVERIFY(QDir().mkdir(store.url()));
         else
             store.save(previous);
-        const QByteArray previousBytes = contentsOf(store.url());
+        const QByteArray previousBytes = fileContents(store.url());
 
         PrivateKnowledge next = sampleLibrary();
         const qint64 size = how == QLatin1String("too large") ? 8'000'001 : 8'000'000;
@@ -196,7 +182,7 @@ private slots:
             QVERIFY(QFileInfo(store.url()).isDir());
             QVERIFY2(!failureOf([&] { store.load(); }).isEmpty(), "a folder must not load as a library");
         } else {
-            QCOMPARE(contentsOf(store.url()), previousBytes);
+            QCOMPARE(fileContents(store.url()), previousBytes);
             QVERIFY(store.load() == previous);
         }
         QCOMPARE(entries(), QStringList{QStringLiteral("private-knowledge.json")});
@@ -227,7 +213,7 @@ private slots:
         QFETCH(QString, failure);
         const PrivateKnowledgeStore store(m_folder->path());
         if (!bytes.isEmpty() || size == 0)
-            writeFile(store.url(), bytes + QByteArray(std::max<qint64>(size - bytes.size(), 0), ' '));
+            QVERIFY(writeFile(store.url(), bytes + QByteArray(std::max<qint64>(size - bytes.size(), 0), ' ')));
         if (bytes.isEmpty() && size > 0) {
             QFile file(store.url());
             QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));

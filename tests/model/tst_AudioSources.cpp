@@ -3,6 +3,7 @@
 #include "FakeAudioHardware.h"
 #include "FakeMicrophone.h"
 #include "FakePlatform.h"
+#include "TestFiles.h"
 #include "TestWav.h"
 #include "audio/LiveAudioCapture.h"
 
@@ -66,9 +67,8 @@ private slots:
         QVERIFY(!rig.model->recordingName());
 
         const auto pick = [&](const QString &name, const QByteArray &contents) {
-            QFile file(dir.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
-            rig.platform.filePicker->answer = QStringList{file.fileName()};
+            QVERIFY(writeFile(dir.filePath(name), contents));
+            rig.platform.filePicker->answer = QStringList{dir.filePath(name)};
         };
         pick(QStringLiteral("standup.wav"), wavOf(QByteArray(16'000 * 2 * 10, '\0')));
         rig.model->chooseRecording();

@@ -2,6 +2,7 @@
 
 #include "FakePlatform.h"
 #include "RunTask.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,10 +34,7 @@ struct Rig {
     QString file(const QString &name, const QByteArray &content) const
     {
         const QString path = files.filePath(name);
-        QFile out(path);
-        out.open(QIODevice::WriteOnly);
-        out.write(content);
-        return path;
+        return writeFile(path, content) ? path : QString();
     }
 
     PrivateKnowledge onDisk()

@@ -3,6 +3,7 @@
 #include "ModelHarness.h"
 #include "RunTask.h"
 #include "ServiceLog.h"
+#include "TestFiles.h"
 #include "TestWav.h"
 
 #include <QJsonArray>
@@ -70,9 +71,7 @@ private slots:
         SessionModel &model = *harness.model;
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("standup.wav"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(wavOfFrames(20)) > 0);
-        file.close();
+        QVERIFY(writeFile(path, wavOfFrames(20)));
         model.setSource(QStringLiteral("recording"));
         model.useRecordingFile(path);
 

@@ -62,14 +62,6 @@ QString front(const SessionModel &model)
     return model.selected()->id + QStringLiteral(" as ") + model.detail();
 }
 
-QStringList ids(const QList<PreparedAnswer> &answers)
-{
-    QStringList list;
-    for (const PreparedAnswer &a : answers)
-        list.append(a.id);
-    return list;
-}
-
 } // namespace
 
 // What the screens show of the model as the service's events arrive.

@@ -1,5 +1,7 @@
 #include "shell/AppIcon.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -18,10 +20,8 @@ private slots:
         QVERIFY(QDir(themes.path()).mkpath(QStringLiteral("hicolor/48x48/apps")));
         QVERIFY(QFile::copy(QStringLiteral(CORVANA_SOURCE_DIR "/packaging/icons/corvana-48.png"),
                             themes.filePath(QStringLiteral("hicolor/48x48/apps/com.example.installed.png"))));
-        QFile index(themes.filePath(QStringLiteral("hicolor/index.theme")));
-        QVERIFY(index.open(QIODevice::WriteOnly));
-        index.write("[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n");
-        index.close();
+        QVERIFY(writeFile(themes.filePath(QStringLiteral("hicolor/index.theme")),
+                          "[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n"));
 
         // A themed icon follows the theme it was found in: keep this one until the end.
         const auto restore = qScopeGuard([paths = QIcon::themeSearchPaths(), theme = QIcon::themeName()] {

@@ -1,5 +1,7 @@
 #include "platform/linux/RunningApplications.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,10 +13,7 @@ namespace {
 
 void write(const QString &path, const QByteArray &content)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()) && writeFile(path, content));
 }
 
 // One fake /proc/<pid>: owner, program and cgroup.

@@ -4,6 +4,7 @@
 #include "RunTask.h"
 #include "ScreenApp.h"
 #include "ServiceLog.h"
+#include "TestFiles.h"
 #include "model/SessionModel.h"
 #include "model/SessionPresentation.h"
 #include "shell/AppDelegate.h"
@@ -360,12 +361,9 @@ private:
     void importNotes()
     {
         const QString path = m_screen.folder->filePath(QStringLiteral("evaluation-notes.md"));
-        QFile notes(path);
-        notes.open(QIODevice::WriteOnly);
-        notes.write("# Evaluation notes\n\n"
-                    "Calibration is checked on the held-out set before every release; a model that says 80% "
-                    "should be right about 80% of the time. Rollback plans are reviewed every month.\n");
-        notes.close();
+        QVERIFY(writeFile(path, "# Evaluation notes\n\n"
+                                "Calibration is checked on the held-out set before every release; a model that says 80% "
+                                "should be right about 80% of the time. Rollback plans are reviewed every month.\n"));
         runTask(model().importFiles({path}));
     }
 

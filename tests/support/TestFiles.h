@@ -11,6 +11,13 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// A whole file; empty when it is missing.
+inline QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The JSON object a file holds; empty when it is missing or holds none.
 inline QJsonObject jsonFileObject(const QString &path)
 {
