@@ -27,7 +27,7 @@ constexpr int graphWaitMs = 10'000;
 // What an audio callback saw, written on the audio thread and read on the main thread.
 struct Received {
     QThread *mainThread = QThread::currentThread();
-    std::atomic<float> peak = 0;
+    std::atomic<float> peak = 0; // of the quietest channel: each must carry the sound
     std::atomic<int> calls = 0;
     std::atomic<bool> offMainThread = true;
     std::atomic<bool> named = true;       // the thread carries the capture's label, as far as 15 bytes go
@@ -35,12 +35,12 @@ struct Received {
 
     void hear(const float *samples, qsizetype count, int channels = 2)
     {
-        float loudest = 0;
+        float loudest[8] = {};
         for (qsizetype i = 0; i < count; ++i)
-            loudest = std::max(loudest, std::fabs(samples[i]));
+            loudest[i % channels] = std::max(loudest[i % channels], std::fabs(samples[i]));
         char name[16] = {};
         pthread_getname_np(pthread_self(), name, sizeof name);
-        peak = std::max(peak.load(), loudest);
+        peak = std::max(peak.load(), *std::min_element(loudest, loudest + channels));
         ++calls;
         offMainThread = offMainThread && QThread::currentThread() != mainThread;
         named = named && QByteArray(name) == QByteArray(PipeWireAudioHardware::threadName).left(15);
