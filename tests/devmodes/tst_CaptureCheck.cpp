@@ -161,7 +161,12 @@ private slots:
         rig.feedSystem = system;
         rig.feedMicrophone = microphone;
         rig.watchEvidence = true;
-        const QJsonObject evidence = rig.run({{"source", source}, {"seconds", 1.0}});
+        QJsonObject config{{"source", source}, {"seconds", 1.0}};
+        // Meeting audio alone also plays a file: with "playerOnly" left out, the player plays
+        // into a capture of everything but this app.
+        if (source == QLatin1String("system"))
+            config.insert(QStringLiteral("playFile"), QStringLiteral("/tmp/tone.wav"));
+        const QJsonObject evidence = rig.run(config);
         expectFields(evidence, {{"success", success}, {"stopped", true}, {"source", source}, {"routeRestarts", 0},
                                 {"providerCalls", 0}, {"captureStartedAt", 1'780'000'000.5},
                                 {"availableSources", QJsonArray{QJsonObject{{"bundle", "com.example.meet"},
@@ -179,6 +184,7 @@ private slots:
         QVERIFY(rig.evidenceWhileRunning.contains("captureStartedAt"));
         QVERIFY(!rig.evidenceWhileRunning.contains("success"));
         QVERIFY(rig.quits == 1 && rig.hardware->liveTaps() == 0 && rig.microphone->state->liveEngines == 0);
+        QCOMPARE(rig.player->terminations, config.contains("playFile") ? 1 : 0);
     }
 
     void unreadableConfigurationWritesNothing_data()
