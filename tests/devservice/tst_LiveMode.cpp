@@ -169,6 +169,7 @@ private slots:
     {
         LiveRun run(*m_service, 1'000'000, 60'000);
         run.send(quiet(1000) + tone(2000) + quiet(2000) + tone(1500) + quiet(2000), quiet(2500) + tone(1200) + quiet(4800));
+        run.finish("microphone");
         QTRY_COMPARE_WITH_TIMEOUT(run.finals().size(), 3, 5'000);
         const QList<std::tuple<QString, double, double>> spoken{
             {"system", 61'000, 63'000}, {"microphone", 62'500, 63'700}, {"system", 65'000, 66'500}};
