@@ -76,10 +76,8 @@ private slots:
         QVERIFY2(printed.contains(QStringLiteral("Native system capture evaluation finished; evidence saved.\n")),
                  qPrintable(printed));
 
-        QFile file(output);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.permissions() & 0x0777, QFile::ReadUser | QFile::WriteUser);
-        const QJsonObject evidence = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(QFile::permissions(output) & 0x0777, QFile::ReadUser | QFile::WriteUser);
+        const QJsonObject evidence = jsonFileObject(output);
         QJsonObject brief = evidence;
         brief.remove(QStringLiteral("answers"));
         const QByteArray shown = QJsonDocument(brief).toJson();

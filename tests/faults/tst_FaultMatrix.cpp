@@ -158,11 +158,7 @@ private slots:
         harness.model->setServiceTiming(timing);
         QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
         SessionModel &model = *harness.model;
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("standup.wav"));
-        QVERIFY(writeFile(path, burstsRecording(90)));
-        model.setSource(QStringLiteral("recording"));
-        model.useRecordingFile(path);
+        QVERIFY(harness.useRecording(burstsRecording(90)));
         runTask(model.start(false, false));
         QCOMPARE(model.status(), QStringLiteral("Replaying recording"));
         model.setManualQuestion(QStringLiteral("What did the standup decide?"));

@@ -3,11 +3,9 @@
 #include "ModelHarness.h"
 #include "RunTask.h"
 #include "ServiceLog.h"
-#include "TestFiles.h"
 #include "TestWav.h"
 
 #include <QJsonArray>
-#include <QTemporaryDir>
 #include <QTest>
 
 class SessionFlowTest : public QObject {
@@ -69,11 +67,7 @@ private slots:
         ModelHarness harness(QStringList{});
         QVERIFY2(harness.connect(), qPrintable(harness.service.errorText()));
         SessionModel &model = *harness.model;
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("standup.wav"));
-        QVERIFY(writeFile(path, wavOfFrames(20)));
-        model.setSource(QStringLiteral("recording"));
-        model.useRecordingFile(path);
+        QVERIFY(harness.useRecording(wavOfFrames(20)));
 
         runTask(model.start(false, false));
         QCOMPARE(model.status(), QStringLiteral("Replaying recording"));

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <atomic>
@@ -35,12 +36,12 @@ struct Received {
 
     void hear(const float *samples, qsizetype count, int channels = 2)
     {
-        float loudest[8] = {};
+        QVarLengthArray<float, 2> loudest(channels, 0.0f);
         for (qsizetype i = 0; i < count; ++i)
             loudest[i % channels] = std::max(loudest[i % channels], std::fabs(samples[i]));
         char name[16] = {};
         pthread_getname_np(pthread_self(), name, sizeof name);
-        peak = std::max(peak.load(), *std::min_element(loudest, loudest + channels));
+        peak = std::max(peak.load(), *std::min_element(loudest.cbegin(), loudest.cend()));
         ++calls;
         offMainThread = offMainThread && QThread::currentThread() != mainThread;
         named = named && QByteArray(name) == QByteArray(PipeWireAudioHardware::threadName).left(15);

@@ -1,6 +1,7 @@
 #include "ModelHarness.h"
 
 #include "RunTask.h"
+#include "TestFiles.h"
 
 ServiceTiming ModelHarness::quickTiming()
 {
@@ -17,6 +18,16 @@ ModelHarness::ModelHarness(QStringList arguments)
 {
     model = std::make_unique<SessionModel>(platform.bundle());
     model->setServiceTiming(quickTiming());
+}
+
+bool ModelHarness::useRecording(const QByteArray &wav)
+{
+    const QString path = files.filePath(QStringLiteral("recording.wav"));
+    if (!writeFile(path, wav))
+        return false;
+    model->setSource(QStringLiteral("recording"));
+    model->useRecordingFile(path);
+    return true;
 }
 
 bool ModelHarness::connect()

@@ -4,6 +4,8 @@
 #include "FakePlatform.h"
 #include "model/SessionModel.h"
 
+#include <QTemporaryDir>
+
 #include <memory>
 
 // A session model on fake platform services, connected to a development service of its
@@ -17,8 +19,12 @@ struct ModelHarness {
     // Connects the model to the service; false when either failed.
     bool connect();
     void advance(double ms) { *platform.now += ms; }
+    // Writes the WAV bytes to a file of the harness's own and makes it the model's
+    // recording source; false when the file could not be written.
+    bool useRecording(const QByteArray &wav);
 
     DevServiceProcess service;
     FakePlatform platform;
     std::unique_ptr<SessionModel> model;
+    QTemporaryDir files;
 };

@@ -1,5 +1,6 @@
 #include "PrivatePipeWire.h"
 
+#include "TestFiles.h"
 #include "TestWav.h"
 
 #include <QDeadlineTimer>
@@ -190,7 +191,5 @@ bool PrivatePipeWire::writeTone(const QString &path, double hertz, double second
     for (qsizetype i = 0; i < pcm.size() / 4; ++i)
         samples[2 * i] = samples[2 * i + 1] =
             qToLittleEndian(qint16(std::lround(16'383.0 * std::sin(2 * std::numbers::pi * hertz * double(i) / rate))));
-    const QByteArray wav = wavOf(pcm, quint32(rate), 2);
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(wav) == wav.size();
+    return writeFile(path, wavOf(pcm, quint32(rate), 2));
 }

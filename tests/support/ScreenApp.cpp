@@ -1,11 +1,11 @@
 #include "ScreenApp.h"
 
 #include "FakeHotKeys.h"
+#include "TestFiles.h"
 #include "model/SessionModel.h"
 #include "protocol/WireCoding.h"
 #include "shell/QmlFilePicker.h"
 
-#include <QFile>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 
@@ -18,11 +18,8 @@ QString ScreenApp::start(const QStringList &serviceArguments, bool connected)
     platform = std::make_unique<FakePlatform>();
     if (connected) {
         const QString bootstrap = folder->filePath(QStringLiteral("connection.json"));
-        QFile file(bootstrap);
-        if (!file.open(QIODevice::WriteOnly))
+        if (!writeFile(bootstrap, wire::encode(service->connection())))
             return QStringLiteral("the bootstrap file could not be written");
-        file.write(wire::encode(service->connection()));
-        file.close();
         platform->environment->insert(QStringLiteral("TESSARO_NATIVE_BOOTSTRAP"), bootstrap);
         platform->preferences->setBoolean(QStringLiteral("onboardingComplete"), true);
     }

@@ -1,8 +1,8 @@
 #include "SpokenAudio.h"
 
+#include "TestFiles.h"
 #include "audio/SoxrSampleConverter.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -41,11 +41,8 @@ QByteArray spokenPcm(const QString &sentence)
     const QString scratch = dir.filePath(QStringLiteral("spoken.wav"));
     if (espeak.isEmpty() || !dir.isValid() || QProcess::execute(espeak, {QStringLiteral("-v"), QStringLiteral("en-us"), QStringLiteral("-w"), scratch, sentence}) != 0)
         return {};
-    QFile file(scratch);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     double rate = 0;
-    const QByteArray samples = readMono16(file.readAll(), rate);
+    const QByteArray samples = readMono16(fileContents(scratch), rate);
     const auto converter = SoxrSampleConverter::make(AudioFormat{rate, 1, SampleLayout::Int16});
     if (samples.isEmpty() || !converter)
         return {};
