@@ -10,6 +10,7 @@
 #include "DevServiceProcess.h"
 #include "PocketSphinxRecognizer.h"
 #include "RunTask.h"
+#include "SpokenAudio.h"
 #include "protocol/ServiceClient.h"
 
 #include <QCoreApplication>
@@ -26,7 +27,6 @@
 
 namespace {
 
-const QString readingsFolder = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox");
 constexpr double frameMs = 100;
 constexpr double leadMs = 500;    // silence before each reading
 constexpr double trailMs = 2500;  // and after it, so the hangover ends the utterance
@@ -126,7 +126,7 @@ double rmsOf(QByteArrayView pcm)
 QList<Reading> readings()
 {
     QList<Reading> found;
-    QFile transcription(readingsFolder + QStringLiteral("/transcription"));
+    QFile transcription(QDir(QString::fromLatin1(readingsFolder)).filePath(QStringLiteral("transcription")));
     if (!transcription.open(QIODevice::ReadOnly))
         return found;
     static const QRegularExpression line(QStringLiteral("^<s> (.*) </s> \\((.*)\\)$"));
@@ -134,13 +134,12 @@ QList<Reading> readings()
         const QRegularExpressionMatch match = line.match(text.trimmed());
         if (!match.hasMatch())
             continue;
-        QFile wav(readingsFolder + QLatin1Char('/') + match.captured(2) + QStringLiteral(".wav"));
-        if (!wav.open(QIODevice::ReadOnly))
-            continue;
         Reading reading;
         reading.id = match.captured(2);
         reading.reference = match.captured(1);
-        reading.pcm = wav.readAll().mid(44);
+        reading.pcm = readingPcm(reading.id);
+        if (reading.pcm.isEmpty())
+            continue;
         PocketSphinxRecognizer decoder;
         QElapsedTimer clock;
         clock.start();
@@ -182,7 +181,7 @@ int main(int argc, char **argv)
     const QList<Reading> all = readings();
     if (all.size() != 5) {
         std::fprintf(stderr, "The five LibriVox readings of pocketsphinx-testdata are not in %s.\n",
-                     qPrintable(readingsFolder));
+                     readingsFolder);
         return 1;
     }
 

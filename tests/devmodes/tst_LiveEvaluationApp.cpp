@@ -1,5 +1,6 @@
 #include "DevServiceProcess.h"
 #include "PrivatePipeWire.h"
+#include "SpokenAudio.h"
 #include "TestFiles.h"
 #include "TestWav.h"
 #include "audio/PCMRecording.h"
@@ -22,15 +23,9 @@ class tst_LiveEvaluationApp : public QObject {
 private slots:
     void appEvaluatesSpokenAudio()
     {
-        const auto reading = [](const char *id) {
-            const QString path = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox/"
-                                                "sense_and_sensibility_01_austen_64kb-%1.wav")
-                                     .arg(QLatin1String(id));
-            return QFile::exists(path) ? PCMRecording(fileContents(path)).pcm() : QByteArray();
-        };
         // "he was not an ill disposed young man", "he might even have been made amiable himself"
-        const QByteArray first = reading("0880");
-        const QByteArray second = reading("0930");
+        const QByteArray first = readingPcm(QStringLiteral("sense_and_sensibility_01_austen_64kb-0880"));
+        const QByteArray second = readingPcm(QStringLiteral("sense_and_sensibility_01_austen_64kb-0930"));
         if (first.isEmpty() || second.isEmpty())
             QSKIP("pocketsphinx-testdata is not installed, so there is no speech to play.");
         PrivatePipeWire pipewire;

@@ -1,8 +1,11 @@
 #include "SpokenAudio.h"
 
 #include "TestFiles.h"
+#include "audio/PCMRecording.h"
 #include "audio/SoxrSampleConverter.h"
+#include "protocol/TessaroError.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -55,4 +58,14 @@ QByteArray spokenPcm(const QString &sentence)
         return {};
     pcm.truncate(*written * 2);
     return pcm;
+}
+
+QByteArray readingPcm(const QString &id)
+{
+    const QByteArray file = fileContents(QDir(QString::fromLatin1(readingsFolder)).filePath(id + QStringLiteral(".wav")));
+    try {
+        return file.isEmpty() ? QByteArray() : PCMRecording(file).pcm();
+    } catch (const TessaroError &) {
+        return {};
+    }
 }
